@@ -1,0 +1,25 @@
+#include "cli/LineaDeOrdenes.h"
+#include "gui/FrmPrincipal.h"
+
+#include <QApplication>
+#include <iostream>
+
+int main(int argc, char* argv[]) {
+    using namespace envio::cli;
+    Opciones opciones;
+    try {
+        opciones = analizarLineaDeOrdenes(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const ErrorDeOpciones& error) {
+        std::cerr << error.what() << '\n';
+        return 2;
+    }
+    switch (opciones.orden) {
+    case Orden::Ayuda: std::cout << textoAyuda(); return 0;
+    case Orden::Version: std::cout << textoVersion(); return 0;
+    case Orden::Ventana: break;
+    }
+    QApplication app(argc, argv);
+    envio::gui::FrmPrincipal ventana;
+    ventana.show();
+    return QApplication::exec();
+}

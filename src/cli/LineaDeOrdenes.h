@@ -1,0 +1,30 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace envio::cli {
+
+enum class Orden { Ventana, Ayuda, Version };
+
+struct Opciones {
+    Orden orden = Orden::Ventana;
+    std::optional<std::filesystem::path> carpeta;
+};
+
+// A mistake on the command line, worded for the user.
+class ErrorDeOpciones : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// `argumentos` excludes the program name. Throws ErrorDeOpciones.
+Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos);
+
+std::string textoAyuda();
+std::string textoVersion();
+
+} // namespace envio::cli

@@ -1,0 +1,10 @@
+#include "host/AbrirDocumento.h"
+
+namespace envio {
+
+int AbrirDocumento(Shell& shell, const std::filesystem::path& archivo, std::string_view parametros,
+                   const std::filesystem::path& carpetaPrograma) {
+    return shell.abrir(archivo, parametros, carpetaPrograma);
+}
+
+} // namespace envio

@@ -1,0 +1,165 @@
+#include "platform/FileSystem.h"
+
+#include "settings/Windows1252.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace envio::fs {
+namespace {
+
+std::runtime_error writeError(const std::filesystem::path& path, int error) {
+    return std::runtime_error("No se pudo escribir el archivo " + path.string() + ": " +
+                              std::strerror(error));
+}
+
+void writeAll(int fd, std::string_view bytes, const std::filesystem::path& path) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw writeError(path, errno);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+std::string temporaryName(const std::filesystem::path& path) {
+    static thread_local std::mt19937_64 generator{std::random_device{}()};
+    return "." + path.filename().string() + "." + std::to_string(::getpid()) + "." +
+           std::to_string(generator() % 1000000) + ".tmp";
+}
+
+void syncFolder(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+std::vector<std::string> splitPath(std::string_view text) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        auto end = text.find_first_of("\\/", start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        const std::string_view part = text.substr(start, end - start);
+        if (!part.empty() && part != ".") {
+            parts.emplace_back(part);
+        }
+        start = end + 1;
+    }
+    return parts;
+}
+
+} // namespace
+
+bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
+    return a == b || equalsIgnoringCaseWindows1252(utf8ToWindows1252(a), utf8ToWindows1252(b));
+}
+
+std::optional<std::filesystem::path> findIgnoringCase(const std::filesystem::path& folder,
+                                                      std::string_view name) {
+    std::error_code error;
+    const std::filesystem::path exact = folder / std::filesystem::path(std::string(name));
+    if (std::filesystem::exists(exact, error)) {
+        return exact;
+    }
+    std::vector<std::filesystem::path> matches;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        if (sameNameIgnoringCase(it->path().filename().string(), name)) {
+            matches.push_back(it->path());
+        }
+    }
+    if (matches.empty()) {
+        return std::nullopt;
+    }
+    return *std::min_element(matches.begin(), matches.end());
+}
+
+std::filesystem::path resolveInFolder(const std::filesystem::path& folder, std::string_view name) {
+    if (auto found = findIgnoringCase(folder, name)) {
+        return *found;
+    }
+    return folder / std::filesystem::path(std::string(name));
+}
+
+std::filesystem::path resolvePathIgnoringCase(std::string_view text) {
+    std::filesystem::path result;
+    if (!text.empty() && (text.front() == '/' || text.front() == '\\')) {
+        result = "/";
+    }
+    bool missing = false;
+    for (const std::string& part : splitPath(text)) {
+        if (!missing && part != "..") {
+            const auto found = findIgnoringCase(result.empty() ? "." : result, part);
+            missing = !found;
+            if (found) {
+                result = result.empty() ? found->filename() : *found;
+                continue;
+            }
+        }
+        result /= part;
+    }
+    return result;
+}
+
+std::optional<std::string> readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+    const std::filesystem::path folder = path.parent_path();
+    const std::filesystem::path temporary = folder / temporaryName(path);
+    mode_t mode = 0644;
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0) {
+        mode = existing.st_mode & 07777;
+    }
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0) {
+        throw writeError(path, errno);
+    }
+    try {
+        writeAll(fd, bytes, path);
+        if (::fsync(fd) != 0) {
+            throw writeError(path, errno);
+        }
+    } catch (...) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        throw;
+    }
+    ::close(fd);
+    ::chmod(temporary.c_str(), mode); // the umask may have narrowed it
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        throw writeError(path, error);
+    }
+    syncFolder(folder);
+}
+
+} // namespace envio::fs

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace envio::fs {
+
+// The suite and its settings come from Windows, where file names are not case-sensitive and
+// paths use backslashes. These look-ups let the same folders work on a case-sensitive disk.
+
+// Letter-case folding for file names (ASCII and accented Latin letters).
+bool sameNameIgnoringCase(std::string_view a, std::string_view b);
+
+// The entry of `folder` named `name` without regard to case: the exact name when it exists,
+// otherwise the first match in name order; nothing when none matches.
+std::optional<std::filesystem::path> findIgnoringCase(const std::filesystem::path& folder,
+                                                      std::string_view name);
+
+// `folder`/`name` as it exists on disk, or `folder`/`name` as given when nothing matches.
+std::filesystem::path resolveInFolder(const std::filesystem::path& folder, std::string_view name);
+
+// A path written by the suite ("D:\Suite\datos\KRN.mdb", "/srv/suite/Datos") split on both
+// separators, each component found without regard to case. Components that do not exist are
+// kept as written, so the result names the intended place even when it is missing.
+std::filesystem::path resolvePathIgnoringCase(std::string_view text);
+
+std::optional<std::string> readFile(const std::filesystem::path& path);
+
+// Writes a temporary file beside `path`, flushes it to disk and renames it over `path`, so a
+// crash leaves either the old file or the new one, never a half-written one. Keeps the
+// permissions of the file it replaces. Throws std::runtime_error with the user's words.
+void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+
+} // namespace envio::fs

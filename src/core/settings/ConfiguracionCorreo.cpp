@@ -1,0 +1,33 @@
+#include "settings/ConfiguracionCorreo.h"
+
+#include "settings/CodificarClave.h"
+#include "settings/IniFile.h"
+#include "settings/MensajeEnTrozos.h"
+#include "settings/NumeroInicial.h"
+
+namespace envio {
+
+bool ConfiguracionCorreo::pideConfirmacionLeido() const {
+    return NumeroInicial(confirmacionLeido) != 0.0;
+}
+
+int puertoDesdeTexto(const std::string& texto) {
+    const long long puerto = redondearAPar(NumeroInicial(texto));
+    return puerto >= 0 && puerto <= 65535 ? static_cast<int>(puerto) : 0;
+}
+
+ConfiguracionCorreo CargarConfiguracion(const std::filesystem::path& krn) {
+    ConfiguracionCorreo c;
+    c.servidor = LeerIni(krn, "servidor", "Servidor", "");
+    c.puerto = puertoDesdeTexto(LeerIni(krn, "servidor", "Puerto", "25"));
+    c.cuenta = LeerIni(krn, "servidor", "cuenta", "");
+    c.usuario = LeerIni(krn, "servidor", "Usuario", "");
+    c.password = CodificarClave(LeerIni(krn, "servidor", "Password", ""), false);
+    c.ssl = NumeroInicial(LeerIni(krn, "Servidor", "SSL", "0")) != 0.0;
+    c.asunto = LeerIni(krn, "DocumentoPORemail", "ASUNTO", "");
+    c.mensaje = leerMensajeEnTrozos(krn, "DocumentoPORemail", "Mensaje");
+    c.confirmacionLeido = LeerIni(krn, "DocumentoPORemail", "ConfirmacionLeido", "");
+    return c;
+}
+
+} // namespace envio

@@ -1,0 +1,58 @@
+#include "settings/IniFile.h"
+
+#include "platform/FileSystem.h"
+#include "settings/IniDocument.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace envio {
+namespace {
+
+constexpr std::size_t kLongitudMaxima = 256;
+
+// Cuts after `limit` UTF-8 characters: the platform's buffer holds 256 single-byte characters.
+std::string cutCharacters(std::string text, std::size_t limit) {
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            if (characters == limit) {
+                text.resize(i);
+                break;
+            }
+            ++characters;
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+std::string LeerIni(const std::filesystem::path& archivo, std::string_view seccion,
+                    std::string_view clave, std::string_view porDefecto) {
+    const auto bytes = fs::readFile(archivo);
+    std::string valor(porDefecto);
+    if (bytes) {
+        if (auto found = IniDocument(*bytes).value(seccion, clave)) {
+            valor = std::move(*found);
+        }
+    }
+    return cutCharacters(std::move(valor), kLongitudMaxima);
+}
+
+bool EscribirIni(const std::filesystem::path& archivo, std::string_view seccion,
+                 std::string_view clave, std::string_view valor) {
+    std::string linea(valor);
+    std::replace(linea.begin(), linea.end(), '\r', ' ');
+    std::replace(linea.begin(), linea.end(), '\n', ' ');
+    IniDocument documento(fs::readFile(archivo).value_or(""));
+    documento.setValue(seccion, clave, linea);
+    try {
+        fs::writeFileAtomically(archivo, documento.bytes());
+    } catch (const std::runtime_error&) {
+        return false;
+    }
+    return true;
+}
+
+} // namespace envio

@@ -1,0 +1,64 @@
+#include "settings/NumeroInicial.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace envio {
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The text without blanks, cut where the number ends.
+std::string numberPart(std::string_view texto) {
+    std::string out;
+    bool point = false;
+    bool exponent = false;
+    for (const char c : texto) {
+        if (isBlank(c)) {
+            continue;
+        }
+        const bool signAllowed = out.empty() || (exponent && (out.back() == 'e'));
+        if (isDigit(c) || ((c == '+' || c == '-') && signAllowed)) {
+            out += c;
+        } else if (c == '.' && !point && !exponent) {
+            point = true;
+            out += c;
+        } else if ((c == 'e' || c == 'E' || c == 'd' || c == 'D') && !exponent && !out.empty()) {
+            exponent = true;
+            out += 'e';
+        } else {
+            break;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+double NumeroInicial(std::string_view texto) {
+    std::string number = numberPart(texto);
+    if (!number.empty() && number.front() == '+') {
+        number.erase(0, 1); // from_chars takes no plus sign
+    }
+    // An exponent or point with nothing after it still leaves the number before it.
+    while (!number.empty() && !isDigit(number.back())) {
+        number.pop_back();
+    }
+    double value = 0.0;
+    const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (result.ec != std::errc{} || !std::isfinite(value)) {
+        return 0.0;
+    }
+    return value;
+}
+
+long long redondearAPar(double valor) {
+    if (!std::isfinite(valor) || std::fabs(valor) > 9.0e18) {
+        return 0;
+    }
+    return static_cast<long long>(std::nearbyint(valor)); // default rounding mode: half to even
+}
+
+} // namespace envio

@@ -1,0 +1,160 @@
+#include "settings/IniFile.h"
+
+#include "TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace envio {
+namespace {
+
+using test::TemporaryFolder;
+
+class IniFileTest : public ::testing::Test {
+protected:
+    TemporaryFolder folder;
+    std::filesystem::path ini = folder / "KRN.INI";
+
+    std::string read(std::string_view section, std::string_view key, std::string_view def = "#") {
+        return LeerIni(ini, section, key, def);
+    }
+};
+
+TEST_F(IniFileTest, MissingFileSectionOrKeyGiveTheDefaultButAnEmptyValueDoesNot) {
+    EXPECT_EQ(read("servidor", "Puerto", "25"), "25");
+    folder.write("KRN.INI", "[otra]\r\nPuerto=99\r\n[servidor]\r\nPuerto=\r\nVacio =  \r\n");
+    EXPECT_EQ(read("nada", "Puerto", "25"), "25");
+    EXPECT_EQ(read("servidor", "Ausente", "25"), "25");
+    EXPECT_EQ(read("servidor", "Puerto", "25"), "");
+    EXPECT_EQ(read("servidor", "Vacio", "25"), "");
+}
+
+TEST_F(IniFileTest, NamesMatchWithoutRegardToCaseIncludingAccentedLetters) {
+    // "Facturación" in Windows-1252: the ó is the single byte 0xF3.
+    folder.write("KRN.INI", "[servidor]\r\nServidor=smtp.ejemplo.es\r\n"
+                            "[Facturaci\xF3n]\r\nBaseDatos=C:\\KRN\\datos.mdb\r\n");
+    EXPECT_EQ(read("SERVIDOR", "servidor"), "smtp.ejemplo.es");
+    EXPECT_EQ(read("FACTURACIÓN", "basedatos"), "C:\\KRN\\datos.mdb");
+    EXPECT_EQ(read("facturación", "BASEDATOS"), "C:\\KRN\\datos.mdb");
+    EXPECT_EQ(read("facturacion", "BaseDatos"), "#"); // an accent is not a different case
+}
+
+TEST_F(IniFileTest, ValuesAreTrimmedUnquotedConvertedAndCutAt256Characters) {
+    const std::string longValue(300, 'x');
+    folder.write("KRN.INI", "[s]\r\n  a  =   uno dos  \r\nb=\"  entre comillas \"\r\nc='x'\r\n"
+                            "d=\"sin cerrar\r\ne=Adi\xF3s \x80\r\nlargo=" +
+                                longValue + "\r\n");
+    EXPECT_EQ(read("s", "a"), "uno dos");
+    EXPECT_EQ(read("s", "b"), "  entre comillas ");
+    EXPECT_EQ(read("s", "c"), "x");
+    EXPECT_EQ(read("s", "d"), "\"sin cerrar");
+    EXPECT_EQ(read("s", "e"), "Adiós €");
+    EXPECT_EQ(read("s", "largo"), std::string(256, 'x'));
+    EXPECT_EQ(LeerIni(ini, "s", "falta", std::string(300, 'd')), std::string(256, 'd'));
+}
+
+TEST_F(IniFileTest, TheFirstOfRepeatedSectionsAndKeysWinsAndCommentsNeverMatch) {
+    folder.write("KRN.INI", "clave=fuera\r\n[s]\r\n;clave=comentario\r\nclave=primera\r\n"
+                            "clave=segunda\r\n[S]\r\nclave=otra seccion\r\nsolo=2\r\n");
+    EXPECT_EQ(read("s", "clave"), "primera");
+    EXPECT_EQ(read("s", ";clave"), "#");
+    EXPECT_EQ(read("s", "solo"), "#"); // only the first section of a name is looked at
+}
+
+TEST_F(IniFileTest, UntidyFilesAreReadWithoutTrouble) {
+    using namespace std::string_literals;
+    folder.write("KRN.INI", "\xEF\xBB\xBF[servidor]\nServidor=a\xC3\xB1o\n[roto\n"
+                            "x=1\n\0\x01\xFF=\xFE\n[fin]\nultima=sin fin de linea"s);
+    EXPECT_EQ(read("servidor", "Servidor"), "año"); // a byte-order mark makes it UTF-8
+    EXPECT_EQ(read("servidor", "x"), "1");          // "[roto" is no section header
+    EXPECT_EQ(read("fin", "ultima"), "sin fin de linea");
+}
+
+TEST_F(IniFileTest, WritingCreatesFileSectionAndKeyInWindows1252WithCrLf) {
+    const auto sub = folder / "nuevo" / "krn.ini";
+    std::filesystem::create_directories(sub.parent_path());
+    ASSERT_TRUE(EscribirIni(sub, "Facturación", "BaseDatos", "Peña"));
+    ASSERT_TRUE(EscribirIni(sub, "Facturación", "Otra", "x"));
+    EXPECT_EQ(folder.read("nuevo/krn.ini"),
+              "[Facturaci\xF3n]\r\nBaseDatos=Pe\xF1"
+              "a\r\nOtra=x\r\n");
+    EXPECT_EQ(LeerIni(sub, "FACTURACIÓN", "basedatos", ""), "Peña");
+}
+
+TEST_F(IniFileTest, WritingChangesOnlyTheOneLineAndKeepsEveryOtherByte) {
+    const std::string before = "; comentario\r\n[servidor]\r\n  SERVIDOR = viejo \r\n"
+                               "Puerto=25\r\n\r\n[otra]\r\nx = 1\r\n\r\n\r\n";
+    folder.write("KRN.INI", before);
+    EscribirIni(ini, "servidor", "servidor", "nuevo");
+    EXPECT_EQ(folder.read("KRN.INI"), "; comentario\r\n[servidor]\r\nSERVIDOR=nuevo\r\n"
+                                      "Puerto=25\r\n\r\n[otra]\r\nx = 1\r\n\r\n\r\n");
+    EscribirIni(ini, "SERVIDOR", "cuenta", "yo@ejemplo.es");
+    EXPECT_EQ(folder.read("KRN.INI"), "; comentario\r\n[servidor]\r\nSERVIDOR=nuevo\r\n"
+                                      "Puerto=25\r\ncuenta=yo@ejemplo.es\r\n\r\n[otra]\r\n"
+                                      "x = 1\r\n\r\n\r\n");
+    EscribirIni(ini, "nueva", "k", "v");
+    EXPECT_EQ(folder.read("KRN.INI"), "; comentario\r\n[servidor]\r\nSERVIDOR=nuevo\r\n"
+                                      "Puerto=25\r\ncuenta=yo@ejemplo.es\r\n\r\n[otra]\r\n"
+                                      "x = 1\r\n\r\n\r\n[nueva]\r\nk=v\r\n");
+}
+
+TEST_F(IniFileTest, WritingKeepsLfEndsAMissingLastEndAndAByteOrderMark) {
+    folder.write("KRN.INI", "[a]\nx=1");
+    EscribirIni(ini, "a", "y", "2");
+    EXPECT_EQ(folder.read("KRN.INI"), "[a]\nx=1\ny=2\n");
+
+    folder.write("KRN.INI", "\xEF\xBB\xBF[a]\r\nx=1\r\n");
+    EscribirIni(ini, "A", "x", "año €");
+    EXPECT_EQ(folder.read("KRN.INI"), "\xEF\xBB\xBF[a]\r\nx=a\xC3\xB1o \xE2\x82\xAC\r\n");
+}
+
+TEST_F(IniFileTest, LineBreaksBecomeBlanksAndUnknownCharactersBecomeQuestionMarks) {
+    EscribirIni(ini, "s", "k", "a\r\nb\nc\rd");
+    EscribirIni(ini, "s", "griego", "αβ€");
+    EXPECT_EQ(folder.read("KRN.INI"), "[s]\r\nk=a  b c d\r\ngriego=??\x80\r\n");
+    EXPECT_EQ(read("s", "k"), "a  b c d");
+}
+
+TEST_F(IniFileTest, AFailedWriteLeavesTheFileAsItWasAndNoTemporaryFile) {
+    // A disk that fills up mid-write, simulated with a file-size limit (which binds root too).
+    folder.write("KRN.INI", "[s]\r\nk=v\r\n");
+    struct rlimit previous {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit tiny = previous;
+    tiny.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    const bool written = EscribirIni(ini, "s", "k", std::string(100, 'x'));
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(written);
+    EXPECT_EQ(folder.read("KRN.INI"), "[s]\r\nk=v\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST_F(IniFileTest, AWriteReplacesTheFileWholeKeepingItsPermissions) {
+    folder.write("KRN.INI", "[s]\r\nk=v\r\n");
+    std::filesystem::permissions(ini, std::filesystem::perms::owner_read |
+                                          std::filesystem::perms::owner_write |
+                                          std::filesystem::perms::group_read);
+    struct stat before {};
+    ASSERT_EQ(::stat(ini.c_str(), &before), 0);
+    ASSERT_TRUE(EscribirIni(ini, "s", "k", "w"));
+    struct stat after {};
+    ASSERT_EQ(::stat(ini.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & 0777, 0640U);
+    EXPECT_NE(after.st_ino, before.st_ino); // renamed over, not rewritten in place
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1U);
+}
+
+} // namespace
+} // namespace envio

@@ -1,0 +1,436 @@
+#!/usr/bin/python3
+"""Local SMTP server for the tests and the demo: it keeps every message it receives in a folder.
+
+Runs with Debian's /usr/bin/python3 and python3-aiosmtpd, nothing else. It listens on 127.0.0.1
+only, on ports the system picks unless told otherwise, and prints one line when it is ready:
+
+    READY plain=<port> starttls=<port> smtps=<port> nogreet=<port>
+
+(0 for a port it does not serve). Then it runs until SIGTERM or SIGINT.
+"""
+
+import argparse
+import asyncio
+import hmac
+import json
+import logging
+import os
+import re
+import signal
+import socket
+import ssl
+import subprocess
+import sys
+import warnings
+from pathlib import Path
+
+from aiosmtpd.smtp import SMTP, AuthResult
+
+# aiosmtpd looks up the machine's fully qualified name for its greeting, which may ask a DNS
+# server; a fixed name keeps the server off the network.
+SERVER_NAME = "localhost"
+
+MESSAGE_NAME = re.compile(r"^(\d{4,})\.json$")
+
+
+def write_atomically(path, data):
+    # Readers poll the folder while messages arrive: they must see a whole file or none.
+    temporary = path.with_name("." + path.name + ".tmp")
+    temporary.write_bytes(data)
+    os.replace(temporary, path)
+
+
+class Mailbox:
+    """The folder of received messages: NNNN.eml (the bytes as received) and NNNN.json."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        # Numbering goes on after what is already there, so a second demo run keeps the first
+        # run's mail instead of overwriting it.
+        self.last_number = max(self._numbers_in_folder(), default=0)
+
+    def _numbers_in_folder(self):
+        for entry in self.folder.iterdir():
+            match = MESSAGE_NAME.match(entry.name)
+            if match:
+                yield int(match.group(1))
+
+    def store(self, content, record):
+        self.last_number += 1
+        stem = f"{self.last_number:04d}"
+        write_atomically(self.folder / f"{stem}.eml", content)
+        # The .json goes last: its presence tells a reader that the .eml is complete too.
+        record = {"number": self.last_number, **record, "size": len(content)}
+        text = json.dumps(record, ensure_ascii=False, indent=2) + "\n"
+        write_atomically(self.folder / f"{stem}.json", text.encode("utf-8"))
+        return stem
+
+
+class ConnectionLog:
+    """Numbers every accepted TCP connection, so tests can tell whether a client reused one."""
+
+    def __init__(self, path):
+        self.count = 0
+        # Truncated at start: the log describes this run only.
+        self.file = open(path, "w", encoding="utf-8")
+
+    def accepted(self, listener, port):
+        self.count += 1
+        # One short line per write, so a reader counting lines never sees half of one.
+        self.file.write(f"{self.count} {listener} {port}\n")
+        self.file.flush()
+        return self.count
+
+
+class Authenticator:
+    def __init__(self, user, password):
+        self.user = user.encode("utf-8")
+        self.password = password.encode("utf-8")
+
+    def __call__(self, server, session, envelope, mechanism, auth_data):
+        good = hmac.compare_digest(auth_data.login, self.user) and hmac.compare_digest(
+            auth_data.password, self.password
+        )
+        if good:
+            return AuthResult(success=True, auth_data=auth_data.login.decode("utf-8", "replace"))
+        # handled=False makes aiosmtpd answer 535.
+        return AuthResult(success=False, handled=False)
+
+
+class Handler:
+    """The aiosmtpd hooks: what to accept, what to refuse, where messages go.
+
+    aiosmtpd takes every attribute of the handler named auth_* for an AUTH mechanism to offer,
+    so none of ours may be named that way.
+    """
+
+    def __init__(self, mailbox, options):
+        self.mailbox = mailbox
+        self.has_account = options.user is not None
+        self.reject_rcpt = options.reject_rcpt
+        self.reject_data = options.reject_data
+        self.stall_after_data = options.stall_after_data
+
+    async def handle_EHLO(self, server, session, envelope, hostname, responses):
+        # With this hook aiosmtpd leaves recording the client's name to us.
+        session.host_name = hostname
+        if self.has_account:
+            return responses
+        # aiosmtpd would offer AUTH that can never succeed; a server without accounts offers none.
+        return [line for line in responses if not line[4:].upper().startswith("AUTH")]
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if self.reject_rcpt and self.reject_rcpt.search(address):
+            return f"550 5.1.1 <{address}>: Recipient address rejected"
+        envelope.rcpt_tos.append(address)
+        envelope.rcpt_options.extend(rcpt_options)
+        return "250 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        if self.reject_data:
+            return "554 5.6.0 Message rejected"
+        stem = self.mailbox.store(envelope.original_content, message_record(server, envelope))
+        report(f"{stem}  {envelope.mail_from} -> {', '.join(envelope.rcpt_tos)}  "
+               f"({len(envelope.original_content)} bytes, connection {server.connection_number}, "
+               f"{server.listener})")
+        if self.stall_after_data:
+            # Never answer: the client cannot know whether the message was taken. Waits until
+            # the client hangs up, which cancels this coroutine.
+            await asyncio.get_running_loop().create_future()
+        return "250 OK"
+
+
+def message_record(server, envelope):
+    peer_host, peer_port = server.session.peer[:2]
+    return {
+        "connection": server.connection_number,
+        "listener": server.listener,
+        "port": server.port,
+        "peer_host": peer_host,
+        "peer_port": peer_port,
+        "tls": server.transport.get_extra_info("ssl_object") is not None,
+        "auth_user": server.session.auth_data,
+        "sender": envelope.mail_from,
+        "recipients": list(envelope.rcpt_tos),
+    }
+
+
+class Connections:
+    """The open client connections, so that shutting down does not wait for clients."""
+
+    def __init__(self):
+        self.transports = set()
+
+    def opened(self, transport):
+        self.transports.add(transport)
+
+    def closed(self, transport):
+        self.transports.discard(transport)
+
+    def abort_all(self):
+        for transport in list(self.transports):
+            transport.abort()
+
+
+class RecordingSMTP(SMTP):
+    """aiosmtpd's session, told which connection it is and able to drop a message mid-data."""
+
+    def __init__(self, handler, *, connection_number, listener, port, connections,
+                 drop_mid_data, **kwargs):
+        super().__init__(handler, **kwargs)
+        self.connection_number = connection_number
+        self.listener = listener
+        self.port = port
+        self.connections = connections
+        self.drop_mid_data = drop_mid_data
+        self.raw_transport = None
+
+    def connection_made(self, transport):
+        # Called again with the TLS transport after STARTTLS; the first one is the socket.
+        if self.raw_transport is None:
+            self.raw_transport = transport
+            self.connections.opened(transport)
+        super().connection_made(transport)
+
+    def connection_lost(self, error):
+        self.connections.closed(self.raw_transport)
+        super().connection_lost(error)
+
+    async def smtp_DATA(self, arg):
+        if not self.drop_mid_data:
+            return await super().smtp_DATA(arg)
+        # The same refusals as aiosmtpd's DATA, so that only a well-formed transaction is cut.
+        if await self.check_helo_needed() or await self.check_auth_needed("DATA"):
+            return None
+        if not self.envelope.rcpt_tos:
+            return await self.push("503 Error: need RCPT command")
+        await self.push("354 End data with <CR><LF>.<CR><LF>")
+        # Wait for the first bytes of the message, so the client is cut while it sends.
+        await self._reader.read(4096)
+        self.transport.close()
+        return None
+
+
+class SilentProtocol(asyncio.Protocol):
+    """Accepts the TCP connection and never says a word, like a server that hangs at greeting."""
+
+    def __init__(self, connections):
+        self.connections = connections
+        self.transport = None
+
+    def connection_made(self, transport):
+        self.transport = transport
+        self.connections.opened(transport)
+
+    def connection_lost(self, error):
+        self.connections.closed(self.transport)
+
+
+def report(text):
+    print(text, file=sys.stderr, flush=True)
+
+
+def make_certificate(folder):
+    """A self-signed certificate for localhost and 127.0.0.1, new at every start."""
+    certificate = folder / "cert.pem"
+    key = folder / "key.pem"
+    command = [
+        "openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+        "-nodes", "-keyout", str(key), "-out", str(certificate), "-days", "30",
+        "-subj", "/CN=localhost",
+        "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1",
+        # Clients trust this very certificate as their authority (CURLOPT_CAINFO).
+        "-addext", "basicConstraints=critical,CA:TRUE",
+    ]
+    result = subprocess.run(command, capture_output=True, text=True, check=False)
+    if result.returncode != 0:
+        raise RuntimeError("openssl could not make the certificate:\n" + result.stderr)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(certificate, key)
+    return certificate, context
+
+
+class Server:
+    def __init__(self, options):
+        self.options = options
+        self.loop = asyncio.get_running_loop()
+        self.outdir = Path(options.outdir).resolve()
+        self.outdir.mkdir(parents=True, exist_ok=True)
+        self.handler = Handler(Mailbox(self.outdir), options)
+        self.connection_log = ConnectionLog(self.outdir / "connections.log")
+        self.connections = Connections()
+        self.listeners = []
+        self.certificate = None
+
+    def _bind(self, port):
+        # Bound here rather than by asyncio so that the port is known before the first client.
+        sock = socket.create_server((self.options.host, port))
+        return sock, sock.getsockname()[1]
+
+    async def _listen_smtp(self, listener, port, ssl_context=None, **smtp_options):
+        sock, port = self._bind(port)
+        options = self.options
+        if options.user is not None:
+            smtp_options["authenticator"] = Authenticator(options.user, options.password)
+            smtp_options["auth_required"] = True
+
+        def factory():
+            return RecordingSMTP(
+                self.handler,
+                connection_number=self.connection_log.accepted(listener, port),
+                listener=listener, port=port, connections=self.connections,
+                drop_mid_data=options.drop_mid_data, hostname=SERVER_NAME,
+                enable_SMTPUTF8=True, loop=self.loop, **smtp_options)
+
+        self.listeners.append(await self.loop.create_server(factory, sock=sock, ssl=ssl_context))
+        return port
+
+    async def _listen_silent(self, port):
+        sock, port = self._bind(port)
+
+        def factory():
+            self.connection_log.accepted("nogreet", port)
+            return SilentProtocol(self.connections)
+
+        self.listeners.append(await self.loop.create_server(factory, sock=sock))
+        return port
+
+    async def start(self):
+        options = self.options
+        ports = {"plain": 0, "starttls": 0, "smtps": 0, "nogreet": 0}
+        if options.tls:
+            certdir = Path(options.certdir or options.outdir).resolve()
+            certdir.mkdir(parents=True, exist_ok=True)
+            self.certificate, context = make_certificate(certdir)
+            ports["starttls"] = await self._listen_smtp(
+                "starttls", options.starttls_port, tls_context=context, require_starttls=True)
+            # aiosmtpd only counts STARTTLS as TLS; on this port the socket is TLS from the start.
+            ports["smtps"] = await self._listen_smtp(
+                "smtps", options.smtps_port, ssl_context=context, auth_require_tls=False)
+        else:
+            # AUTH in clear is allowed here: the program may be set up that way and must be tested.
+            ports["plain"] = await self._listen_smtp(
+                "plain", options.plain_port, auth_require_tls=False)
+        if options.no_greeting:
+            ports["nogreet"] = await self._listen_silent(options.nogreet_port)
+        return ports
+
+    async def stop(self):
+        for listener in self.listeners:
+            listener.close()
+        self.connections.abort_all()
+        for listener in self.listeners:
+            await listener.wait_closed()
+        self.connection_log.file.close()
+
+    def describe(self, ports):
+        report(f"Messages are saved in {self.outdir} (NNNN.eml + NNNN.json)")
+        for name, port in ports.items():
+            if port:
+                report(f"  {name:8} smtp on {self.options.host}:{port}")
+        if self.certificate:
+            report(f"  certificate to trust: {self.certificate}")
+        if self.options.user is not None:
+            report(f"  login: {self.options.user} / {self.options.password}")
+        report("Stop with Ctrl+C.")
+
+
+def watch_stdin_for_eof(loop, stop):
+    # A parent that dies without stopping us closes our stdin: that is our cue to go.
+    descriptor = sys.stdin.fileno()
+
+    def readable():
+        if not os.read(descriptor, 4096):
+            loop.remove_reader(descriptor)
+            stop.set()
+
+    loop.add_reader(descriptor, readable)
+
+
+async def serve(options):
+    loop = asyncio.get_running_loop()
+    stop = asyncio.Event()
+    for number in (signal.SIGTERM, signal.SIGINT):
+        loop.add_signal_handler(number, stop.set)
+    if options.stop_on_stdin_eof:
+        watch_stdin_for_eof(loop, stop)
+
+    server = Server(options)
+    ports = await server.start()
+    print("READY " + " ".join(f"{name}={port}" for name, port in ports.items()), flush=True)
+    server.describe(ports)
+    await stop.wait()
+    await server.stop()
+    report("Mail server stopped.")
+
+
+def regular_expression(text):
+    try:
+        return re.compile(text)
+    except re.error as error:
+        raise argparse.ArgumentTypeError(f"not a regular expression: {error}") from error
+
+
+def parse_arguments(argv):
+    parser = argparse.ArgumentParser(
+        description="Local SMTP server that saves every message it receives in a folder, "
+                    "for the tests and the demo. When ready it prints "
+                    "'READY plain=P starttls=P smtps=P nogreet=P' (0 = not served) and runs "
+                    "until SIGTERM or Ctrl+C.")
+    parser.add_argument("--outdir", required=True,
+                        help="folder for the messages: NNNN.eml (raw bytes) and NNNN.json "
+                             "(envelope, connection number, TLS), and connections.log")
+    parser.add_argument("--host", default="127.0.0.1", help="address to listen on")
+    parser.add_argument("--tls", action="store_true",
+                        help="serve a STARTTLS port (STARTTLS required) and an implicit-TLS port "
+                             "instead of a plain one, with a self-signed certificate for "
+                             "localhost and 127.0.0.1 written to CERTDIR/cert.pem")
+    parser.add_argument("--certdir", help="folder for cert.pem and key.pem (default: OUTDIR)")
+    parser.add_argument("--user", help="require AUTH (PLAIN or LOGIN) as this user")
+    parser.add_argument("--password", help="the user's password")
+    parser.add_argument("--reject-rcpt", metavar="REGEX", type=regular_expression,
+                        help="answer 550 to recipients matching this regular expression")
+    data = parser.add_mutually_exclusive_group()
+    data.add_argument("--reject-data", action="store_true",
+                      help="answer 554 to every message after its data")
+    data.add_argument("--drop-mid-data", action="store_true",
+                      help="close the connection while the message data arrives, without reply")
+    data.add_argument("--stall-after-data", action="store_true",
+                      help="save the message but never answer after its data")
+    parser.add_argument("--no-greeting", action="store_true",
+                        help="also open a port that accepts connections and never speaks")
+    for name in ("plain", "starttls", "smtps", "nogreet"):
+        parser.add_argument(f"--{name}-port", type=int, default=0, metavar="PORT",
+                            help=f"fixed port for the {name} listener (default: a free one)")
+    parser.add_argument("--stop-on-stdin-eof", action="store_true",
+                        help="stop when standard input is closed (used by the tests, so the "
+                             "server goes away with the process that started it)")
+    parser.add_argument("--verbose", action="store_true",
+                        help="log the SMTP conversation on stderr")
+    options = parser.parse_args(argv)
+    if (options.user is None) != (options.password is None):
+        parser.error("--user and --password go together")
+    return options
+
+
+def quiet_aiosmtpd(verbose):
+    # Allowing AUTH without STARTTLS is deliberate here (implicit TLS, or a plain test setup);
+    # aiosmtpd would warn about it on every connection.
+    warnings.filterwarnings("ignore", message="Requiring AUTH while not requiring TLS")
+    logging.basicConfig(format="%(asctime)s %(message)s",
+                        level=logging.DEBUG if verbose else logging.ERROR)
+
+
+def main(argv):
+    options = parse_arguments(argv)
+    quiet_aiosmtpd(options.verbose)
+    try:
+        asyncio.run(serve(options))
+    except (OSError, RuntimeError) as error:
+        report(f"Mail server could not run: {error}")
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
