@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -160,6 +161,26 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
         throw writeError(path, error);
     }
     syncFolder(folder);
+}
+
+bool renameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    int error = errno;
+    if (error == EINVAL || error == ENOSYS) {
+        // A file system without the no-replace rename: a hard link refuses to replace too.
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            ::unlink(from.c_str());
+            return true;
+        }
+        error = errno;
+    }
+    if (error == EEXIST) {
+        return false;
+    }
+    throw std::runtime_error("No se pudo mover " + from.string() + " a " + to.string() + ": " +
+                             std::strerror(error));
 }
 
 } // namespace envio::fs

@@ -33,4 +33,8 @@ std::optional<std::string> readFile(const std::filesystem::path& path);
 // permissions of the file it replaces. Throws std::runtime_error with the user's words.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
+// Renames `from` to `to` in one step, unless `to` exists: then nothing moves and the answer is
+// false. Throws std::runtime_error with the user's words when the rename itself fails.
+bool renameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+
 } // namespace envio::fs

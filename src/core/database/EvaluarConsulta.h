@@ -1,0 +1,17 @@
+#pragma once
+
+#include "database/ConsultaSql.h"
+#include "database/TablaLeida.h"
+
+namespace envio {
+
+// The fields a SELECT needs from its table (for its fields, conditions and order); empty when
+// it needs them all.
+std::vector<std::string> camposNecesarios(const ConsultaSql& consulta);
+
+// Answers a SELECT over the rows of its table with Jet's rules: names and texts compared without
+// regard to case, numbers as numbers, null equal to nothing, rows kept in the table's order
+// unless ORDER BY sorts them (nulls first, stable). Throws ErrorSql for an unknown field.
+TablaLeida evaluarConsulta(const ConsultaSql& consulta, const TablaLeida& tabla);
+
+} // namespace envio

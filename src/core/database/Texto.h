@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace envio {
+
+// Jet compares names and texts without regard to case, accented letters included ("PEÑA" equals
+// "peña"). Texts are UTF-8; letters beyond Latin-1 compare as they are.
+std::string mayusculas(std::string_view utf8);
+bool igualesSinMayusculas(std::string_view a, std::string_view b);
+int compararSinMayusculas(std::string_view a, std::string_view b);
+
+} // namespace envio

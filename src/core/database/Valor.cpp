@@ -1,0 +1,40 @@
+#include "database/Valor.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace envio {
+
+std::string textoDeNumero(double n) {
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), n);
+    return {buffer.data(), result.ptr};
+}
+
+Valor Valor::numero(double n) { return numero(textoDeNumero(n)); }
+
+std::optional<double> Valor::comoNumero() const {
+    if (tipo_ == Tipo::Nulo) {
+        return std::nullopt;
+    }
+    std::string_view text = texto_;
+    while (!text.empty() && text.front() == ' ') {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.remove_suffix(1);
+    }
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+    }
+    double value = 0.0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || result.ec != std::errc{} || result.ptr != text.data() + text.size() ||
+        !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace envio

@@ -1,0 +1,181 @@
+#include "platform/MotorSqlite.h"
+
+#include "database/Texto.h"
+
+#include <algorithm>
+#include <memory>
+#include <sqlite3.h>
+
+namespace envio {
+namespace {
+
+// Names go into statements in double quotes; values always as bound parameters.
+std::string sqlName(std::string_view name) {
+    std::string out = "\"";
+    for (const char c : name) {
+        out += c;
+        if (c == '"') {
+            out += '"';
+        }
+    }
+    return out + "\"";
+}
+
+struct StatementDeleter {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+
+Valor columnValue(sqlite3_stmt* statement, int column) {
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_NULL: return Valor::nulo();
+    case SQLITE_INTEGER: return Valor::numero(std::to_string(sqlite3_column_int64(statement, column)));
+    case SQLITE_FLOAT: return Valor::numero(sqlite3_column_double(statement, column));
+    default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+        return Valor::texto(text == nullptr ? "" : text);
+    }
+    }
+}
+
+} // namespace
+
+MotorSqlite::MotorSqlite(const std::filesystem::path& archivo, bool crear) : archivo_(archivo) {
+    const int flags = SQLITE_OPEN_READWRITE | (crear ? SQLITE_OPEN_CREATE : 0);
+    if (sqlite3_open_v2(archivo.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+        const std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "sin memoria";
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw ErrorBaseDatos("No se pudo abrir la base de datos " + archivo.string() + ": " + why);
+    }
+    // Another copy of the program may be writing the work table: wait for it a little.
+    sqlite3_busy_timeout(db_, 5000);
+    sqlite3_extended_result_codes(db_, 1);
+    if (crear) {
+        ejecutar("PRAGMA user_version = 1"); // writes the header: an empty file is no database
+    }
+}
+
+MotorSqlite::~MotorSqlite() { sqlite3_close(db_); }
+
+void MotorSqlite::fallo(const std::string& que) const {
+    throw ErrorBaseDatos(que + " en la base de datos " + archivo_.string() + ": " +
+                         sqlite3_errmsg(db_));
+}
+
+void MotorSqlite::ejecutar(const std::string& sql) {
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        fallo("No se pudo ejecutar «" + sql + "»");
+    }
+}
+
+std::vector<std::string> MotorSqlite::tablas() {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid",
+                           -1, &raw, nullptr) != SQLITE_OK) {
+        fallo("No se pudo leer la lista de tablas");
+    }
+    Statement statement(raw);
+    std::vector<std::string> names;
+    int rc = 0;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)));
+    }
+    if (rc != SQLITE_DONE) {
+        fallo("No se pudo leer la lista de tablas");
+    }
+    return names;
+}
+
+std::string MotorSqlite::nombreReal(std::string_view tabla) {
+    for (auto& name : tablas()) {
+        if (igualesSinMayusculas(name, tabla)) {
+            return name;
+        }
+    }
+    throw ErrorBaseDatos("La tabla " + std::string(tabla) + " no existe en la base de datos " +
+                         archivo_.string());
+}
+
+TablaLeida MotorSqlite::leerTabla(std::string_view tabla, const std::vector<std::string>& campos) {
+    const std::string name = nombreReal(tabla);
+    sqlite3_stmt* raw = nullptr;
+    const std::string sql = "SELECT * FROM " + sqlName(name);
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
+        fallo("No se pudo leer la tabla " + name);
+    }
+    Statement statement(raw);
+    TablaLeida result{name, {}, {}};
+    std::vector<int> columns;
+    for (int c = 0; c < sqlite3_column_count(raw); ++c) {
+        const std::string column = sqlite3_column_name(raw, c);
+        const bool wanted =
+            campos.empty() || std::any_of(campos.begin(), campos.end(), [&](const auto& f) {
+                return igualesSinMayusculas(f, column);
+            });
+        if (wanted) {
+            result.columnas.push_back(column);
+            columns.push_back(c);
+        }
+    }
+    int rc = 0;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        std::vector<Valor> fila;
+        fila.reserve(columns.size());
+        for (const int c : columns) {
+            fila.push_back(columnValue(raw, c));
+        }
+        result.filas.push_back(std::move(fila));
+    }
+    if (rc != SQLITE_DONE) {
+        fallo("No se pudo leer la tabla " + name);
+    }
+    return result;
+}
+
+void MotorSqlite::borrarTodo(std::string_view tabla) {
+    ejecutar("DELETE FROM " + sqlName(nombreReal(tabla)));
+}
+
+void MotorSqlite::agregarRegistro(std::string_view tabla,
+                                  const std::vector<std::pair<std::string, Valor>>& campos) {
+    std::string names;
+    std::string marks;
+    for (const auto& campo : campos) {
+        names += (names.empty() ? "" : ", ") + sqlName(campo.first);
+        marks += marks.empty() ? "?" : ", ?";
+    }
+    const std::string sql = "INSERT INTO " + sqlName(nombreReal(tabla)) +
+                            (campos.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + marks + ")");
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
+        fallo("No se pudo añadir un registro a " + std::string(tabla));
+    }
+    Statement statement(raw);
+    for (std::size_t i = 0; i < campos.size(); ++i) {
+        const Valor& v = campos[i].second;
+        const int index = static_cast<int>(i) + 1;
+        if (v.esNulo()) {
+            sqlite3_bind_null(raw, index);
+        } else {
+            sqlite3_bind_text(raw, index, v.comoTexto().c_str(), -1, SQLITE_TRANSIENT);
+        }
+    }
+    if (sqlite3_step(raw) != SQLITE_DONE) {
+        fallo("No se pudo añadir un registro a " + std::string(tabla));
+    }
+}
+
+void MotorSqlite::crearTabla(const DefinicionTabla& definicion) {
+    std::string columns;
+    for (const auto& campo : definicion.campos) {
+        columns += columns.empty() ? "" : ", ";
+        columns += sqlName(campo.nombre);
+        columns += campo.tipo == DefinicionCampo::Tipo::EnteroAutonumerico
+                       ? " INTEGER PRIMARY KEY AUTOINCREMENT"
+                       : " VARCHAR(" + std::to_string(campo.tamano) + ")";
+    }
+    ejecutar("CREATE TABLE " + sqlName(definicion.nombre) + " (" + columns + ")");
+}
+
+} // namespace envio

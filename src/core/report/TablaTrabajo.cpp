@@ -1,0 +1,93 @@
+#include "report/TablaTrabajo.h"
+
+#include "database/BaseDatos.h"
+#include "platform/FileSystem.h"
+
+#include <fstream>
+
+namespace envio {
+namespace {
+
+bool isWritableWorkDatabase(const std::filesystem::path& archivo) {
+    std::ifstream in(archivo, std::ios::binary);
+    std::string head(16, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    if (formatoDe(head) != FormatoBaseDatos::Sqlite) {
+        return false;
+    }
+    try {
+        (void)BaseDatos::abrir(archivo)->tablas();
+        return true;
+    } catch (const ErrorBaseDatos&) {
+        return false;
+    }
+}
+
+std::filesystem::path moveAside(const std::filesystem::path& archivo) {
+    for (int n = 1;; ++n) {
+        const auto target = archivo.parent_path() /
+                            (archivo.filename().string() + ".apartado-" + std::to_string(n));
+        try {
+            if (fs::renameWithoutReplacing(archivo, target)) {
+                return target;
+            }
+        } catch (const std::runtime_error& e) {
+            throw ErrorBaseDatos(e.what());
+        }
+    }
+}
+
+} // namespace
+
+bool ExisteTabla(const std::filesystem::path& baseDatos, std::string_view tabla) {
+    for (const auto& nombre : BaseDatos::abrir(baseDatos)->tablas()) {
+        if (nombre == tabla) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CrearTablaTemporal(const std::filesystem::path& baseDatos, std::string_view tabla,
+                        std::string_view estructura) {
+    if (estructura != kTablaInforme) {
+        return;
+    }
+    DefinicionTabla definicion{std::string(tabla), {}};
+    definicion.campos.push_back({"Id", DefinicionCampo::Tipo::EnteroAutonumerico, 0});
+    for (int n = 1; n <= 40; ++n) {
+        definicion.campos.push_back(
+            {"CAMPO" + std::to_string(n), DefinicionCampo::Tipo::Texto,
+             static_cast<int>(kLongitudCampo)});
+    }
+    BaseDatos::abrir(baseDatos)->crearTabla(definicion);
+}
+
+ResultadoPreparacion prepararBaseTrabajo(const CarpetaPrograma& carpeta) {
+    ResultadoPreparacion resultado{carpeta.temporalMdb(), std::nullopt};
+    std::error_code error;
+    if (std::filesystem::exists(resultado.baseDatos, error) &&
+        !isWritableWorkDatabase(resultado.baseDatos)) {
+        resultado.apartado = moveAside(resultado.baseDatos);
+        resultado.baseDatos = carpeta.ruta() / "temporal.mdb";
+    }
+    if (!std::filesystem::exists(resultado.baseDatos, error)) {
+        BaseDatos::crear(resultado.baseDatos);
+    }
+    if (!ExisteTabla(resultado.baseDatos, kTablaInforme)) {
+        CrearTablaTemporal(resultado.baseDatos, kTablaInforme, kTablaInforme);
+    }
+    return resultado;
+}
+
+std::string acortarCampo(std::string_view valor) {
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < valor.size(); ++i) {
+        if ((static_cast<unsigned char>(valor[i]) & 0xC0) != 0x80 && characters++ == kLongitudCampo) {
+            return std::string(valor.substr(0, i));
+        }
+    }
+    return std::string(valor);
+}
+
+} // namespace envio
