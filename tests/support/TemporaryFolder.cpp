@@ -37,10 +37,12 @@ std::filesystem::path TemporaryFolder::write(std::string_view name, std::string_
     return file;
 }
 
-std::string TemporaryFolder::read(std::string_view name) const {
-    std::ifstream in(*this / name, std::ios::binary);
+std::string TemporaryFolder::read(std::string_view name) const { return readPath(*this / name); }
+
+std::string TemporaryFolder::readPath(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
     if (!in) {
-        throw std::runtime_error("cannot read " + std::string(name));
+        throw std::runtime_error("cannot read " + file.string());
     }
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

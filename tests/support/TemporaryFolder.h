@@ -20,6 +20,7 @@ public:
     // Writes `bytes` exactly as given and returns the file's path.
     std::filesystem::path write(std::string_view name, std::string_view bytes) const;
     [[nodiscard]] std::string read(std::string_view name) const;
+    static std::string readPath(const std::filesystem::path& file);
 
 private:
     std::filesystem::path path_;

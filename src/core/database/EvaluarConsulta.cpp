@@ -37,7 +37,7 @@ bool matches(const Condicion& condicion, const Valor& value) {
     return false;
 }
 
-// Null sorts first, then numbers, then texts without regard to case.
+// Null sorts first, then numbers, then texts in dictionary order.
 int compare(const Valor& a, const Valor& b) {
     const auto rank = [](const Valor& v) {
         return v.esNulo() ? 0 : (v.tipo() == Valor::Tipo::Numero ? 1 : 2);
@@ -50,7 +50,7 @@ int compare(const Valor& a, const Valor& b) {
         const double y = b.comoNumero().value_or(0.0);
         return x < y ? -1 : (x > y ? 1 : 0);
     }
-    return compararSinMayusculas(a.comoTexto(), b.comoTexto());
+    return compararParaOrdenar(a.comoTexto(), b.comoTexto());
 }
 
 std::vector<std::size_t> matchingRows(const ConsultaSql& consulta, const TablaLeida& tabla) {

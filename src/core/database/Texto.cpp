@@ -24,8 +24,45 @@ bool igualesSinMayusculas(std::string_view a, std::string_view b) {
     return a.size() == b.size() && mayusculas(a) == mayusculas(b);
 }
 
-int compararSinMayusculas(std::string_view a, std::string_view b) {
-    return mayusculas(a).compare(mayusculas(b));
+namespace {
+
+// Sort weight of U+00C0..U+00FF (after folding to capitals): the base letter, or 0 to keep it.
+char baseLetter(unsigned char latin1) {
+    using namespace std::string_view_literals;
+    static constexpr std::string_view kBases = "AAAAAAACEEEEIIII"       // C0..CF
+                                               "D\0OOOOO\0OUUUUY\0\0"sv; // D0..DF
+    const std::size_t index = latin1 - 0xC0U;
+    return index < kBases.size() ? kBases[index] : '\0';
+}
+
+std::string sortKey(std::string_view utf8) {
+    const std::string upper = mayusculas(utf8);
+    std::string key;
+    key.reserve(upper.size());
+    for (std::size_t i = 0; i < upper.size(); ++i) {
+        const auto c = static_cast<unsigned char>(upper[i]);
+        if (c == 0xC3 && i + 1 < upper.size()) {
+            const auto latin1 = static_cast<unsigned char>(0xC0 + (upper[i + 1] & 0x3F));
+            if (latin1 == 0xD1) { // Ñ
+                key += "N\x7F";
+                ++i;
+                continue;
+            }
+            if (const char base = baseLetter(latin1); base != '\0') {
+                key += base;
+                ++i;
+                continue;
+            }
+        }
+        key += static_cast<char>(c);
+    }
+    return key;
+}
+
+} // namespace
+
+int compararParaOrdenar(std::string_view a, std::string_view b) {
+    return sortKey(a).compare(sortKey(b));
 }
 
 } // namespace envio

@@ -9,6 +9,8 @@ namespace envio {
 // "peña"). Texts are UTF-8; letters beyond Latin-1 compare as they are.
 std::string mayusculas(std::string_view utf8);
 bool igualesSinMayusculas(std::string_view a, std::string_view b);
-int compararSinMayusculas(std::string_view a, std::string_view b);
+// Order for sorting as the suite's Spanish users expect: case and accents do not count ("Álvarez"
+// before "Bravo") and "ñ" comes after "n".
+int compararParaOrdenar(std::string_view a, std::string_view b);
 
 } // namespace envio

@@ -3,20 +3,17 @@
 #include "platform/MotorBaseDatos.h"
 
 #include <filesystem>
-#include <memory>
+#include <functional>
 
 namespace envio {
 
-// Jet 3 and Jet 4 files (the suite's Access databases), read only, through mdbtools' libmdb.
-// Values never depend on the process locale: numbers and dates are decoded from the row bytes,
-// only texts go through libmdb's own conversion to UTF-8.
+// Jet 3 and Jet 4 files (the suite's Access databases), read only. libmdb crashes or loops on
+// some damaged files, and a damaged suite database must not bring the program down, so every
+// read runs in a child process with a time limit and the rows come back through a pipe.
 class MotorJet : public MotorBaseDatos {
 public:
-    // Throws ErrorBaseDatos when libmdb cannot open the file or read its catalogue.
+    // Reads the catalogue; throws ErrorBaseDatos naming the file when it cannot.
     explicit MotorJet(const std::filesystem::path& archivo);
-    ~MotorJet() override;
-    MotorJet(const MotorJet&) = delete;
-    MotorJet& operator=(const MotorJet&) = delete;
 
     std::vector<std::string> tablas() override;
     TablaLeida leerTabla(std::string_view tabla, const std::vector<std::string>& campos) override;
@@ -26,10 +23,11 @@ public:
     void crearTabla(const DefinicionTabla& definicion) override;
 
 private:
-    struct Estado;
+    TablaLeida leerAislado(const std::function<TablaLeida()>& lectura) const;
     [[noreturn]] void soloLectura() const;
+
     std::filesystem::path archivo_;
-    std::unique_ptr<Estado> estado_;
+    std::vector<std::string> tablas_; // the catalogue does not change while the file is open
 };
 
 } // namespace envio

@@ -1,6 +1,7 @@
 #include "report/TablaTrabajo.h"
 
 #include "database/BaseDatos.h"
+#include "database/Texto.h"
 #include "platform/FileSystem.h"
 
 #include <fstream>
@@ -35,6 +36,15 @@ std::filesystem::path moveAside(const std::filesystem::path& archivo) {
             throw ErrorBaseDatos(e.what());
         }
     }
+}
+
+bool existeEnOtraGrafia(const std::filesystem::path& archivo) {
+    for (const auto& nombre : BaseDatos::abrir(archivo)->tablas()) {
+        if (igualesSinMayusculas(nombre, kTablaInforme)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -74,7 +84,9 @@ ResultadoPreparacion prepararBaseTrabajo(const CarpetaPrograma& carpeta) {
     if (!std::filesystem::exists(resultado.baseDatos, error)) {
         BaseDatos::crear(resultado.baseDatos);
     }
-    if (!ExisteTabla(resultado.baseDatos, kTablaInforme)) {
+    // The engine's names ignore case: a table spelled otherwise would make the creation fail.
+    if (!ExisteTabla(resultado.baseDatos, kTablaInforme) &&
+        !existeEnOtraGrafia(resultado.baseDatos)) {
         CrearTablaTemporal(resultado.baseDatos, kTablaInforme, kTablaInforme);
     }
     return resultado;

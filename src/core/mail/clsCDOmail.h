@@ -1,0 +1,77 @@
+#pragma once
+
+#include "platform/ConnectivityProbe.h"
+#include "platform/MailTransport.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace envio {
+
+// The port as its owner set it: unset, a number or a text; it is only read in `Enviar`.
+using ValorPuerto = std::variant<std::monostate, long long, double, std::string>;
+
+// One mail message: settings, addresses, subject, plain-text body, at most one attachment and
+// a read-receipt request. `Enviar` reports its outcome twice, by its result and by exactly one
+// of the two events, raised before it returns.
+class clsCDOmail {
+public:
+    // The component and the probe outlive the object; a run passes the same component to every
+    // message so that they share one connection.
+    clsCDOmail(MailTransport& componente, ConnectivityProbe& sonda);
+
+    bool Confirmacion = false;
+    std::string servidor;
+    std::string para;
+    std::string de;
+    std::string Asunto;
+    std::string Mensaje;
+    std::string Adjunto;
+    ValorPuerto puerto;
+    std::string Usuario;
+    std::string PassWord;
+    bool UseAuntentificacion = false;
+    bool ssl = false;
+
+    std::function<void(const std::string& Descripcion, long Numero)> Error;
+    std::function<void()> EnvioCompleto;
+
+    // True when the server took the message. A failure of the mail component before the send
+    // step is thrown as ErrorComponenteCorreo and raises no event.
+    bool Enviar();
+
+    // What the last `Enviar` left for the sending record: the Message-ID of the message handed
+    // to the component (empty when a check stopped it before), the server's last reply, and
+    // whether the server may hold the message even though the send failed.
+    struct Constancia {
+        std::string messageId;
+        std::string respuesta;
+        bool puedeHaberseEntregado = false;
+    };
+    [[nodiscard]] const Constancia& UltimoEnvio() const { return constancia_; }
+
+private:
+    void avisarError(const std::string& descripcion, long numero);
+
+    MailTransport& componente_;
+    ConnectivityProbe& sonda_;
+    Constancia constancia_;
+};
+
+inline constexpr const char* TextoSinConexion =
+    "No se puede enviar el correo. Verificar la conexión a internet si está disponible";
+inline constexpr const char* TextoSinPuerto = "No se ha indicado el puerto del servidor";
+inline constexpr const char* TextoSinArchivo = "No se ha encontrado el archivo en la siguiente ruta: ";
+inline constexpr const char* TextoFalloConexion =
+    "Posible error : nombre del Servidor incorrecto o número de puerto incorrecto";
+inline constexpr const char* TextoNoAceptado =
+    "Posible error : Nombre de usuario o password incorrecto";
+
+// The number a port text reads as, with the leniency the settings screens always allowed
+// (blanks around it, a sign, a decimal comma or point, an exponent, &H and &O notation).
+std::optional<double> leerNumero(std::string_view texto);
+
+} // namespace envio

@@ -1,0 +1,446 @@
+#include "platform/CurlMailTransport.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <curl/curl.h>
+#include <mutex>
+#include <string_view>
+#include <unistd.h>
+
+namespace envio {
+namespace {
+
+void iniciarCurl() {
+    static std::once_flag una;
+    std::call_once(una, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct Lista {
+    curl_slist* p = nullptr;
+    Lista() = default;
+    Lista(const Lista&) = delete;
+    Lista& operator=(const Lista&) = delete;
+    ~Lista() { curl_slist_free_all(p); }
+    void agregar(const std::string& linea) {
+        curl_slist* nueva = curl_slist_append(p, linea.c_str());
+        if (nueva == nullptr) {
+            throw ErrorComponenteCorreo(correo::ErrorEnvio, "No hay memoria para el mensaje");
+        }
+        p = nueva;
+    }
+};
+
+struct Mime {
+    curl_mime* p = nullptr;
+    Mime(const Mime&) = delete;
+    Mime& operator=(const Mime&) = delete;
+    explicit Mime(CURL* handle) : p(curl_mime_init(handle)) {}
+    ~Mime() { curl_mime_free(p); }
+};
+
+// What the conversation showed of itself, for telling apart where a transfer failed.
+struct Conversacion {
+    std::string ultimaOrden;     // the last command, without arguments for AUTH
+    std::string ultimaRespuesta; // the last reply line
+    bool datosEnviados = false;  // the server said 354: from here it may take the message
+};
+
+int anotarConversacion(CURL*, curl_infotype tipo, char* datos, size_t largo, void* destino) {
+    if (tipo != CURLINFO_HEADER_IN && tipo != CURLINFO_HEADER_OUT) {
+        return 0;
+    }
+    auto& c = *static_cast<Conversacion*>(destino);
+    std::string_view linea(datos, largo);
+    while (!linea.empty() && (linea.back() == '\n' || linea.back() == '\r')) {
+        linea.remove_suffix(1);
+    }
+    if (tipo == CURLINFO_HEADER_IN) {
+        c.ultimaRespuesta = linea;
+        if (linea.starts_with("354")) {
+            c.datosEnviados = true;
+        }
+        return 0;
+    }
+    // AUTH and its continuations carry the credentials: only the fact that we sent them counts.
+    if (linea.size() >= 4 && std::string_view("AUTH") == linea.substr(0, 4)) {
+        c.ultimaOrden = "AUTH";
+    } else if (c.ultimaOrden != "AUTH" || linea.starts_with("MAIL") || linea.starts_with("QUIT") ||
+               linea.starts_with("RSET") || linea.starts_with("EHLO")) {
+        c.ultimaOrden = linea;
+    }
+    return 0;
+}
+
+std::optional<int> puertoValido(double puerto) {
+    if (!std::isfinite(puerto) || puerto != std::floor(puerto) || puerto < 1 || puerto > 65535) {
+        return std::nullopt;
+    }
+    return static_cast<int>(puerto);
+}
+
+// A server name fit for a URL: a host name or an IPv4 or IPv6 address, nothing else.
+std::optional<std::string> hostParaUrl(std::string_view servidor) {
+    if (servidor.empty()) {
+        return std::nullopt;
+    }
+    if (servidor.front() == '[' && servidor.back() == ']') {
+        servidor = servidor.substr(1, servidor.size() - 2);
+    }
+    bool dosPuntos = false;
+    for (const char ch : servidor) {
+        const auto u = static_cast<unsigned char>(ch);
+        if (u <= 0x20 || u == 0x7F || std::string_view("/\\@?#[]%\"<>`{}|^").find(ch) !=
+                                          std::string_view::npos) {
+            return std::nullopt;
+        }
+        dosPuntos = dosPuntos || ch == ':';
+    }
+    return dosPuntos ? "[" + std::string(servidor) + "]" : std::string(servidor);
+}
+
+// The EHLO greeting names this machine where its name is a plain host name; curl's default
+// "localhost" makes some servers suspicious.
+std::string nombreEquipo() {
+    char nombre[256] = {};
+    if (::gethostname(nombre, sizeof nombre - 1) != 0) {
+        return {};
+    }
+    const std::string_view n(nombre);
+    for (const char ch : n) {
+        if (!(std::isalnum(static_cast<unsigned char>(ch)) || ch == '-' || ch == '.')) {
+            return {};
+        }
+    }
+    return std::string(n);
+}
+
+std::string direccionEntre(std::string_view orden) {
+    const auto abre = orden.find('<');
+    const auto cierra = orden.rfind('>');
+    if (abre == std::string_view::npos || cierra == std::string_view::npos || cierra < abre) {
+        return std::string(orden);
+    }
+    return std::string(orden.substr(abre + 1, cierra - abre - 1));
+}
+
+bool esFalloDeConexion(CURLcode rc) {
+    switch (rc) {
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_URL_MALFORMAT:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_CLIENTCERT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+ResultadoEnvio fallo(long numero, std::string descripcion, const Conversacion& c,
+                     bool puedeHaberseEntregado = false) {
+    ResultadoEnvio r;
+    r.numero = numero;
+    r.descripcion = std::move(descripcion);
+    r.respuesta = c.ultimaRespuesta;
+    r.puedeHaberseEntregado = puedeHaberseEntregado;
+    return r;
+}
+
+struct Intento {
+    CURLcode rc = CURLE_OK;
+    long respuesta = 0;
+    long conexionesNuevas = 0;
+    Conversacion conversacion;
+    std::string errorCurl;
+};
+
+// The server's words where it gave any, else curl's: the error buffer is empty for some codes.
+std::string detalle(const Intento& i) {
+    if (!i.conversacion.ultimaRespuesta.empty() && i.respuesta >= 400) {
+        return i.conversacion.ultimaRespuesta;
+    }
+    std::string texto = curl_easy_strerror(i.rc);
+    if (!i.errorCurl.empty()) {
+        texto += " (" + i.errorCurl + ")";
+    }
+    return texto;
+}
+
+ResultadoEnvio clasificar(const Intento& i, const MensajeSmtp& mensaje,
+                          std::chrono::seconds espera) {
+    const Conversacion& c = i.conversacion;
+    if (i.rc == CURLE_OK) {
+        ResultadoEnvio r;
+        r.enviado = true;
+        r.respuesta = c.ultimaRespuesta;
+        r.puedeHaberseEntregado = true;
+        return r;
+    }
+    const std::string& orden = c.ultimaOrden;
+    if (i.rc == CURLE_LOGIN_DENIED || i.respuesta == 530 ||
+        (orden == "AUTH" && i.respuesta >= 400)) {
+        return fallo(correo::NoAceptado,
+                     "El servidor no aceptó el usuario o la contraseña: " + detalle(i), c);
+    }
+    if (c.datosEnviados) {
+        if (i.respuesta >= 400 && i.respuesta != 354) {
+            return fallo(correo::MensajeRechazado, "El servidor no aceptó el mensaje: " + detalle(i),
+                         c);
+        }
+        if (i.rc == CURLE_OPERATION_TIMEDOUT) {
+            return fallo(correo::SinRespuesta,
+                         "El servidor no respondió en " + std::to_string(espera.count()) +
+                             " segundos después de recibir el mensaje; no se sabe si lo aceptó",
+                         c, true);
+        }
+        if (i.rc == CURLE_READ_ERROR || i.rc == CURLE_ABORTED_BY_CALLBACK) {
+            return fallo(correo::AdjuntoIlegible,
+                         "No se pudo leer el archivo adjunto " +
+                             (mensaje.adjunto ? mensaje.adjunto->ruta.string() : std::string()) +
+                             " mientras se enviaba; el mensaje no se ha enviado",
+                         c);
+        }
+        return fallo(correo::ConexionPerdida,
+                     "Se perdió la conexión con el servidor mientras se enviaba el mensaje y el "
+                     "servidor no confirmó que lo recibiera (" +
+                         detalle(i) + ")",
+                     c, true);
+    }
+    if (i.respuesta >= 400) {
+        if (orden.starts_with("RCPT")) {
+            return fallo(correo::DestinatarioRechazado,
+                         "El servidor rechazó la dirección del destinatario " +
+                             direccionEntre(orden) + ": " + c.ultimaRespuesta,
+                         c);
+        }
+        if (orden.starts_with("MAIL")) {
+            return fallo(correo::RemitenteRechazado,
+                         "El servidor rechazó la dirección del remitente " + direccionEntre(orden) +
+                             ": " + c.ultimaRespuesta,
+                         c);
+        }
+        if (orden.starts_with("DATA")) {
+            return fallo(correo::MensajeRechazado,
+                         "El servidor no aceptó el mensaje: " + c.ultimaRespuesta, c);
+        }
+        return fallo(correo::ErrorEnvio, "El servidor rechazó la conexión: " + c.ultimaRespuesta,
+                     c);
+    }
+    if (esFalloDeConexion(i.rc) ||
+        ((i.rc == CURLE_SEND_ERROR || i.rc == CURLE_RECV_ERROR) && i.respuesta == 0)) {
+        return fallo(correo::FalloConexion,
+                     "No se pudo conectar con el servidor: " + detalle(i), c);
+    }
+    if (i.rc == CURLE_READ_ERROR) {
+        return fallo(correo::AdjuntoIlegible,
+                     "No se pudo leer el archivo adjunto " +
+                         (mensaje.adjunto ? mensaje.adjunto->ruta.string() : std::string()),
+                     c);
+    }
+    return fallo(correo::ErrorEnvio, "Error al enviar el correo: " + detalle(i), c);
+}
+
+// A connection kept from an earlier message that the server had closed in the meantime: the
+// first command found it dead, so the server never saw this message.
+bool conexionGuardadaCerrada(const Intento& i) {
+    return (i.rc == CURLE_SEND_ERROR || i.rc == CURLE_RECV_ERROR) && i.respuesta == 0 &&
+           i.conexionesNuevas == 0 && !i.conversacion.datosEnviados;
+}
+
+} // namespace
+
+struct CurlMailTransport::Estado {
+    OpcionesCurl opciones;
+    CURL* handle = nullptr;
+    std::string conexionActual; // what the kept connection was opened for
+    std::string equipo = nombreEquipo();
+
+    ~Estado() { cerrar(); }
+
+    void cerrar() {
+        if (handle != nullptr) {
+            curl_easy_cleanup(handle);
+            handle = nullptr;
+        }
+    }
+
+    // The handle for this configuration. A different server or account closes the old
+    // connection first: curl could otherwise reuse a connection in clear for a message that
+    // asks for TLS.
+    CURL* manejador(const std::string& clave) {
+        if (handle != nullptr && clave != conexionActual) {
+            cerrar();
+        }
+        if (handle == nullptr) {
+            handle = curl_easy_init();
+            if (handle == nullptr) {
+                throw ErrorComponenteCorreo(correo::ErrorEnvio,
+                                            "No se pudo crear el componente de correo");
+            }
+            conexionActual = clave;
+        }
+        curl_easy_reset(handle);
+        return handle;
+    }
+};
+
+CurlMailTransport::CurlMailTransport(OpcionesCurl opciones) : estado_(std::make_unique<Estado>()) {
+    iniciarCurl();
+    estado_->opciones = std::move(opciones);
+}
+
+CurlMailTransport::~CurlMailTransport() = default;
+
+ResultadoEnvio CurlMailTransport::enviar(const ConfiguracionSmtp& cfg, const MensajeSmtp& mensaje) {
+    const Conversacion ninguna;
+    const auto puerto = puertoValido(cfg.puerto);
+    const auto host = hostParaUrl(cfg.servidor);
+    if (!puerto || !host) {
+        return fallo(correo::FalloConexion,
+                     "El nombre del servidor o el número de puerto no son válidos", ninguna);
+    }
+    const bool conCredenciales = cfg.autenticar && cfg.usuario.has_value();
+    const bool tls = cfg.autenticar && cfg.ssl.value_or(false);
+    const bool tlsImplicito = tls && *puerto == estado_->opciones.puertoTlsImplicito;
+    const std::string ca =
+        estado_->opciones.archivoCA ? estado_->opciones.archivoCA->string() : std::string();
+
+    std::string clave = *host + '\n' + std::to_string(*puerto) + '\n' + (tls ? "1" : "0") + '\n' +
+                        ca + '\n';
+    if (conCredenciales) {
+        clave += *cfg.usuario + '\n' + cfg.password.value_or("");
+    }
+    CURL* h = estado_->manejador(clave);
+
+    // Everything up to here may fail without touching the network: those failures belong to
+    // the caller, not to the send step.
+    Mime mime(h);
+    if (mime.p == nullptr) {
+        throw ErrorComponenteCorreo(correo::ErrorEnvio, "No hay memoria para el mensaje");
+    }
+    curl_mimepart* texto = curl_mime_addpart(mime.p);
+    if (texto == nullptr ||
+        curl_mime_data(texto, mensaje.cuerpo.data(), mensaje.cuerpo.size()) != CURLE_OK ||
+        curl_mime_type(texto, "text/plain; charset=UTF-8") != CURLE_OK ||
+        curl_mime_encoder(texto, "quoted-printable") != CURLE_OK) {
+        throw ErrorComponenteCorreo(correo::ErrorEnvio, "No se pudo preparar el texto del mensaje");
+    }
+    if (mensaje.adjunto) {
+        curl_mimepart* parte = curl_mime_addpart(mime.p);
+        const std::string ruta = mensaje.adjunto->ruta.string();
+        errno = 0;
+        if (parte == nullptr || curl_mime_filedata(parte, ruta.c_str()) != CURLE_OK) {
+            const int causa = errno;
+            throw ErrorComponenteCorreo(correo::AdjuntoIlegible,
+                                        "No se puede leer el archivo adjunto " + ruta +
+                                            (causa != 0 ? ": " + std::string(std::strerror(causa))
+                                                        : std::string()));
+        }
+        Lista cabecerasParte;
+        for (const auto& linea : mensaje.adjunto->cabeceras) {
+            cabecerasParte.agregar(linea);
+        }
+        if (curl_mime_encoder(parte, "base64") != CURLE_OK ||
+            curl_mime_headers(parte, cabecerasParte.p, 1) != CURLE_OK) {
+            throw ErrorComponenteCorreo(correo::ErrorEnvio,
+                                        "No se pudo preparar el archivo adjunto " + ruta);
+        }
+        cabecerasParte.p = nullptr; // the part owns them now
+    }
+    Lista cabeceras;
+    for (const auto& linea : mensaje.cabeceras) {
+        cabeceras.agregar(linea);
+    }
+    Lista destinatarios;
+    for (const auto& d : mensaje.destinatarios) {
+        destinatarios.agregar("<" + d + ">");
+    }
+    const std::string remitente = "<" + mensaje.remitente + ">";
+    std::string url = std::string(tlsImplicito ? "smtps://" : "smtp://") + *host + ":" +
+                      std::to_string(*puerto);
+    if (!estado_->equipo.empty()) {
+        url += "/" + estado_->equipo;
+    }
+
+    char bufferError[CURL_ERROR_SIZE];
+    const auto espera = estado_->opciones.esperaRespuesta;
+    auto configurar = [&](Conversacion& conversacion) {
+        bool ok = true;
+        auto poner = [&ok](CURLcode rc) { ok = ok && rc == CURLE_OK; };
+        poner(curl_easy_setopt(h, CURLOPT_URL, url.c_str()));
+        poner(curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "smtp,smtps"));
+        poner(curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L));
+        poner(curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT,
+                               static_cast<long>(cfg.tiempoConexion.count())));
+        poner(curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                               static_cast<long>(espera.count())));
+        // Implicit TLS on its own port, STARTTLS everywhere else; never a quiet fall-back to
+        // clear text, which would hand the password to anyone listening.
+        poner(curl_easy_setopt(h, CURLOPT_USE_SSL,
+                               tls && !tlsImplicito ? static_cast<long>(CURLUSESSL_ALL)
+                                                    : static_cast<long>(CURLUSESSL_NONE)));
+        poner(curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L));
+        poner(curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L));
+        if (!ca.empty()) {
+            poner(curl_easy_setopt(h, CURLOPT_CAINFO, ca.c_str()));
+        }
+        if (conCredenciales) {
+            poner(curl_easy_setopt(h, CURLOPT_USERNAME, cfg.usuario->c_str()));
+            poner(curl_easy_setopt(h, CURLOPT_PASSWORD, cfg.password.value_or("").c_str()));
+        }
+        poner(curl_easy_setopt(h, CURLOPT_MAIL_FROM, remitente.c_str()));
+        poner(curl_easy_setopt(h, CURLOPT_MAIL_RCPT, destinatarios.p));
+        poner(curl_easy_setopt(h, CURLOPT_HTTPHEADER, cabeceras.p));
+        poner(curl_easy_setopt(h, CURLOPT_MIMEPOST, mime.p));
+        poner(curl_easy_setopt(h, CURLOPT_ERRORBUFFER, bufferError));
+        poner(curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, anotarConversacion));
+        poner(curl_easy_setopt(h, CURLOPT_DEBUGDATA, &conversacion));
+        poner(curl_easy_setopt(h, CURLOPT_VERBOSE, 1L));
+        if (!ok) {
+            throw ErrorComponenteCorreo(correo::ErrorEnvio,
+                                        "La biblioteca de correo no acepta la configuración");
+        }
+    };
+
+    Intento intento;
+    for (int vez = 0; vez < 2; ++vez) {
+        intento = Intento{};
+        configurar(intento.conversacion);
+        if (vez > 0) {
+            curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 1L);
+        }
+        bufferError[0] = '\0';
+        intento.rc = curl_easy_perform(h);
+        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &intento.respuesta);
+        curl_easy_getinfo(h, CURLINFO_NUM_CONNECTS, &intento.conexionesNuevas);
+        intento.errorCurl = bufferError;
+        if (!conexionGuardadaCerrada(intento)) {
+            break;
+        }
+    }
+    // The mime, lists and buffer die with this call: the handle must not point at them.
+    curl_easy_setopt(h, CURLOPT_MIMEPOST, nullptr);
+    curl_easy_setopt(h, CURLOPT_MAIL_RCPT, nullptr);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, nullptr);
+    curl_easy_setopt(h, CURLOPT_DEBUGDATA, nullptr);
+    curl_easy_setopt(h, CURLOPT_VERBOSE, 0L);
+    return clasificar(intento, mensaje, espera);
+}
+
+} // namespace envio

@@ -1,0 +1,121 @@
+#include "platform/ProcesoAislado.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace envio {
+namespace {
+
+// The child's answer starts with one byte: 'O' for the result, 'E' for an error text.
+constexpr char kOk = 'O';
+constexpr char kError = 'E';
+
+void writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+[[noreturn]] void runChild(int fd, const std::function<std::string()>& trabajo) {
+    // libmdb reports every oddity of a damaged file on stderr; the parent reports the failure.
+    const int null = ::open("/dev/null", O_WRONLY);
+    if (null >= 0) {
+        ::dup2(null, STDERR_FILENO);
+    }
+    std::string answer;
+    try {
+        answer = kOk + trabajo();
+    } catch (const std::exception& e) {
+        answer = kError + std::string(e.what());
+    } catch (...) {
+        answer = kError + std::string("error desconocido");
+    }
+    writeAll(fd, answer);
+    ::_exit(0); // no destructors or exit handlers of the parent's state run twice
+}
+
+std::string collect(int fd, pid_t child, std::chrono::milliseconds silence, std::size_t limit,
+                    std::string& failure) {
+    std::string bytes;
+    char buffer[65536];
+    while (true) {
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(silence.count()));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready == 0) {
+            failure = "no responde";
+            ::kill(child, SIGKILL);
+            return bytes;
+        }
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return bytes;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+        if (bytes.size() > limit) {
+            failure = "devuelve más datos de los que puede contener";
+            ::kill(child, SIGKILL);
+            return bytes;
+        }
+    }
+}
+
+} // namespace
+
+std::string ejecutarAislado(const std::function<std::string()>& trabajo,
+                            std::chrono::milliseconds silencioMaximo, std::size_t bytesMaximos) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        throw FalloAislado(std::string("no se pudo crear el proceso de lectura: ") +
+                                 std::strerror(errno));
+    }
+    const pid_t child = ::fork();
+    if (child < 0) {
+        const int error = errno;
+        ::close(fds[0]);
+        ::close(fds[1]);
+        throw FalloAislado(std::string("no se pudo crear el proceso de lectura: ") +
+                                 std::strerror(error));
+    }
+    if (child == 0) {
+        ::close(fds[0]);
+        runChild(fds[1], trabajo);
+    }
+    ::close(fds[1]);
+    std::string failure;
+    std::string bytes = collect(fds[0], child, silencioMaximo, bytesMaximos, failure);
+    ::close(fds[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!failure.empty()) {
+        throw FalloAislado(failure);
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || bytes.empty()) {
+        throw FalloAislado("terminó de forma anormal");
+    }
+    if (bytes.front() == kError) {
+        throw ErrorDelTrabajo(bytes.substr(1));
+    }
+    return bytes.substr(1);
+}
+
+} // namespace envio

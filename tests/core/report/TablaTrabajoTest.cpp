@@ -1,0 +1,124 @@
+#include "report/TablaTrabajo.h"
+
+#include "database/BaseDatos.h"
+
+#include "TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace envio {
+namespace {
+
+using test::TemporaryFolder;
+
+const std::filesystem::path kSamples = ENVIO_JET_SAMPLES;
+
+class TablaTrabajoTest : public ::testing::Test {
+protected:
+    TemporaryFolder folder;
+    CarpetaPrograma carpeta{folder.path()};
+
+    std::vector<std::string> columns() {
+        return BaseDatos::abrir(carpeta.temporalMdb())
+            ->abrirRegistros("SELECT * FROM INFORMETMP2008")
+            .tabla()
+            .columnas;
+    }
+};
+
+TEST_F(TablaTrabajoTest, TheFirstStartCreatesTheDatabaseAndTheTableInItsOrder) {
+    const ResultadoPreparacion r = prepararBaseTrabajo(carpeta);
+    EXPECT_EQ(r.baseDatos, folder / "temporal.mdb");
+    EXPECT_FALSE(r.apartado);
+    std::vector<std::string> expected = {"Id"};
+    for (int n = 1; n <= 40; ++n) {
+        expected.push_back("CAMPO" + std::to_string(n));
+    }
+    EXPECT_EQ(columns(), expected);
+
+    auto db = BaseDatos::abrir(r.baseDatos);
+    db->agregarRegistro("INFORMETMP2008", {{"CAMPO1", Valor::texto("uno")}});
+    db->agregarRegistro("informetmp2008", {{"CAMPO1", Valor::texto("dos")}});
+    Registros rows = db->abrirRegistros("SELECT * FROM INFORMETMP2008 ORDER BY Id");
+    ASSERT_EQ(rows.cantidad(), 2U);
+    EXPECT_EQ(rows.campo("Id").comoNumero(), 1.0);
+    EXPECT_TRUE(rows.campo("CAMPO4").esNulo());
+    rows.siguiente();
+    EXPECT_EQ(rows.campo("id").comoNumero(), 2.0);
+    EXPECT_EQ(rows.campo("campo1").comoTexto(), "dos");
+
+    db->ejecutar("DELETE * FROM INFORMETMP2008");
+    EXPECT_TRUE(db->abrirRegistros("SELECT * FROM INFORMETMP2008").vacio());
+}
+
+TEST_F(TablaTrabajoTest, AnExistingDatabaseAndTableAreUsedAsTheyAre) {
+    {
+        auto db = BaseDatos::crear(folder / "TEMPORAL.MDB");
+        db->crearTabla({"Otra", {{"x", DefinicionCampo::Tipo::Texto, 10}}});
+        db->agregarRegistro("Otra", {{"x", Valor::texto("sigue")}});
+    }
+    EXPECT_EQ(prepararBaseTrabajo(carpeta).baseDatos, folder / "TEMPORAL.MDB");
+    auto db = BaseDatos::abrir(folder / "TEMPORAL.MDB");
+    EXPECT_EQ(db->tablas(), (std::vector<std::string>{"Otra", "INFORMETMP2008", "sqlite_sequence"}));
+    db->agregarRegistro("INFORMETMP2008", {{"CAMPO2", Valor::texto("de la última ejecución")}});
+
+    prepararBaseTrabajo(carpeta);
+    EXPECT_EQ(BaseDatos::abrir(folder / "TEMPORAL.MDB")->abrirRegistros(
+                  "SELECT CAMPO2 FROM INFORMETMP2008").cantidad(),
+              1U);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST_F(TablaTrabajoTest, ATableOfThatNameWithAnotherLayoutIsLeftAlone) {
+    BaseDatos::crear(folder / "temporal.mdb")
+        ->crearTabla({"INFORMETMP2008", {{"Solo", DefinicionCampo::Tipo::Texto, 5}}});
+    prepararBaseTrabajo(carpeta);
+    EXPECT_EQ(columns(), (std::vector<std::string>{"Solo"}));
+    EXPECT_TRUE(ExisteTabla(folder / "temporal.mdb", "INFORMETMP2008"));
+    EXPECT_FALSE(ExisteTabla(folder / "temporal.mdb", "informetmp2008"));
+}
+
+TEST_F(TablaTrabajoTest, AFileWeCannotWriteIsMovedAsideAndKept) {
+    const std::string notOurs = "no es una base de datos";
+    folder.write("temporal.mdb", notOurs);
+    ResultadoPreparacion r = prepararBaseTrabajo(carpeta);
+    ASSERT_TRUE(r.apartado);
+    EXPECT_EQ(*r.apartado, folder / "temporal.mdb.apartado-1");
+    EXPECT_EQ(folder.read("temporal.mdb.apartado-1"), notOurs);
+    EXPECT_EQ(columns().size(), 41U);
+
+    if (std::filesystem::is_directory(kSamples)) {
+        // An Access file left by another program: read-only for us, so it goes aside too.
+        std::filesystem::remove(folder / "temporal.mdb");
+        std::filesystem::copy_file(kSamples / "testV2003.mdb", folder / "Temporal.mdb");
+        r = prepararBaseTrabajo(carpeta);
+        EXPECT_EQ(r.apartado, folder / "Temporal.mdb.apartado-1");
+        EXPECT_EQ(folder.read("Temporal.mdb.apartado-1"),
+                  TemporaryFolder::readPath(kSamples / "testV2003.mdb"));
+        EXPECT_EQ(columns().size(), 41U);
+    }
+}
+
+TEST_F(TablaTrabajoTest, AFolderWhereNothingCanBeCreatedIsAnError) {
+    const CarpetaPrograma missing(folder / "no-existe");
+    EXPECT_THROW(prepararBaseTrabajo(missing), ErrorBaseDatos);
+}
+
+TEST(AcortarCampoTest, CutsAtOneHundredCharactersNotBytes) {
+    EXPECT_EQ(acortarCampo("corto"), "corto");
+    std::string hundredTwenty;
+    for (int i = 0; i < 120; ++i) {
+        hundredTwenty += "ñ";
+    }
+    std::string hundred;
+    for (int i = 0; i < 100; ++i) {
+        hundred += "ñ";
+    }
+    EXPECT_EQ(acortarCampo(hundredTwenty), hundred);
+    EXPECT_EQ(acortarCampo(hundred), hundred);
+}
+
+} // namespace
+} // namespace envio
