@@ -2,7 +2,7 @@
 """Local SMTP server for the tests and the demo: it keeps every message it receives in a folder.
 
 Runs with Debian's /usr/bin/python3 and python3-aiosmtpd, nothing else. It listens on 127.0.0.1
-only, on ports the system picks unless told otherwise, and prints one line when it is ready:
+unless told otherwise, on ports the system picks, and prints one line when it is ready:
 
     READY plain=<port> starttls=<port> smtps=<port> nogreet=<port>
 

@@ -163,6 +163,80 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
     syncFolder(folder);
 }
 
+namespace {
+
+// Works on Windows-1252 bytes so that one "?" matches one accented letter.
+bool matchFrom(std::string_view name, std::string_view pattern) {
+    std::size_t n = 0;
+    std::size_t p = 0;
+    std::size_t starP = std::string_view::npos;
+    std::size_t starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' ||
+                    foldWindows1252(static_cast<unsigned char>(pattern[p])) ==
+                        foldWindows1252(static_cast<unsigned char>(name[n])))) {
+            ++p;
+            ++n;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+} // namespace
+
+Stamp stampOf(const std::filesystem::path& path) {
+    std::error_code error;
+    Stamp stamp;
+    stamp.modified = std::filesystem::last_write_time(path, error);
+    if (std::filesystem::is_regular_file(path, error)) {
+        stamp.size = std::filesystem::file_size(path, error);
+    }
+    return stamp;
+}
+
+bool matchesWildcard(std::string_view name, std::string_view pattern) {
+    return matchFrom(utf8ToWindows1252(name), utf8ToWindows1252(pattern));
+}
+
+std::vector<std::string> listWildcard(const std::filesystem::path& folder, std::string_view pattern) {
+    std::vector<std::pair<std::string, std::string>> found; // folded name, name
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError)) {
+            continue;
+        }
+        std::string name = it->path().filename().string();
+        if (matchesWildcard(name, pattern)) {
+            std::string folded = utf8ToWindows1252(name);
+            for (auto& c : folded) {
+                c = static_cast<char>(foldWindows1252(static_cast<unsigned char>(c)));
+            }
+            found.emplace_back(std::move(folded), std::move(name));
+        }
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> names;
+    names.reserve(found.size());
+    for (auto& entry : found) {
+        names.push_back(std::move(entry.second));
+    }
+    return names;
+}
+
 bool renameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
         return true;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace envio::fs {
 
@@ -32,6 +33,22 @@ std::optional<std::string> readFile(const std::filesystem::path& path);
 // crash leaves either the old file or the new one, never a half-written one. Keeps the
 // permissions of the file it replaces. Throws std::runtime_error with the user's words.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+
+// When and how large: tells whether a file or folder changed since it was last read.
+struct Stamp {
+    std::filesystem::file_time_type modified{};
+    std::uintmax_t size = 0;
+    bool operator==(const Stamp&) const = default;
+};
+Stamp stampOf(const std::filesystem::path& path);
+
+// Windows file-name patterns: "?" is exactly one character, "*" any run, letters compared
+// without regard to case.
+bool matchesWildcard(std::string_view name, std::string_view pattern);
+
+// The names of the regular files in `folder` that match `pattern`, in name order without regard
+// to case (the order the suite's own disks list them in). A missing folder lists nothing.
+std::vector<std::string> listWildcard(const std::filesystem::path& folder, std::string_view pattern);
 
 // Renames `from` to `to` in one step, unless `to` exists: then nothing moves and the answer is
 // false. Throws std::runtime_error with the user's words when the rename itself fails.

@@ -1,0 +1,156 @@
+#include "catalogue/Catalogo.h"
+
+#include "catalogue/TextosNumericos.h"
+#include "database/Texto.h"
+#include "settings/NumeroInicial.h"
+
+namespace envio {
+namespace {
+
+std::string trimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+std::string monthText(int mes) {
+    return mes >= 1 && mes <= 12 ? conCeros(mes, 2) : "??";
+}
+
+long long leadingCode(std::string_view name, std::size_t length) {
+    return redondearAPar(NumeroInicial(name.substr(0, length)));
+}
+
+std::uintmax_t sizeOf(const std::filesystem::path& file) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(file, error);
+    return error ? 0 : size;
+}
+
+std::string payKind(char letter) {
+    switch (letter) {
+    case 'M': return "Mensualidad";
+    case 'A': return "Atrasos";
+    case 'P': return "Pagas";
+    default: return std::string(1, letter);
+    }
+}
+
+} // namespace
+
+bool estaEnviado(std::string_view nombreArchivo) {
+    return mayusculas(trimBlanks(nombreArchivo)).ends_with(".ENVIADO.PDF");
+}
+
+Catalogo::Catalogo(const ContextoAnfitrion& contexto) : contexto_(contexto), indice_(contexto) {}
+
+std::filesystem::path Catalogo::carpeta(const SeleccionPeriodo& s) const {
+    if (s.tipo == kTipoFacturas) {
+        return fs::resolveInFolder(contexto_.rutaDocumentos, s.anio);
+    }
+    return fs::resolveInFolder(contexto_.rutaDocumentos, s.tipo);
+}
+
+std::string Catalogo::patron(const SeleccionPeriodo& s) {
+    if (s.tipo == kTipoFacturas) {
+        return "??????_" + s.anio + monthText(s.mes) + "??_*.pdf";
+    }
+    const std::string year = s.anio.size() >= 2 ? s.anio.substr(s.anio.size() - 2) : s.anio;
+    return "???????_" + year + monthText(s.mes) + "??_*.PDF";
+}
+
+std::vector<Catalogo::Documento> Catalogo::LlenarLvFacturas(const std::filesystem::path& carpeta,
+                                                           const std::vector<std::string>& nombres) {
+    std::vector<Documento> out;
+    for (const auto& nombre : nombres) {
+        const long long codigo = leadingCode(nombre, 6);
+        const std::string* cliente = indice_.cliente(codigo);
+        if (cliente == nullptr) {
+            continue;
+        }
+        const std::string direccion = indice_.direccionCliente(codigo);
+        const std::string fecha = nombre.substr(13, 2) + "/" + nombre.substr(11, 2) + "/" +
+                                  nombre.substr(7, 4);
+        const std::string numero = nombre.substr(16, 6);
+        const std::string clave = nombre.substr(7, 8);
+        const auto path = carpeta / nombre;
+        const std::uintmax_t bytes = sizeOf(path);
+
+        Documento d;
+        d.fila.texto = conCeros(codigo, 5) + " " + mayusculas(*cliente);
+        d.fila.subitems = {direccion, fecha, numero, tamanoFactura(bytes), clave};
+        d.fila.etiqueta = path.string();
+        d.fila.icono = estaEnviado(nombre) ? kIconoEnviado : kIconoPendiente;
+        d.busqueda = mayusculas("#" + conCeros(codigo, 5) + "#" + *cliente + "#" + direccion + "#" +
+                                fecha + "#" + numero + "#" + tamanoFacturaBusqueda(bytes) + "#" +
+                                clave);
+        out.push_back(std::move(d));
+    }
+    return out;
+}
+
+std::vector<Catalogo::Documento> Catalogo::LlenarLvNomina(const std::filesystem::path& carpeta,
+                                                         const std::vector<std::string>& nombres) {
+    std::vector<Documento> out;
+    for (const auto& nombre : nombres) {
+        const long long codigo = leadingCode(nombre, 7);
+        const std::string* empleado = indice_.empleado(codigo);
+        if (empleado == nullptr) {
+            continue;
+        }
+        const std::string periodo = nombre.substr(8, 4);
+        const char letra = nombre[13];
+        const auto path = carpeta / nombre;
+        const std::string tamano = tamanoNomina(sizeOf(path));
+        const bool known = letra == 'M' || letra == 'A' || letra == 'P';
+
+        Documento d;
+        d.fila.texto = conCeros(codigo, 7) + " " + mayusculas(*empleado);
+        const std::string nif = nombre.substr(15, 9);
+        d.fila.subitems = {indice_.direccionAlternativa(nif).value_or(""), periodo, payKind(letra),
+                           tamano, ""};
+        d.fila.etiqueta = path.string();
+        d.fila.icono = estaEnviado(nombre) ? kIconoEnviado : kIconoPendiente;
+        d.busqueda = mayusculas("#" + conCeros(codigo, 7) + "#" + *empleado + "#" + periodo + "#" +
+                                std::string(1, letra) + "#" + (known ? payKind(letra) + "#" : "") +
+                                tamano + "#" + "#");
+        out.push_back(std::move(d));
+    }
+    return out;
+}
+
+const std::vector<Catalogo::Documento>& Catalogo::documentos(const SeleccionPeriodo& s) {
+    const auto folder = carpeta(s);
+    Periodo periodo{s.tipo, s.anio, s.mes, fs::stampOf(folder),
+                    fs::stampOf(contexto_.dbPrincipal->ruta()),
+                    contexto_.dbAlternativa ? fs::stampOf(contexto_.dbAlternativa->ruta())
+                                            : fs::Stamp{}};
+    if (periodo_ != periodo) {
+        periodo_.reset(); // a failed read must not leave stale rows marked as current
+        const auto nombres = fs::listWildcard(folder, patron(s));
+        documentos_ = s.tipo == kTipoFacturas ? LlenarLvFacturas(folder, nombres)
+                                               : LlenarLvNomina(folder, nombres);
+        periodo_ = periodo;
+    }
+    return documentos_;
+}
+
+EtiquetasLista Catalogo::ActualizarLista(const SeleccionPeriodo& seleccion, ListaVista& lista) {
+    lista.limpiar();
+    const std::string filtro = mayusculas(trimBlanks(seleccion.busqueda));
+    EtiquetasLista etiquetas;
+    etiquetas.detalle = filtro.empty() ? "Documentos" : "Documentos    Filtrado por: " + filtro;
+    for (const auto& documento : documentos(seleccion)) {
+        if (filtro.empty() || documento.busqueda.find(filtro) != std::string::npos) {
+            lista.filas().push_back(documento.fila);
+        }
+    }
+    lista.ordenar();
+    etiquetas.cuenta = "Nº de documentos:  " + std::to_string(lista.cantidad());
+    etiquetas.seleccionados = "Documentos seleccionadas: 0";
+    return etiquetas;
+}
+
+} // namespace envio

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "catalogue/IndiceDestinatarios.h"
+#include "catalogue/ListaVista.h"
+#include "host/ContextoAnfitrion.h"
+#include "platform/FileSystem.h"
+
+#include <string>
+#include <vector>
+
+namespace envio {
+
+inline constexpr int kMesTodos = 13;
+
+// What the window has chosen: the type, the year tab's caption, the month tab (1..12, or 13
+// for every month) and the search text.
+struct SeleccionPeriodo {
+    std::string tipo;
+    std::string anio;
+    int mes = 1;
+    std::string busqueda;
+};
+
+// The three labels that a fill sets.
+struct EtiquetasLista {
+    std::string detalle;       // lblDetalle
+    std::string cuenta;        // lblCuenta
+    std::string seleccionados; // lblFacSel
+};
+
+// The documents of a period with their recipients. The rows of a period are built once and kept
+// while the folder and the databases stay unchanged, so that narrowing the list as the user
+// types touches neither the disk nor the databases.
+class Catalogo {
+public:
+    explicit Catalogo(const ContextoAnfitrion& contexto);
+
+    // Refills `lista` for the selection (invoices for "FACTURAS", payroll documents otherwise).
+    // Throws ErrorBaseDatos when the suite's tables cannot be read.
+    EtiquetasLista ActualizarLista(const SeleccionPeriodo& seleccion, ListaVista& lista);
+
+    // The folder and the file-name pattern of a selection.
+    [[nodiscard]] std::filesystem::path carpeta(const SeleccionPeriodo& seleccion) const;
+    [[nodiscard]] static std::string patron(const SeleccionPeriodo& seleccion);
+
+private:
+    struct Documento {
+        FilaLista fila;
+        std::string busqueda; // upper-cased search text
+    };
+    struct Periodo {
+        std::string tipo;
+        std::string anio;
+        int mes = 0;
+        fs::Stamp carpeta;
+        fs::Stamp baseDatos;
+        fs::Stamp alternativa;
+        bool operator==(const Periodo&) const = default;
+    };
+
+    const std::vector<Documento>& documentos(const SeleccionPeriodo& seleccion);
+    std::vector<Documento> LlenarLvFacturas(const std::filesystem::path& carpeta,
+                                            const std::vector<std::string>& nombres);
+    std::vector<Documento> LlenarLvNomina(const std::filesystem::path& carpeta,
+                                          const std::vector<std::string>& nombres);
+
+    const ContextoAnfitrion& contexto_;
+    IndiceDestinatarios indice_;
+    std::optional<Periodo> periodo_;
+    std::vector<Documento> documentos_;
+};
+
+// Whether a file name carries the sent marker (".ENVIADO.PDF" at its end, any case, blanks
+// around the name ignored).
+bool estaEnviado(std::string_view nombreArchivo);
+
+} // namespace envio

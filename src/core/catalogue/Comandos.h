@@ -1,0 +1,46 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+namespace envio {
+
+enum class Accion {
+    Enviar,
+    Eliminar,
+    Ver,
+    ConfigurarMensaje,
+    Salir,
+    MensajesMasivos,
+    SeleccionarTodo,
+    DeseleccionarTodo,
+    InvertirSeleccion,
+    SeleccionarConEmail,
+    SeleccionarPendientes,
+    ConfigurarServidor,
+    MarcarPendiente,
+    MarcarEnviado,
+    Separador
+};
+
+// The main window's command links by index, with their captions (trailing blanks included).
+struct EnlaceComando {
+    int indice;
+    std::string_view titulo;
+    Accion accion;
+};
+const std::array<EnlaceComando, 12>& enlacesComando();
+
+// The list's context menu, in order.
+struct EntradaMenu {
+    std::string_view nombre;
+    std::string_view titulo; // empty for a separator
+    Accion accion;
+};
+const std::array<EntradaMenu, 10>& menuContextual();
+
+// The selection mode of a selection command, or nothing for other commands.
+std::optional<std::string_view> modoSeleccion(Accion accion);
+
+} // namespace envio

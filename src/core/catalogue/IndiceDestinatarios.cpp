@@ -1,0 +1,123 @@
+#include "catalogue/IndiceDestinatarios.h"
+
+#include "database/Texto.h"
+#include "settings/NumeroInicial.h"
+
+#include <cmath>
+
+namespace envio {
+namespace {
+
+std::optional<long long> whole(const Valor& v) {
+    const auto n = v.comoNumero();
+    if (!n || std::trunc(*n) != *n || std::fabs(*n) > 9.0e15) {
+        return std::nullopt;
+    }
+    return static_cast<long long>(*n);
+}
+
+std::string trimBlanks(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+} // namespace
+
+IndiceDestinatarios::IndiceDestinatarios(const ContextoAnfitrion& contexto) : contexto_(contexto) {}
+
+void IndiceDestinatarios::cargarClientes() {
+    const fs::Stamp marca = fs::stampOf(contexto_.dbPrincipal->ruta());
+    if (marcaClientes_ == marca) {
+        return;
+    }
+    clientes_.clear();
+    direcciones_.clear();
+    Registros clientes = contexto_.dbPrincipal->abrirRegistros("SELECT IDCLIENTE, nombre FROM CLIENTES");
+    for (clientes.primero(); !clientes.fin(); clientes.siguiente()) {
+        if (const auto id = whole(clientes.campo(0))) {
+            clientes_.try_emplace(*id, clientes.campo(1).comoTexto());
+        }
+    }
+    Registros telefonos = contexto_.dbPrincipal->abrirRegistros(
+        "SELECT IDEMPRESA, numero, Prioridad FROM CLITELEFONOS WHERE TIPO = 'E'");
+    std::unordered_map<long long, bool> decided;
+    for (telefonos.primero(); !telefonos.fin(); telefonos.siguiente()) {
+        const auto id = whole(telefonos.campo(0));
+        if (!id || decided[*id]) {
+            continue;
+        }
+        direcciones_[*id] = trimBlanks(telefonos.campo(1).comoTexto());
+        decided[*id] = NumeroInicial(trimBlanks(telefonos.campo(2).comoTexto())) != 0.0;
+    }
+    marcaClientes_ = marca;
+}
+
+void IndiceDestinatarios::cargarEmpleados() {
+    const fs::Stamp marca = fs::stampOf(contexto_.dbPrincipal->ruta());
+    if (marcaEmpleados_ == marca) {
+        return;
+    }
+    empleados_.clear();
+    Registros filas = contexto_.dbPrincipal->abrirRegistros("SELECT codigo, nombre FROM campos_ex_tra");
+    for (filas.primero(); !filas.fin(); filas.siguiente()) {
+        if (const auto codigo = whole(filas.campo(0))) {
+            empleados_.try_emplace(*codigo, filas.campo(1).comoTexto());
+        }
+    }
+    marcaEmpleados_ = marca;
+}
+
+void IndiceDestinatarios::cargarAlternativa() {
+    const fs::Stamp marca = fs::stampOf(contexto_.dbAlternativa->ruta());
+    if (marcaAlternativa_ == marca) {
+        return;
+    }
+    alternativas_.clear();
+    const auto& a = contexto_.alternativo;
+    // The configured names are the only SQL text that comes from outside; they go in brackets,
+    // and the tax numbers of the file names never enter a query at all.
+    Registros filas = contexto_.dbAlternativa->abrirRegistros(
+        "SELECT [" + a.nifCampo + "], [" + a.emailCampo + "] FROM [" + a.tablaOrigen + "]");
+    for (filas.primero(); !filas.fin(); filas.siguiente()) {
+        if (!filas.campo(0).esNulo()) {
+            alternativas_.try_emplace(mayusculas(filas.campo(0).comoTexto()),
+                                      filas.campo(1).comoTexto());
+        }
+    }
+    marcaAlternativa_ = marca;
+}
+
+const std::string* IndiceDestinatarios::cliente(long long codigo) {
+    cargarClientes();
+    const auto it = clientes_.find(codigo);
+    return it == clientes_.end() ? nullptr : &it->second;
+}
+
+std::string IndiceDestinatarios::direccionCliente(long long codigo) {
+    cargarClientes();
+    const auto it = direcciones_.find(codigo);
+    return it == direcciones_.end() ? std::string() : it->second;
+}
+
+const std::string* IndiceDestinatarios::empleado(long long codigo) {
+    cargarEmpleados();
+    const auto it = empleados_.find(codigo);
+    return it == empleados_.end() ? nullptr : &it->second;
+}
+
+std::optional<std::string> IndiceDestinatarios::direccionAlternativa(const std::string& nif) {
+    if (!contexto_.dbAlternativa) {
+        return std::nullopt;
+    }
+    cargarAlternativa();
+    const auto it = alternativas_.find(mayusculas(nif));
+    if (it == alternativas_.end()) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+} // namespace envio

@@ -1,0 +1,126 @@
+#include "host/ContextoAnfitrion.h"
+
+#include "platform/FileSystem.h"
+#include "settings/IniFile.h"
+
+namespace envio {
+namespace {
+
+constexpr std::string_view kAviso = "Aviso";
+
+std::string trimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+void avisar(Dialogos& dialogos, std::string texto, Icono icono = Icono::Informacion) {
+    dialogos.mostrar({std::move(texto), std::string(kAviso), icono, Botones::Aceptar});
+}
+
+bool isFile(const std::filesystem::path& path) {
+    std::error_code error;
+    return !path.empty() && std::filesystem::is_regular_file(path, error);
+}
+
+void abrirAlternativa(ContextoAnfitrion& c, const std::filesystem::path& krn) {
+    const std::string base = LeerIni(krn, "EMAIL_ALTERNATIVO", "BASE_ORIGEN", "");
+    if (trimBlanks(base).empty()) {
+        return;
+    }
+    c.alternativo.baseOrigen = base;
+    const auto ruta = rutaDelAnfitrion(c.carpeta, base);
+    if (!isFile(ruta)) {
+        return;
+    }
+    try {
+        c.dbAlternativa = BaseDatos::abrir(ruta);
+    } catch (const ErrorBaseDatos&) {
+        return; // a missing or unreadable alternative source is simply absent
+    }
+    c.alternativo.tablaOrigen = LeerIni(krn, "EMAIL_ALTERNATIVO", "TABLA_ORIGEN", "");
+    c.alternativo.nifCampo = LeerIni(krn, "EMAIL_ALTERNATIVO", "NIF_CAMPO", "");
+    c.alternativo.emailCampo = LeerIni(krn, "EMAIL_ALTERNATIVO", "EMAIL_CAMPO", "");
+    c.alternativo.nombreCampo = LeerIni(krn, "EMAIL_ALTERNATIVO", "NOMBRE_CAMPO", "");
+}
+
+// Decides the mode and the paths; false when the invoicing application cannot be found.
+void decidirModo(ContextoAnfitrion& c, const std::filesystem::path& krn, Dialogos& dialogos) {
+    const std::string rutaFicheros = LeerIni(krn, "clsempleado", "rutaficheros", "");
+    if (!trimBlanks(rutaFicheros).empty()) {
+        c.modo = Modo::Nomina;
+        c.rutaDocumentos = rutaDelAnfitrion(c.carpeta, rutaFicheros + "\\publicar");
+        c.rutaBaseDatos = rutaDelAnfitrion(c.carpeta, rutaFicheros + "\\krnpgl.mdb");
+        c.tipos = {"NOMINAS", "CERTIFICADOS", "FINIQUITOS", "CONTRATOS", "COSTOS", "MODELO145"};
+        return;
+    }
+    c.modo = Modo::Facturas;
+    c.tipos = {std::string(kTipoFacturas)};
+    const std::string baseDatos = LeerIni(krn, "Facturación", "BaseDatos", "");
+    if (trimBlanks(baseDatos).empty()) {
+        avisar(dialogos, "No se ha podido localizar la aplicación de origen");
+        return;
+    }
+    // A value without any separator names a file in the program folder.
+    const auto separator = baseDatos.find_last_of("\\/");
+    const std::string folder =
+        separator == std::string::npos ? std::string() : baseDatos.substr(0, separator);
+    c.rutaDocumentos = rutaDelAnfitrion(c.carpeta, folder + "\\FacturasPorEmail");
+    c.rutaBaseDatos = rutaDelAnfitrion(c.carpeta, baseDatos);
+}
+
+} // namespace
+
+std::filesystem::path rutaDelAnfitrion(const CarpetaPrograma& carpeta, std::string_view texto) {
+    const bool absolute = !texto.empty() && (texto.front() == '/' || texto.front() == '\\');
+    if (absolute) {
+        return fs::resolvePathIgnoringCase(texto);
+    }
+    return fs::resolvePathIgnoringCase(carpeta.ruta().string() + "/" + std::string(texto));
+}
+
+std::optional<ContextoAnfitrion> iniciarContexto(const CarpetaPrograma& carpeta, Dialogos& dialogos,
+                                                 const Reloj& reloj) {
+    ContextoAnfitrion c;
+    c.carpeta = carpeta;
+    const auto krn = carpeta.krnIni();
+    abrirAlternativa(c, krn);
+    decidirModo(c, krn, dialogos);
+    if (!isFile(c.rutaBaseDatos)) {
+        avisar(dialogos, "Ruta de la BBDD no configurada");
+        return std::nullopt;
+    }
+    try {
+        c.dbPrincipal = BaseDatos::abrir(c.rutaBaseDatos);
+    } catch (const ErrorBaseDatos& e) {
+        avisar(dialogos, e.what(), Icono::Critico);
+        return std::nullopt;
+    }
+    const Fecha hoy = reloj.hoy();
+    for (std::size_t i = 0; i < c.anios.size(); ++i) {
+        c.anios[i] = std::to_string(hoy.anio - static_cast<int>(i));
+    }
+    c.mesActual = hoy.mes;
+    try {
+        c.baseTrabajo = prepararBaseTrabajo(carpeta);
+    } catch (const ErrorBaseDatos& e) {
+        avisar(dialogos,
+               std::string("No se pudo preparar la base de datos del informe: ") + e.what(),
+               Icono::Critico);
+        return std::nullopt;
+    }
+    if (c.baseTrabajo.apartado) {
+        avisar(dialogos, "El archivo " + c.baseTrabajo.baseDatos.filename().string() +
+                             " no era una base de datos que el programa pueda escribir. Se ha "
+                             "guardado como " +
+                             c.baseTrabajo.apartado->filename().string() +
+                             " y se ha creado uno nuevo.",
+               Icono::Exclamacion);
+    }
+    c.correo = CargarConfiguracion(krn);
+    return c;
+}
+
+} // namespace envio
