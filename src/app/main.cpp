@@ -1,4 +1,6 @@
 #include "cli/LineaDeOrdenes.h"
+#include "cli/OrdenListar.h"
+#include "platform/ExecutableFolder.h"
 #include "gui/FrmPrincipal.h"
 
 #include <QApplication>
@@ -16,6 +18,10 @@ int main(int argc, char* argv[]) {
     switch (opciones.orden) {
     case Orden::Ayuda: std::cout << textoAyuda(); return 0;
     case Orden::Version: std::cout << textoVersion(); return 0;
+    case Orden::Listar: {
+        const envio::CarpetaPrograma carpeta(opciones.carpeta.value_or(envio::executableFolder()));
+        return ordenListar(opciones, carpeta, envio::RelojDelSistema(), std::cout, std::cerr);
+    }
     case Orden::Ventana: break;
     }
     QApplication app(argc, argv);

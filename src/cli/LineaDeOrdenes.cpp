@@ -1,20 +1,58 @@
 #include "cli/LineaDeOrdenes.h"
 
+#include <cctype>
+#include <charconv>
+
 namespace envio::cli {
+
+namespace {
+
+int numero(const std::string& opcion, const std::string& texto, int minimo, int maximo) {
+    int valor = 0;
+    const auto result = std::from_chars(texto.data(), texto.data() + texto.size(), valor);
+    if (result.ec != std::errc{} || result.ptr != texto.data() + texto.size() || valor < minimo ||
+        valor > maximo) {
+        throw ErrorDeOpciones("Valor no válido para " + opcion + ": " + texto);
+    }
+    return valor;
+}
+
+int mes(const std::string& texto) {
+    std::string upper = texto;
+    for (auto& c : upper) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return upper == "TODOS" ? 13 : numero("--mes", texto, 1, 12);
+}
+
+} // namespace
 
 Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
     Opciones opciones;
     for (std::size_t i = 0; i < argumentos.size(); ++i) {
         const std::string& argumento = argumentos[i];
-        if (argumento == "--help" || argumento == "-h") {
+        const auto valor = [&]() -> const std::string& {
+            if (i + 1 >= argumentos.size()) {
+                throw ErrorDeOpciones("Falta el valor de " + argumento);
+            }
+            return argumentos[++i];
+        };
+        if (argumento == "--listar") {
+            opciones.orden = Orden::Listar;
+        } else if (argumento == "--anio") {
+            opciones.anio = numero(argumento, valor(), 1900, 9999);
+        } else if (argumento == "--mes") {
+            opciones.mes = mes(valor());
+        } else if (argumento == "--tipo") {
+            opciones.tipo = valor();
+        } else if (argumento == "--filtro") {
+            opciones.filtro = valor();
+        } else if (argumento == "--help" || argumento == "-h") {
             opciones.orden = Orden::Ayuda;
         } else if (argumento == "--version") {
             opciones.orden = Orden::Version;
         } else if (argumento == "--carpeta") {
-            if (i + 1 >= argumentos.size()) {
-                throw ErrorDeOpciones("Falta la carpeta después de --carpeta");
-            }
-            opciones.carpeta = argumentos[++i];
+            opciones.carpeta = valor();
         } else if (argumento.starts_with("--carpeta=")) {
             opciones.carpeta = argumento.substr(std::string("--carpeta=").size());
         } else {
@@ -27,6 +65,8 @@ Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
 
 std::string textoAyuda() {
     return "Uso: envio-documentos [--carpeta CARPETA]\n"
+           "       envio-documentos [--carpeta CARPETA] --listar [--anio AAAA] [--mes 1..12|TODOS]\n"
+           "                        [--tipo TIPO] [--filtro TEXTO]\n"
            "\n"
            "Envía por correo electrónico los documentos PDF (facturas o documentos de nómina)\n"
            "que deja la aplicación de gestión en sus carpetas.\n"
@@ -34,10 +74,21 @@ std::string textoAyuda() {
            "Opciones:\n"
            "  --carpeta CARPETA  carpeta del programa: la que contiene KRN.INI y temporal.mdb\n"
            "                     (por defecto, la carpeta del ejecutable)\n"
+           "  --listar           escribe la lista de documentos del periodo, uno por línea y\n"
+           "                     separados por tabuladores: estado (pendiente o enviado),\n"
+           "                     destinatario, email, periodo, documento, tamaño, AAAAMMDD y ruta\n"
+           "  --anio AAAA        año (por defecto, el actual)\n"
+           "  --mes M            mes, de 1 a 12, o TODOS (por defecto, el actual)\n"
+           "  --tipo TIPO        tipo de documento: FACTURAS, o en nómina NOMINAS, CERTIFICADOS,\n"
+           "                     FINIQUITOS, CONTRATOS, COSTOS, MODELO145 (por defecto, el primero)\n"
+           "  --filtro TEXTO     como el cuadro de búsqueda de la ventana\n"
            "  --help             muestra esta ayuda y termina\n"
            "  --version          muestra la versión y termina\n"
            "\n"
-           "Sin más opciones abre la ventana principal.\n";
+           "Sin más opciones abre la ventana principal.\n"
+           "\n"
+           "Estado de salida: 0 si todo fue bien; 2 si el programa no pudo empezar (el motivo se\n"
+           "escribe en la salida de errores) o las opciones no son válidas.\n";
 }
 
 std::string textoVersion() { return std::string("envio-documentos ") + ENVIO_VERSION + "\n"; }

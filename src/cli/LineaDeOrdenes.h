@@ -8,11 +8,15 @@
 
 namespace envio::cli {
 
-enum class Orden { Ventana, Ayuda, Version };
+enum class Orden { Ventana, Ayuda, Version, Listar };
 
 struct Opciones {
     Orden orden = Orden::Ventana;
     std::optional<std::filesystem::path> carpeta;
+    std::optional<int> anio;
+    std::optional<int> mes; // 1..12, or 13 for TODOS
+    std::optional<std::string> tipo;
+    std::string filtro;
 };
 
 // A mistake on the command line, worded for the user.

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,13 +14,14 @@ namespace {
     throw std::runtime_error(what + " " + path.string() + ": " + std::strerror(errno));
 }
 
-}  // namespace
+} // namespace
 
 void writeAtomically(const std::filesystem::path& path,
                      const std::function<void(std::FILE*)>& fill) {
     std::string temporary = path.string() + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) ioError("cannot create a temporary file for", path);
+    if (fd < 0)
+        ioError("cannot create a temporary file for", path);
     // mkstemp creates the file private to us; a database is meant to be shared like any document.
     ::fchmod(fd, 0644);
     std::FILE* file = ::fdopen(fd, "wb");
@@ -32,7 +32,8 @@ void writeAtomically(const std::filesystem::path& path,
     }
     try {
         fill(file);
-        if (std::fflush(file) != 0 || ::fsync(fd) != 0) ioError("cannot write", path);
+        if (std::fflush(file) != 0 || ::fsync(fd) != 0)
+            ioError("cannot write", path);
     } catch (...) {
         std::fclose(file);
         ::unlink(temporary.c_str());
@@ -46,4 +47,4 @@ void writeAtomically(const std::filesystem::path& path,
     }
 }
 
-}  // namespace jetwriter::detail
+} // namespace jetwriter::detail

@@ -12,4 +12,4 @@ namespace jetwriter::detail {
 void writeAtomically(const std::filesystem::path& path,
                      const std::function<void(std::FILE*)>& fill);
 
-}  // namespace jetwriter::detail
+} // namespace jetwriter::detail

@@ -22,7 +22,7 @@ enum class ColumnType { Boolean, Byte, Integer, Long, Currency, Double, DateTime
 struct Column {
     std::string name;
     ColumnType type;
-    int size = 0;  // Text only: the width in characters, 1..255
+    int size = 0; // Text only: the width in characters, 1..255
 };
 
 // Jet's own representation: days since 1899-12-30, the time of day as the fraction.
@@ -42,16 +42,16 @@ inline constexpr std::size_t kMaxMemoChars = 1000;
 
 class Value {
 public:
-    using Data = std::variant<std::monostate, std::int64_t, double, std::string, bool, DateTime,
-                              Currency>;
+    using Data =
+        std::variant<std::monostate, std::int64_t, double, std::string, bool, DateTime, Currency>;
 
     Value() = default;
     static Value null() { return Value(); }
 
     template <std::integral T>
-        requires(!std::same_as<T, bool> &&
-                 (std::is_signed_v<T> || sizeof(T) < sizeof(std::int64_t)))
-    Value(T v) : data_(static_cast<std::int64_t>(v)) {}
+    requires(!std::same_as<T, bool> && (std::is_signed_v<T> || sizeof(T) < sizeof(std::int64_t)))
+        Value(T v)
+        : data_(static_cast<std::int64_t>(v)) {}
     Value(bool v) : data_(v) {}
     Value(double v) : data_(v) {}
     Value(const char* utf8) : data_(std::string(utf8)) {}
@@ -71,10 +71,10 @@ namespace detail {
 
 // Where a column's value sits in a row; decided once, when the table is defined.
 struct ColumnLayout {
-    std::uint16_t number = 0;       // bit in the null mask
-    std::uint16_t varIndex = 0;     // slot in the variable-offset table
-    std::uint16_t fixedOffset = 0;  // position in the fixed area
-    std::uint16_t length = 0;       // bytes in the fixed area, or declared bytes for text
+    std::uint16_t number = 0;      // bit in the null mask
+    std::uint16_t varIndex = 0;    // slot in the variable-offset table
+    std::uint16_t fixedOffset = 0; // position in the fixed area
+    std::uint16_t length = 0;      // bytes in the fixed area, or declared bytes for text
     bool fixed = false;
 };
 
@@ -89,7 +89,7 @@ struct RowStore {
     void add(const std::vector<std::uint8_t>& row);
 };
 
-}  // namespace detail
+} // namespace detail
 
 class Table {
 public:
@@ -116,8 +116,10 @@ private:
 
 class Database {
 public:
-    // The reference stays valid for the life of the Database.
+    // The reference stays valid for the life of the Database. Throws
+    // std::invalid_argument for a bad definition or a name already taken.
     Table& addTable(std::string name, std::vector<Column> columns);
+    Table& addTable(Table table);
     const std::deque<Table>& tables() const { return tables_; }
 
     // Writes a temporary file next to `path` and renames it over `path`, so a reader
@@ -128,4 +130,4 @@ private:
     std::deque<Table> tables_;
 };
 
-}  // namespace jetwriter
+} // namespace jetwriter

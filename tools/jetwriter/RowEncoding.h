@@ -18,4 +18,4 @@ std::vector<std::uint8_t> encodeRow(const std::vector<Column>& columns,
                                     const std::vector<ColumnLayout>& layout,
                                     const std::vector<Value>& values);
 
-}  // namespace jetwriter::detail
+} // namespace jetwriter::detail

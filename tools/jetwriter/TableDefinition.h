@@ -5,9 +5,22 @@
 #include "Bytes.h"
 #include "JetWriter.h"
 
+#include <string>
 #include <string_view>
 
 namespace jetwriter::detail {
+
+struct TypeInfo {
+    const char* name;
+    std::uint8_t code;        // the type byte of a column descriptor
+    std::uint16_t fixedBytes; // a fixed value's bytes; Boolean's 1 is nominal: it lives in
+                              // the null mask and takes no row bytes
+    bool variable;            // stored in the variable area instead
+};
+const TypeInfo& typeInfo(ColumnType type);
+
+// mdbtools matches names with an ASCII-only case fold, so duplicates are judged the same way.
+std::string asciiLower(std::string_view s);
 
 // Throws std::invalid_argument for an empty, overlong or non-UCS-2 object name.
 void checkObjectName(std::string_view name, const char* what);
@@ -22,4 +35,4 @@ std::size_t fixedAreaSize(const std::vector<ColumnLayout>& layout);
 Page tableDefinitionPage(const Table& table, bool system, std::uint32_t ownedMapRow,
                          std::uint32_t freeMapRow);
 
-}  // namespace jetwriter::detail
+} // namespace jetwriter::detail

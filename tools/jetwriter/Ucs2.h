@@ -11,4 +11,4 @@ namespace jetwriter::detail {
 // which UCS-2 cannot hold.
 std::vector<std::uint8_t> utf8ToUcs2Le(std::string_view utf8);
 
-}  // namespace jetwriter::detail
+} // namespace jetwriter::detail

@@ -6,7 +6,9 @@
 namespace jetwriter {
 namespace {
 
-bool isLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool isLeapYear(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int daysInMonth(int year, int month) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -23,9 +25,10 @@ long long daysFromCivil(int year, int month, int day) {
     return era * 146097 + dayOfEra - 719468;
 }
 
-constexpr long long kJetEpochFromUnixEpoch = 25569;  // 1899-12-30 is 25569 days before 1970-01-01
+// 1899-12-30, Jet's day zero, is 25569 days before 1970-01-01.
+constexpr long long kJetEpochFromUnixEpoch = 25569;
 
-}  // namespace
+} // namespace
 
 DateTime DateTime::fromCivil(int year, int month, int day, int hour, int minute, int second) {
     // Access's own range; outside it the stored double means nothing to Jet.
@@ -36,7 +39,8 @@ DateTime DateTime::fromCivil(int year, int month, int day, int hour, int minute,
                                     std::to_string(month) + "-" + std::to_string(day) + " " +
                                     std::to_string(hour) + ":" + std::to_string(minute) + ":" +
                                     std::to_string(second));
-    const auto wholeDays = static_cast<double>(daysFromCivil(year, month, day) - kJetEpochFromUnixEpoch);
+    const auto wholeDays =
+        static_cast<double>(daysFromCivil(year, month, day) + kJetEpochFromUnixEpoch);
     const double fraction = (hour * 3600 + minute * 60 + second) / 86400.0;
     // Before the epoch Jet keeps the time of day positive in magnitude: -1.25 is
     // 1899-12-29 06:00, not 1899-12-28 18:00.
@@ -44,9 +48,10 @@ DateTime DateTime::fromCivil(int year, int month, int day, int hour, int minute,
 }
 
 const char* Value::kindName() const {
-    static constexpr const char* kNames[] = {"NULL", "an integer", "a real number", "a text",
-                                             "a boolean", "a date", "a currency amount"};
+    static constexpr const char* kNames[] = {
+        "NULL",      "an integer", "a real number",    "a text",
+        "a boolean", "a date",     "a currency amount"};
     return kNames[data_.index()];
 }
 
-}  // namespace jetwriter
+} // namespace jetwriter

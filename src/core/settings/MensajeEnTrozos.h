@@ -12,4 +12,9 @@ namespace envio {
 std::string leerMensajeEnTrozos(const std::filesystem::path& archivo, std::string_view seccion,
                                 std::string_view prefijo);
 
+// Stores a body: encodes its line breaks, empties the old chunks up to the first empty one, then
+// writes chunks of 200 characters from `prefijo`0 on. Returns false when a write failed.
+bool escribirMensajeEnTrozos(const std::filesystem::path& archivo, std::string_view seccion,
+                             std::string_view prefijo, const std::string& texto);
+
 } // namespace envio

@@ -1,0 +1,48 @@
+#include "cli/OrdenListar.h"
+
+#include "catalogue/Catalogo.h"
+#include "cli/DialogosConsola.h"
+
+#include <algorithm>
+
+namespace envio::cli {
+
+SeleccionPeriodo seleccionDeOpciones(const Opciones& opciones, const ContextoAnfitrion& contexto) {
+    SeleccionPeriodo s;
+    s.tipo = opciones.tipo.value_or(contexto.tipos.front());
+    if (std::find(contexto.tipos.begin(), contexto.tipos.end(), s.tipo) == contexto.tipos.end()) {
+        throw ErrorDeOpciones("Tipo de documento desconocido: " + s.tipo);
+    }
+    s.anio = opciones.anio ? std::to_string(*opciones.anio) : contexto.anios.front();
+    s.mes = opciones.mes.value_or(contexto.mesActual);
+    s.busqueda = opciones.filtro;
+    return s;
+}
+
+int ordenListar(const Opciones& opciones, const CarpetaPrograma& carpeta, const Reloj& reloj,
+                std::ostream& salida, std::ostream& errores) {
+    DialogosConsola dialogos(errores, Respuesta::No);
+    auto contexto = iniciarContexto(carpeta, dialogos, reloj);
+    if (!contexto) {
+        return 2;
+    }
+    try {
+        const SeleccionPeriodo seleccion = seleccionDeOpciones(opciones, *contexto);
+        Catalogo catalogo(*contexto);
+        ListaVista lista;
+        catalogo.ActualizarLista(seleccion, lista);
+        for (const auto& fila : lista.filas()) {
+            salida << (fila.icono == kIconoEnviado ? "enviado" : "pendiente") << '\t' << fila.texto;
+            for (const auto& subitem : fila.subitems) {
+                salida << '\t' << subitem;
+            }
+            salida << '\t' << fila.etiqueta << '\n';
+        }
+    } catch (const std::exception& e) {
+        errores << e.what() << '\n';
+        return 2;
+    }
+    return 0;
+}
+
+} // namespace envio::cli

@@ -1,0 +1,146 @@
+#include "GeneradorSuite.h"
+
+#include "EscritorBases.h"
+
+#include "settings/CodificarClave.h"
+#include "settings/IniFile.h"
+#include "settings/MensajeEnTrozos.h"
+
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+namespace suitegen {
+namespace {
+
+std::string twoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+
+std::string padded(long long n, std::size_t width) {
+    std::string s = std::to_string(n);
+    return s.size() < width ? std::string(width - s.size(), '0') + s : s;
+}
+
+// The suite's way of writing a path: backslashes and, to prove that case does not matter,
+// lower case.
+std::string asSuiteWrites(const std::filesystem::path& path, bool windowsStyle) {
+    if (!windowsStyle) {
+        return path.string();
+    }
+    std::string text = path.string();
+    for (auto& c : text) {
+        if (c == '/') {
+            c = '\\';
+        } else if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c + 32);
+        }
+    }
+    return text;
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+}
+
+void writeMailSettings(const std::filesystem::path& krn, const ServidorCorreo& c) {
+    envio::EscribirIni(krn, "servidor", "Servidor", c.servidor);
+    envio::EscribirIni(krn, "servidor", "Puerto", std::to_string(c.puerto));
+    envio::EscribirIni(krn, "servidor", "cuenta", c.cuenta);
+    envio::EscribirIni(krn, "servidor", "Usuario", c.usuario);
+    envio::EscribirIni(krn, "servidor", "Password", envio::CodificarClave(c.password, true));
+    envio::EscribirIni(krn, "Servidor", "SSL", c.ssl ? "1" : "0");
+    envio::EscribirIni(krn, "DocumentoPORemail", "Asunto", c.asunto);
+    envio::escribirMensajeEnTrozos(krn, "DocumentoPORemail", "Mensaje", c.mensaje);
+    envio::EscribirIni(krn, "DocumentoPORemail", "ConfirmacionLeido", "0");
+}
+
+} // namespace
+
+std::string pdfDePrueba(const std::string& titulo, std::size_t tamano) {
+    const std::string content = "BT /F1 18 Tf 72 770 Td (" + titulo + ") Tj ET";
+    std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R "
+        "/Resources << /Font << /F1 5 0 R >> >> >>",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
+            "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"};
+    std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (const auto offset : offsets) {
+        pdf += padded(static_cast<long long>(offset), 10) + " 00000 n \n";
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
+           " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    // Readers ignore comment lines after the end marker; they bring the file to its size.
+    while (pdf.size() < tamano) {
+        const std::size_t line = std::min<std::size_t>(tamano - pdf.size(), 80);
+        pdf += line == 1 ? std::string("\n") : "%" + std::string(line - 2, 'x') + "\n";
+    }
+    return pdf;
+}
+
+std::string nombreFactura(long long cliente, int anio, int mes, int dia, long long numero,
+                          bool enviado) {
+    return padded(cliente, 6) + "_" + std::to_string(anio) + twoDigits(mes) + twoDigits(dia) + "_" +
+           padded(numero, 6) + (enviado ? ".ENVIADO.PDF" : ".pdf");
+}
+
+std::string nombreNomina(long long empleado, int anio, int mes, char clase, const std::string& nif,
+                         bool enviado) {
+    return padded(empleado, 7) + "_" + twoDigits(anio % 100) + twoDigits(mes) + "1" + clase + "_" +
+           nif + (enviado ? ".ENVIADO.PDF" : ".PDF");
+}
+
+SuiteGenerada generarSuite(const std::filesystem::path& carpeta, const DescripcionSuite& d) {
+    SuiteGenerada s;
+    s.carpetaPrograma = carpeta;
+    std::filesystem::create_directories(carpeta);
+    const auto krn = carpeta / "KRN.INI";
+    if (d.nomina) {
+        const auto datos = carpeta / "Nomina";
+        s.baseDatos = datos / "krnpgl.mdb";
+        s.carpetaDocumentos = datos / "publicar";
+        envio::EscribirIni(krn, "clsempleado", "rutaficheros", asSuiteWrites(datos, d.rutasAlEstiloWindows));
+        escribirBaseNomina(s.baseDatos, d.formato, d.empleados);
+    } else {
+        const auto datos = carpeta / "Datos";
+        s.baseDatos = datos / "GESTION.MDB";
+        s.carpetaDocumentos = datos / "FacturasPorEmail";
+        envio::EscribirIni(krn, "clsempleado", "rutaficheros", "");
+        envio::EscribirIni(krn, "Facturación", "BaseDatos",
+                           asSuiteWrites(s.baseDatos, d.rutasAlEstiloWindows));
+        escribirBaseFacturas(s.baseDatos, d.formato, d.clientes);
+    }
+    if (!d.alternativas.empty()) {
+        s.baseAlternativa = carpeta / "Datos" / "ALTERNATIVA.MDB";
+        escribirBaseAlternativa(*s.baseAlternativa, d.formato, d.alternativas);
+        envio::EscribirIni(krn, "EMAIL_ALTERNATIVO", "BASE_ORIGEN",
+                           asSuiteWrites(*s.baseAlternativa, d.rutasAlEstiloWindows));
+        envio::EscribirIni(krn, "EMAIL_ALTERNATIVO", "TABLA_ORIGEN", "EMAILS");
+        envio::EscribirIni(krn, "EMAIL_ALTERNATIVO", "NIF_CAMPO", "NIF");
+        envio::EscribirIni(krn, "EMAIL_ALTERNATIVO", "EMAIL_CAMPO", "EMAIL");
+        envio::EscribirIni(krn, "EMAIL_ALTERNATIVO", "NOMBRE_CAMPO", "NOMBRE");
+    }
+    if (d.correo) {
+        writeMailSettings(krn, *d.correo);
+    }
+    for (const auto& documento : d.documentos) {
+        writeFile(s.carpetaDocumentos / documento.carpeta / documento.nombre,
+                  pdfDePrueba(documento.nombre, documento.tamano));
+    }
+    return s;
+}
+
+} // namespace suitegen
