@@ -29,12 +29,16 @@ std::filesystem::path TemporaryFolder::operator/(std::string_view name) const {
 std::filesystem::path TemporaryFolder::write(std::string_view name, std::string_view bytes) const {
     const auto file = *this / name;
     std::filesystem::create_directories(file.parent_path());
+    writePath(file, bytes);
+    return file;
+}
+
+void TemporaryFolder::writePath(const std::filesystem::path& file, std::string_view bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
         throw std::runtime_error("cannot write " + file.string());
     }
-    return file;
 }
 
 std::string TemporaryFolder::read(std::string_view name) const { return readPath(*this / name); }

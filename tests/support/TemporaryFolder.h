@@ -21,6 +21,7 @@ public:
     std::filesystem::path write(std::string_view name, std::string_view bytes) const;
     [[nodiscard]] std::string read(std::string_view name) const;
     static std::string readPath(const std::filesystem::path& file);
+    static void writePath(const std::filesystem::path& file, std::string_view bytes);
 
 private:
     std::filesystem::path path_;

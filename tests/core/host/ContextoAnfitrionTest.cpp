@@ -1,0 +1,105 @@
+#include "host/ContextoAnfitrion.h"
+
+#include "settings/IniFile.h"
+
+#include "DialogosGrabados.h"
+#include "GeneradorSuite.h"
+#include "RelojFijo.h"
+#include "TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace envio {
+namespace {
+
+using test::DialogosGrabados;
+using test::RelojFijo;
+using test::TemporaryFolder;
+
+class ContextoAnfitrionTest : public ::testing::Test {
+protected:
+    TemporaryFolder folder;
+    DialogosGrabados dialogos;
+    RelojFijo reloj{{2026, 3, 17}};
+
+    std::optional<ContextoAnfitrion> start() {
+        return iniciarContexto(CarpetaPrograma(folder.path()), dialogos, reloj);
+    }
+};
+
+TEST_F(ContextoAnfitrionTest, InvoiceModeFromAWindowsPathInAnotherCase) {
+    suitegen::DescripcionSuite d;
+    d.clientes = {{123, "Acme", "ORO", false, {}}};
+    const auto suite = suitegen::generarSuite(folder.path(), d);
+    const auto c = start();
+    ASSERT_TRUE(c);
+    EXPECT_TRUE(dialogos.cuadros().empty());
+    EXPECT_EQ(c->modo, Modo::Facturas);
+    EXPECT_EQ(c->rutaBaseDatos, suite.baseDatos);
+    EXPECT_EQ(c->rutaDocumentos, suite.carpetaDocumentos);
+    EXPECT_EQ(c->tipos, std::vector<std::string>{"FACTURAS"});
+    EXPECT_EQ(c->anios, (std::array<std::string, 5>{"2026", "2025", "2024", "2023", "2022"}));
+    EXPECT_EQ(c->mesActual, 3);
+    EXPECT_FALSE(c->dbAlternativa);
+    EXPECT_TRUE(std::filesystem::exists(folder / "temporal.mdb"));
+    EXPECT_EQ(c->correo.puerto, 25);
+}
+
+TEST_F(ContextoAnfitrionTest, PayrollModeWithItsSixTypesAndTheAlternativeSource) {
+    suitegen::DescripcionSuite d;
+    d.nomina = true;
+    d.formato = suitegen::Formato::Sqlite;
+    d.empleados = {{42, "Pérez"}};
+    d.alternativas = {{"12345678Z", "perez@ejemplo.es", "Pérez"}};
+    const auto suite = suitegen::generarSuite(folder.path(), d);
+    const auto c = start();
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->modo, Modo::Nomina);
+    EXPECT_EQ(c->rutaDocumentos, suite.carpetaDocumentos);
+    EXPECT_EQ(c->rutaBaseDatos, suite.baseDatos);
+    EXPECT_EQ(c->tipos, (std::vector<std::string>{"NOMINAS", "CERTIFICADOS", "FINIQUITOS",
+                                                  "CONTRATOS", "COSTOS", "MODELO145"}));
+    ASSERT_TRUE(c->dbAlternativa);
+    EXPECT_EQ(c->alternativo.tablaOrigen, "EMAILS");
+    EXPECT_EQ(c->alternativo.emailCampo, "EMAIL");
+}
+
+TEST_F(ContextoAnfitrionTest, BlankRutaficherosIsInvoiceModeAndAMissingSourceIsNotReported) {
+    suitegen::DescripcionSuite d;
+    suitegen::generarSuite(folder.path(), d);
+    EscribirIni(folder / "KRN.INI", "clsempleado", "rutaficheros", "   ");
+    EscribirIni(folder / "KRN.INI", "EMAIL_ALTERNATIVO", "BASE_ORIGEN", "\\no\\existe.mdb");
+    EscribirIni(folder / "KRN.INI", "EMAIL_ALTERNATIVO", "TABLA_ORIGEN", "X");
+    const auto c = start();
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->modo, Modo::Facturas);
+    EXPECT_FALSE(c->dbAlternativa);
+    EXPECT_EQ(c->alternativo.tablaOrigen, "");
+    EXPECT_TRUE(dialogos.cuadros().empty());
+}
+
+TEST_F(ContextoAnfitrionTest, NoSuiteGivesBothMessagesAndEnds) {
+    EXPECT_FALSE(start());
+    const CuadroMensaje origen{"No se ha podido localizar la aplicación de origen", "Aviso",
+                               Icono::Informacion, Botones::Aceptar};
+    const CuadroMensaje ruta{"Ruta de la BBDD no configurada", "Aviso", Icono::Informacion,
+                             Botones::Aceptar};
+    EXPECT_EQ(dialogos.cuadros(), (std::vector<CuadroMensaje>{origen, ruta}));
+    EXPECT_FALSE(std::filesystem::exists(folder / "temporal.mdb"));
+}
+
+TEST_F(ContextoAnfitrionTest, AMissingOrDamagedDatabaseEndsWithAPlainMessage) {
+    EscribirIni(folder / "KRN.INI", "Facturación", "BaseDatos", "?");
+    EXPECT_FALSE(start());
+    EXPECT_EQ(dialogos.textos(), std::vector<std::string>{"Ruta de la BBDD no configurada"});
+
+    const auto damaged = folder.write("datos/gestion.mdb", "no es una base de datos");
+    EscribirIni(folder / "KRN.INI", "Facturación", "BaseDatos", damaged.string());
+    EXPECT_FALSE(start());
+    ASSERT_EQ(dialogos.cuadros().size(), 2U);
+    EXPECT_EQ(dialogos.cuadros()[1].icono, Icono::Critico);
+    EXPECT_NE(dialogos.cuadros()[1].texto.find(damaged.string()), std::string::npos);
+}
+
+} // namespace
+} // namespace envio
