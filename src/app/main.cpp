@@ -1,10 +1,13 @@
 #include "cli/LineaDeOrdenes.h"
+#include "InformeEnPdf.h"
+#include "cli/OrdenEnviar.h"
 #include "cli/OrdenListar.h"
 #include "platform/ExecutableFolder.h"
 #include "gui/FrmPrincipal.h"
 
 #include <QApplication>
 #include <iostream>
+#include <unistd.h>
 
 int main(int argc, char* argv[]) {
     using namespace envio::cli;
@@ -21,6 +24,14 @@ int main(int argc, char* argv[]) {
     case Orden::Listar: {
         const envio::CarpetaPrograma carpeta(opciones.carpeta.value_or(envio::executableFolder()));
         return ordenListar(opciones, carpeta, envio::RelojDelSistema(), std::cout, std::cerr);
+    }
+    case Orden::Enviar: {
+        const envio::CarpetaPrograma carpeta(opciones.carpeta.value_or(envio::executableFolder()));
+        const auto crearInforme = [](const envio::CarpetaPrograma& c, const std::filesystem::path& pdf) {
+            return std::make_unique<envio::InformeEnPdf>(c, pdf, std::cerr);
+        };
+        return ordenEnviar(opciones, carpeta, envio::RelojDelSistema(), crearInforme, std::cout,
+                           std::cerr, ::isatty(STDERR_FILENO) != 0);
     }
     case Orden::Ventana: break;
     }

@@ -39,6 +39,19 @@ Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
         };
         if (argumento == "--listar") {
             opciones.orden = Orden::Listar;
+        } else if (argumento == "--enviar") {
+            opciones.orden = Orden::Enviar;
+        } else if (argumento == "--seleccion") {
+            opciones.seleccion = valor();
+            if (opciones.seleccion != "todo" && opciones.seleccion != "email" &&
+                opciones.seleccion != "pendiente") {
+                throw ErrorDeOpciones("Valor no válido para --seleccion: " + opciones.seleccion +
+                                      " (todo, email o pendiente)");
+            }
+        } else if (argumento == "--reenviar") {
+            opciones.reenviar = true;
+        } else if (argumento == "--informe") {
+            opciones.informe = valor();
         } else if (argumento == "--anio") {
             opciones.anio = numero(argumento, valor(), 1900, 9999);
         } else if (argumento == "--mes") {
@@ -60,6 +73,9 @@ Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
                                   " (envio-documentos --help muestra las opciones)");
         }
     }
+    if (opciones.orden == Orden::Enviar && opciones.seleccion.empty()) {
+        throw ErrorDeOpciones("--enviar necesita --seleccion todo, email o pendiente");
+    }
     return opciones;
 }
 
@@ -67,6 +83,9 @@ std::string textoAyuda() {
     return "Uso: envio-documentos [--carpeta CARPETA]\n"
            "       envio-documentos [--carpeta CARPETA] --listar [--anio AAAA] [--mes 1..12|TODOS]\n"
            "                        [--tipo TIPO] [--filtro TEXTO]\n"
+           "       envio-documentos [--carpeta CARPETA] --enviar --seleccion todo|email|pendiente\n"
+           "                        [--anio AAAA] [--mes 1..12|TODOS] [--tipo TIPO] [--filtro TEXTO]\n"
+           "                        [--reenviar] [--informe FICHERO.pdf]\n"
            "\n"
            "Envía por correo electrónico los documentos PDF (facturas o documentos de nómina)\n"
            "que deja la aplicación de gestión en sus carpetas.\n"
@@ -82,13 +101,20 @@ std::string textoAyuda() {
            "  --tipo TIPO        tipo de documento: FACTURAS, o en nómina NOMINAS, CERTIFICADOS,\n"
            "                     FINIQUITOS, CONTRATOS, COSTOS, MODELO145 (por defecto, el primero)\n"
            "  --filtro TEXTO     como el cuadro de búsqueda de la ventana\n"
+           "  --enviar           envía por correo los documentos que marca --seleccion, como el\n"
+           "                     enlace Enviar de la ventana; los avisos van a la salida de errores\n"
+           "  --seleccion MODO   todo, email (los que tienen dirección) o pendiente\n"
+           "  --reenviar         reenvía sin preguntar los documentos que ya se enviaron\n"
+           "  --informe FICHERO  guarda el informe del envío como PDF\n"
            "  --help             muestra esta ayuda y termina\n"
            "  --version          muestra la versión y termina\n"
            "\n"
            "Sin más opciones abre la ventana principal.\n"
            "\n"
-           "Estado de salida: 0 si todo fue bien; 2 si el programa no pudo empezar (el motivo se\n"
-           "escribe en la salida de errores) o las opciones no son válidas.\n";
+           "Estado de salida: 0 si todo fue bien (con --enviar, si se enviaron todos los\n"
+           "documentos seleccionados); 1 si con --enviar alguno no se envió; 2 si el programa no\n"
+           "pudo empezar o el envío terminó por un error (el motivo se escribe en la salida de\n"
+           "errores) o las opciones no son válidas.\n";
 }
 
 std::string textoVersion() { return std::string("envio-documentos ") + ENVIO_VERSION + "\n"; }

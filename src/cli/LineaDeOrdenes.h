@@ -8,7 +8,7 @@
 
 namespace envio::cli {
 
-enum class Orden { Ventana, Ayuda, Version, Listar };
+enum class Orden { Ventana, Ayuda, Version, Listar, Enviar };
 
 struct Opciones {
     Orden orden = Orden::Ventana;
@@ -17,6 +17,9 @@ struct Opciones {
     std::optional<int> mes; // 1..12, or 13 for TODOS
     std::optional<std::string> tipo;
     std::string filtro;
+    std::string seleccion;  // --enviar: todo, email or pendiente
+    bool reenviar = false;  // --enviar: answer Yes when asked to send again
+    std::optional<std::filesystem::path> informe; // --enviar: the report as a PDF file
 };
 
 // A mistake on the command line, worded for the user.

@@ -10,7 +10,8 @@ namespace {
 
 int usage() {
     std::cerr << "Uso: generar-suite CARPETA [--nomina] [--sqlite] [--anio AAAA] [--mes M]\n"
-                 "                    [--clientes N] [--documentos N] [--servidor HOST --puerto N]\n";
+                 "                    [--clientes N] [--documentos N] [--servidor HOST --puerto N]\n"
+                 "                    [--usuario U --password P] [--ssl]\n";
     return 2;
 }
 
@@ -51,6 +52,15 @@ int main(int argc, char* argv[]) {
             } else if (a == "--servidor") {
                 correo = correo.value_or(suitegen::ServidorCorreo{});
                 correo->servidor = next();
+            } else if (a == "--usuario") {
+                correo = correo.value_or(suitegen::ServidorCorreo{});
+                correo->usuario = next();
+            } else if (a == "--password") {
+                correo = correo.value_or(suitegen::ServidorCorreo{});
+                correo->password = next();
+            } else if (a == "--ssl") {
+                correo = correo.value_or(suitegen::ServidorCorreo{});
+                correo->ssl = true;
             } else if (a == "--puerto") {
                 correo = correo.value_or(suitegen::ServidorCorreo{});
                 correo->puerto = std::stoi(next());

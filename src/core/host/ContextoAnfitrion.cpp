@@ -1,5 +1,6 @@
 #include "host/ContextoAnfitrion.h"
 
+#include "mail/RecuperarEnvios.h"
 #include "platform/FileSystem.h"
 #include "settings/IniFile.h"
 
@@ -118,6 +119,12 @@ std::optional<ContextoAnfitrion> iniciarContexto(const CarpetaPrograma& carpeta,
                              c.baseTrabajo.apartado->filename().string() +
                              " y se ha creado uno nuevo.",
                Icono::Exclamacion);
+    }
+    try {
+        RegistroEnvios registro(RegistroEnvios::archivoEn(carpeta.ruta()));
+        recuperarEnviosInterrumpidos(registro, dialogos);
+    } catch (const ErrorBaseDatos& e) {
+        avisar(dialogos, e.what(), Icono::Exclamacion);
     }
     c.correo = CargarConfiguracion(krn);
     return c;

@@ -1,0 +1,40 @@
+#include "mail/RecuperarEnvios.h"
+
+#include "catalogue/MoverDocumento.h"
+#include "mail/MandarCorreos.h"
+#include "platform/Sha256.h"
+
+namespace envio {
+
+void recuperarEnviosInterrumpidos(RegistroEnvios& registro, Dialogos& dialogos) {
+    std::string marcados;
+    std::string fallos;
+    for (const auto& intento : registro.sinRenombrar()) {
+        if (intento.resultado != RegistroEnvios::Resultado::Aceptado ||
+            sha256DeArchivo(intento.documento) != intento.sha256) {
+            continue;
+        }
+        const std::filesystem::path documento = intento.documento;
+        try {
+            const auto final = moverDocumento(documento, rutaEnviada(intento.documento));
+            registro.renombrado(intento.id, final);
+            marcados += "\n" + final.filename().string() + " (" + intento.destinatario + ")";
+        } catch (const std::runtime_error& error) {
+            fallos += "\n" + documento.filename().string() + ": " + error.what();
+        }
+    }
+    if (!marcados.empty()) {
+        dialogos.mostrar({"Estos documentos se enviaron, pero el programa se cerró antes de "
+                          "marcarlos. Se han marcado ahora como enviados:" +
+                              marcados,
+                          "Aviso", Icono::Informacion, Botones::Aceptar});
+    }
+    if (!fallos.empty()) {
+        dialogos.mostrar({"Estos documentos se enviaron, pero no se pudieron marcar como "
+                          "enviados:" +
+                              fallos,
+                          "Aviso", Icono::Exclamacion, Botones::Aceptar});
+    }
+}
+
+} // namespace envio

@@ -1,0 +1,178 @@
+#include "platform/RegistroEnvios.h"
+
+#include "database/ErrorBaseDatos.h"
+#include "platform/FileSystem.h"
+
+#include <sqlite3.h>
+
+namespace envio {
+namespace {
+
+constexpr const char* kEsquema = R"(
+CREATE TABLE IF NOT EXISTS intentos (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  ejecucion TEXT NOT NULL,
+  documento TEXT NOT NULL,
+  tamano INTEGER NOT NULL,
+  sha256 TEXT NOT NULL,
+  destinatario TEXT NOT NULL,
+  hora TEXT NOT NULL,
+  resultado TEXT NOT NULL,
+  message_id TEXT NOT NULL DEFAULT '',
+  respuesta TEXT NOT NULL DEFAULT '',
+  hora_respuesta TEXT,
+  renombrado_a TEXT,
+  hora_renombrado TEXT
+);
+CREATE INDEX IF NOT EXISTS intentos_documento ON intentos (documento, sha256);
+)";
+
+const char* nombreDe(RegistroEnvios::Resultado r) {
+    switch (r) {
+    case RegistroEnvios::Resultado::Enviando: return "enviando";
+    case RegistroEnvios::Resultado::Aceptado: return "aceptado";
+    case RegistroEnvios::Resultado::Rechazado: return "rechazado";
+    case RegistroEnvios::Resultado::Incierto: return "incierto";
+    }
+    return "enviando";
+}
+
+RegistroEnvios::Resultado resultadoDe(const std::string& s) {
+    if (s == "aceptado") {
+        return RegistroEnvios::Resultado::Aceptado;
+    }
+    if (s == "rechazado") {
+        return RegistroEnvios::Resultado::Rechazado;
+    }
+    if (s == "incierto") {
+        return RegistroEnvios::Resultado::Incierto;
+    }
+    return RegistroEnvios::Resultado::Enviando;
+}
+
+std::string text(sqlite3_stmt* s, int column) {
+    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
+    return t == nullptr ? std::string() : std::string(t);
+}
+
+// Attempts that may have left a message with the server: accepted, or cut off before an answer.
+constexpr const char* kPuedeEstarEnviado = "resultado IN ('aceptado', 'incierto', 'enviando')";
+
+} // namespace
+
+std::filesystem::path RegistroEnvios::archivoEn(const std::filesystem::path& carpetaPrograma) {
+    return fs::resolveInFolder(carpetaPrograma, "registro-envios.db");
+}
+
+RegistroEnvios::RegistroEnvios(const std::filesystem::path& archivo) : archivo_(archivo) {
+    if (sqlite3_open_v2(archivo.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK) {
+        const std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "sin memoria";
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw ErrorBaseDatos("No se pudo abrir el registro de envíos " + archivo.string() + ": " +
+                             why);
+    }
+    sqlite3_busy_timeout(db_, 5000);
+    // Each step must be on disk before the run takes the next one.
+    ejecutar("PRAGMA synchronous = FULL", {});
+    if (sqlite3_exec(db_, kEsquema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const std::string why = sqlite3_errmsg(db_);
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw ErrorBaseDatos("No se pudo preparar el registro de envíos " + archivo.string() +
+                             ": " + why);
+    }
+}
+
+RegistroEnvios::~RegistroEnvios() { sqlite3_close(db_); }
+
+void RegistroEnvios::ejecutar(const std::string& sql, const std::vector<std::string>& args) {
+    sqlite3_stmt* s = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr);
+    for (std::size_t i = 0; rc == SQLITE_OK && i < args.size(); ++i) {
+        rc = sqlite3_bind_text(s, static_cast<int>(i) + 1, args[i].c_str(), -1, SQLITE_TRANSIENT);
+    }
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(s);
+    }
+    sqlite3_finalize(s);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW && rc != SQLITE_OK) {
+        throw ErrorBaseDatos("No se pudo escribir en el registro de envíos " + archivo_.string() +
+                             ": " + sqlite3_errmsg(db_));
+    }
+}
+
+long long RegistroEnvios::antesDeEnviar(const Intento& i) {
+    ejecutar("INSERT INTO intentos (ejecucion, documento, tamano, sha256, destinatario, hora, "
+             "resultado) VALUES (?, ?, ?, ?, ?, ?, 'enviando')",
+             {i.ejecucion, i.documento, std::to_string(i.tamano), i.sha256, i.destinatario, i.hora});
+    return sqlite3_last_insert_rowid(db_);
+}
+
+void RegistroEnvios::respuesta(long long id, Resultado resultado, const std::string& messageId,
+                               const std::string& respuestaServidor) {
+    ejecutar("UPDATE intentos SET resultado = ?, message_id = ?, respuesta = ?, hora_respuesta = "
+             "strftime('%Y-%m-%dT%H:%M:%SZ', 'now') WHERE id = ?",
+             {nombreDe(resultado), messageId, respuestaServidor, std::to_string(id)});
+}
+
+void RegistroEnvios::renombrado(long long id, const std::filesystem::path& nuevo) {
+    ejecutar("UPDATE intentos SET renombrado_a = ?, hora_renombrado = "
+             "strftime('%Y-%m-%dT%H:%M:%SZ', 'now') WHERE id = ?",
+             {nuevo.string(), std::to_string(id)});
+}
+
+std::vector<RegistroEnvios::Intento> RegistroEnvios::consultar(const std::string& where,
+                                                               const std::vector<std::string>& args) {
+    const std::string sql = "SELECT id, ejecucion, documento, tamano, sha256, destinatario, hora, "
+                            "resultado, message_id, respuesta, renombrado_a FROM intentos WHERE " +
+                            where;
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
+        throw ErrorBaseDatos("No se pudo leer el registro de envíos " + archivo_.string() + ": " +
+                             sqlite3_errmsg(db_));
+    }
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        sqlite3_bind_text(s, static_cast<int>(i) + 1, args[i].c_str(), -1, SQLITE_TRANSIENT);
+    }
+    std::vector<Intento> out;
+    while (sqlite3_step(s) == SQLITE_ROW) {
+        Intento i;
+        i.id = sqlite3_column_int64(s, 0);
+        i.ejecucion = text(s, 1);
+        i.documento = text(s, 2);
+        i.tamano = static_cast<std::uintmax_t>(sqlite3_column_int64(s, 3));
+        i.sha256 = text(s, 4);
+        i.destinatario = text(s, 5);
+        i.hora = text(s, 6);
+        i.resultado = resultadoDe(text(s, 7));
+        i.messageId = text(s, 8);
+        i.respuesta = text(s, 9);
+        if (sqlite3_column_type(s, 10) != SQLITE_NULL) {
+            i.renombradoA = text(s, 10);
+        }
+        out.push_back(std::move(i));
+    }
+    sqlite3_finalize(s);
+    return out;
+}
+
+std::vector<RegistroEnvios::Intento> RegistroEnvios::sinRenombrar() {
+    return consultar(std::string(kPuedeEstarEnviado) + " AND renombrado_a IS NULL ORDER BY id", {});
+}
+
+std::optional<RegistroEnvios::Intento> RegistroEnvios::envioPrevio(const std::string& documento,
+                                                                   const std::string& sha256) {
+    auto found = consultar(std::string(kPuedeEstarEnviado) +
+                               " AND documento = ? AND sha256 = ? ORDER BY id DESC LIMIT 1",
+                           {documento, sha256});
+    if (found.empty()) {
+        return std::nullopt;
+    }
+    return found.front();
+}
+
+std::vector<RegistroEnvios::Intento> RegistroEnvios::todos() { return consultar("1 ORDER BY id", {}); }
+
+} // namespace envio

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace envio {
+
+// The ledger of every mailing attempt of every run, kept in the program folder so that a run
+// that was killed half-way can be told from one that never started. Each attempt is written
+// before the message goes out, again when the server has answered and again when the document
+// has its sent name; every write is on disk before the run goes on.
+class RegistroEnvios {
+public:
+    enum class Resultado { Enviando, Aceptado, Rechazado, Incierto };
+
+    struct Intento {
+        long long id = 0;
+        std::string ejecucion; // when the run started, UTC
+        std::string documento; // full path when the attempt started
+        std::uintmax_t tamano = 0;
+        std::string sha256;
+        std::string destinatario;
+        std::string hora;
+        Resultado resultado = Resultado::Enviando;
+        std::string messageId;
+        std::string respuesta;
+        std::optional<std::string> renombradoA;
+    };
+
+    // Opens or creates the ledger. Throws ErrorBaseDatos.
+    explicit RegistroEnvios(const std::filesystem::path& archivo);
+    ~RegistroEnvios();
+    RegistroEnvios(const RegistroEnvios&) = delete;
+    RegistroEnvios& operator=(const RegistroEnvios&) = delete;
+
+    static std::filesystem::path archivoEn(const std::filesystem::path& carpetaPrograma);
+
+    long long antesDeEnviar(const Intento& intento);
+    void respuesta(long long id, Resultado resultado, const std::string& messageId,
+                   const std::string& respuestaServidor);
+    void renombrado(long long id, const std::filesystem::path& nuevo);
+
+    // Attempts that the server accepted (or may have accepted) and that never got their sent
+    // name: what a killed run leaves behind.
+    std::vector<Intento> sinRenombrar();
+    // The newest attempt for this document (same path and same contents) that the server
+    // accepted or may have accepted, if any.
+    std::optional<Intento> envioPrevio(const std::string& documento, const std::string& sha256);
+    std::vector<Intento> todos();
+
+private:
+    std::vector<Intento> consultar(const std::string& where, const std::vector<std::string>& args);
+    void ejecutar(const std::string& sql, const std::vector<std::string>& args);
+
+    std::filesystem::path archivo_;
+    sqlite3* db_ = nullptr;
+};
+
+} // namespace envio

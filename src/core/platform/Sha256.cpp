@@ -1,0 +1,44 @@
+#include "platform/Sha256.h"
+
+#include <array>
+#include <fstream>
+#include <memory>
+#include <openssl/evp.h>
+
+namespace envio {
+
+std::optional<std::string> sha256DeArchivo(const std::filesystem::path& archivo) {
+    std::ifstream in(archivo, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
+                                                                          &EVP_MD_CTX_free);
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) {
+        return std::nullopt;
+    }
+    std::array<char, 65536> buffer{};
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        if (in.gcount() > 0) {
+            EVP_DigestUpdate(context.get(), buffer.data(), static_cast<std::size_t>(in.gcount()));
+        }
+    }
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+    unsigned length = 0;
+    if (EVP_DigestFinal_ex(context.get(), digest.data(), &length) != 1) {
+        return std::nullopt;
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned i = 0; i < length; ++i) {
+        hex += kHex[digest[i] >> 4];
+        hex += kHex[digest[i] & 0x0F];
+    }
+    return hex;
+}
+
+} // namespace envio
