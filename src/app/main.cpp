@@ -1,8 +1,11 @@
 #include "cli/LineaDeOrdenes.h"
 #include "InformeEnPdf.h"
+#include "cli/OrdenAvisos.h"
 #include "cli/OrdenEnviar.h"
 #include "cli/OrdenListar.h"
 #include "platform/ExecutableFolder.h"
+#include "gui/Arte.h"
+#include "gui/DialogosQt.h"
 #include "gui/FrmPrincipal.h"
 
 #include <QApplication>
@@ -33,10 +36,30 @@ int main(int argc, char* argv[]) {
         return ordenEnviar(opciones, carpeta, envio::RelojDelSistema(), crearInforme, std::cout,
                            std::cerr, ::isatty(STDERR_FILENO) != 0);
     }
+    case Orden::Avisos: {
+        const envio::CarpetaPrograma carpeta(opciones.carpeta.value_or(envio::executableFolder()));
+        const auto crearInforme = [](const envio::CarpetaPrograma& c, const std::filesystem::path& pdf) {
+            return std::make_unique<envio::InformeEnPdf>(c, pdf, std::cerr);
+        };
+        return ordenAvisos(opciones, carpeta, envio::RelojDelSistema(), crearInforme, std::cout,
+                           std::cerr);
+    }
     case Orden::Ventana: break;
     }
     QApplication app(argc, argv);
-    envio::gui::FrmPrincipal ventana;
-    ventana.show();
+    QApplication::setApplicationName(QStringLiteral("envio-documentos"));
+    QApplication::setWindowIcon(envio::gui::arte::iconoPrograma());
+    const envio::CarpetaPrograma carpeta(opciones.carpeta.value_or(envio::executableFolder()));
+    envio::gui::DialogosQt dialogos;
+    envio::gui::ShellQt shell;
+    const envio::RelojDelSistema reloj;
+    // The start-up speaks through message boxes; when it cannot go on, the program ends here,
+    // before any window has appeared.
+    auto ventana = envio::gui::abrirPrincipal(carpeta, dialogos, shell, reloj);
+    if (!ventana) {
+        return 1;
+    }
+    dialogos.setPropietario(ventana.get());
+    ventana->show();
     return QApplication::exec();
 }

@@ -41,6 +41,10 @@ Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
             opciones.orden = Orden::Listar;
         } else if (argumento == "--enviar") {
             opciones.orden = Orden::Enviar;
+        } else if (argumento == "--avisos") {
+            opciones.orden = Orden::Avisos;
+        } else if (argumento == "--grupo") {
+            opciones.grupo = valor();
         } else if (argumento == "--seleccion") {
             opciones.seleccion = valor();
             if (opciones.seleccion != "todo" && opciones.seleccion != "email" &&
@@ -76,6 +80,14 @@ Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
     if (opciones.orden == Orden::Enviar && opciones.seleccion.empty()) {
         throw ErrorDeOpciones("--enviar necesita --seleccion todo, email o pendiente");
     }
+    if (opciones.orden == Orden::Avisos) {
+        if (!opciones.seleccion.empty() && opciones.seleccion != "todo") {
+            throw ErrorDeOpciones("--avisos sólo admite --seleccion todo");
+        }
+        if (!opciones.grupo && opciones.seleccion.empty()) {
+            throw ErrorDeOpciones("--avisos necesita --grupo TEXTO o --seleccion todo");
+        }
+    }
     return opciones;
 }
 
@@ -86,6 +98,8 @@ std::string textoAyuda() {
            "       envio-documentos [--carpeta CARPETA] --enviar --seleccion todo|email|pendiente\n"
            "                        [--anio AAAA] [--mes 1..12|TODOS] [--tipo TIPO] [--filtro TEXTO]\n"
            "                        [--reenviar] [--informe FICHERO.pdf]\n"
+           "       envio-documentos [--carpeta CARPETA] --avisos [--grupo TEXTO] [--seleccion todo]\n"
+           "                        [--informe FICHERO.pdf]\n"
            "\n"
            "Envía por correo electrónico los documentos PDF (facturas o documentos de nómina)\n"
            "que deja la aplicación de gestión en sus carpetas.\n"
@@ -106,13 +120,17 @@ std::string textoAyuda() {
            "  --seleccion MODO   todo, email (los que tienen dirección) o pendiente\n"
            "  --reenviar         reenvía sin preguntar los documentos que ya se enviaron\n"
            "  --informe FICHERO  guarda el informe del envío como PDF\n"
+           "  --avisos           envía a cada cliente marcado el aviso guardado en la ventana\n"
+           "                     Comunicaciones masivas (en nómina, a la tabla de direcciones\n"
+           "                     alternativas)\n"
+           "  --grupo TEXTO      marca los clientes cuyo campo Grupo contiene TEXTO\n"
            "  --help             muestra esta ayuda y termina\n"
            "  --version          muestra la versión y termina\n"
            "\n"
            "Sin más opciones abre la ventana principal.\n"
            "\n"
-           "Estado de salida: 0 si todo fue bien (con --enviar, si se enviaron todos los\n"
-           "documentos seleccionados); 1 si con --enviar alguno no se envió; 2 si el programa no\n"
+           "Estado de salida: 0 si todo fue bien (con --enviar o --avisos, si se envió todo lo\n"
+           "seleccionado); 1 si con --enviar o --avisos algo no se envió; 2 si el programa no\n"
            "pudo empezar o el envío terminó por un error (el motivo se escribe en la salida de\n"
            "errores) o las opciones no son válidas.\n";
 }

@@ -8,7 +8,7 @@
 
 namespace envio::cli {
 
-enum class Orden { Ventana, Ayuda, Version, Listar, Enviar };
+enum class Orden { Ventana, Ayuda, Version, Listar, Enviar, Avisos };
 
 struct Opciones {
     Orden orden = Orden::Ventana;
@@ -20,6 +20,7 @@ struct Opciones {
     std::string seleccion;  // --enviar: todo, email or pendiente
     bool reenviar = false;  // --enviar: answer Yes when asked to send again
     std::optional<std::filesystem::path> informe; // --enviar: the report as a PDF file
+    std::optional<std::string> grupo; // --avisos: the group filter of the client list
 };
 
 // A mistake on the command line, worded for the user.

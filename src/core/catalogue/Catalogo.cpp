@@ -4,6 +4,8 @@
 #include "database/Texto.h"
 #include "settings/NumeroInicial.h"
 
+#include <future>
+
 namespace envio {
 namespace {
 
@@ -21,12 +23,6 @@ std::string monthText(int mes) {
 
 long long leadingCode(std::string_view name, std::size_t length) {
     return redondearAPar(NumeroInicial(name.substr(0, length)));
-}
-
-std::uintmax_t sizeOf(const std::filesystem::path& file) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(file, error);
-    return error ? 0 : size;
 }
 
 std::string payKind(char letter) {
@@ -62,9 +58,9 @@ std::string Catalogo::patron(const SeleccionPeriodo& s) {
 }
 
 std::vector<Catalogo::Documento> Catalogo::LlenarLvFacturas(const std::filesystem::path& carpeta,
-                                                           const std::vector<std::string>& nombres) {
+                                                           const std::vector<fs::ListedFile>& archivos) {
     std::vector<Documento> out;
-    for (const auto& nombre : nombres) {
+    for (const auto& [nombre, bytes] : archivos) {
         const long long codigo = leadingCode(nombre, 6);
         const std::string* cliente = indice_.cliente(codigo);
         if (cliente == nullptr) {
@@ -76,7 +72,6 @@ std::vector<Catalogo::Documento> Catalogo::LlenarLvFacturas(const std::filesyste
         const std::string numero = nombre.substr(16, 6);
         const std::string clave = nombre.substr(7, 8);
         const auto path = carpeta / nombre;
-        const std::uintmax_t bytes = sizeOf(path);
 
         Documento d;
         d.fila.texto = conCeros(codigo, 5) + " " + mayusculas(*cliente);
@@ -92,9 +87,9 @@ std::vector<Catalogo::Documento> Catalogo::LlenarLvFacturas(const std::filesyste
 }
 
 std::vector<Catalogo::Documento> Catalogo::LlenarLvNomina(const std::filesystem::path& carpeta,
-                                                         const std::vector<std::string>& nombres) {
+                                                         const std::vector<fs::ListedFile>& archivos) {
     std::vector<Documento> out;
-    for (const auto& nombre : nombres) {
+    for (const auto& [nombre, bytes] : archivos) {
         const long long codigo = leadingCode(nombre, 7);
         const std::string* empleado = indice_.empleado(codigo);
         if (empleado == nullptr) {
@@ -103,7 +98,7 @@ std::vector<Catalogo::Documento> Catalogo::LlenarLvNomina(const std::filesystem:
         const std::string periodo = nombre.substr(8, 4);
         const char letra = nombre[13];
         const auto path = carpeta / nombre;
-        const std::string tamano = tamanoNomina(sizeOf(path));
+        const std::string tamano = tamanoNomina(bytes);
         const bool known = letra == 'M' || letra == 'A' || letra == 'P';
 
         Documento d;
@@ -129,9 +124,12 @@ const std::vector<Catalogo::Documento>& Catalogo::documentos(const SeleccionPeri
                                             : fs::Stamp{}};
     if (periodo_ != periodo) {
         periodo_.reset(); // a failed read must not leave stale rows marked as current
-        const auto nombres = fs::listWildcard(folder, patron(s));
-        documentos_ = s.tipo == kTipoFacturas ? LlenarLvFacturas(folder, nombres)
-                                               : LlenarLvNomina(folder, nombres);
+        auto listado = std::async(std::launch::async,
+                                  [&folder, p = patron(s)] { return fs::listWildcard(folder, p); });
+        indice_.cargar(s.tipo == kTipoFacturas ? Modo::Facturas : Modo::Nomina);
+        const auto archivos = listado.get();
+        documentos_ = s.tipo == kTipoFacturas ? LlenarLvFacturas(folder, archivos)
+                                               : LlenarLvNomina(folder, archivos);
         periodo_ = periodo;
     }
     return documentos_;

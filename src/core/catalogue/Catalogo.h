@@ -60,9 +60,9 @@ private:
 
     const std::vector<Documento>& documentos(const SeleccionPeriodo& seleccion);
     std::vector<Documento> LlenarLvFacturas(const std::filesystem::path& carpeta,
-                                            const std::vector<std::string>& nombres);
+                                            const std::vector<fs::ListedFile>& archivos);
     std::vector<Documento> LlenarLvNomina(const std::filesystem::path& carpeta,
-                                          const std::vector<std::string>& nombres);
+                                          const std::vector<fs::ListedFile>& archivos);
 
     const ContextoAnfitrion& contexto_;
     IndiceDestinatarios indice_;

@@ -4,6 +4,7 @@
 #include "settings/NumeroInicial.h"
 
 #include <cmath>
+#include <future>
 
 namespace envio {
 namespace {
@@ -35,14 +36,18 @@ void IndiceDestinatarios::cargarClientes() {
     }
     clientes_.clear();
     direcciones_.clear();
+    // The two tables are read side by side: each read waits on a child process of its own.
+    auto telefonosLeidos = std::async(std::launch::async, [this] {
+        return contexto_.dbPrincipal->abrirRegistros(
+            "SELECT IDEMPRESA, numero, Prioridad FROM CLITELEFONOS WHERE TIPO = 'E'");
+    });
     Registros clientes = contexto_.dbPrincipal->abrirRegistros("SELECT IDCLIENTE, nombre FROM CLIENTES");
     for (clientes.primero(); !clientes.fin(); clientes.siguiente()) {
         if (const auto id = whole(clientes.campo(0))) {
             clientes_.try_emplace(*id, clientes.campo(1).comoTexto());
         }
     }
-    Registros telefonos = contexto_.dbPrincipal->abrirRegistros(
-        "SELECT IDEMPRESA, numero, Prioridad FROM CLITELEFONOS WHERE TIPO = 'E'");
+    Registros telefonos = telefonosLeidos.get();
     std::unordered_map<long long, bool> decided;
     for (telefonos.primero(); !telefonos.fin(); telefonos.siguiente()) {
         const auto id = whole(telefonos.campo(0));
@@ -88,6 +93,17 @@ void IndiceDestinatarios::cargarAlternativa() {
         }
     }
     marcaAlternativa_ = marca;
+}
+
+void IndiceDestinatarios::cargar(Modo modo) {
+    if (modo == Modo::Facturas) {
+        cargarClientes();
+        return;
+    }
+    cargarEmpleados();
+    if (contexto_.dbAlternativa) {
+        cargarAlternativa();
+    }
 }
 
 const std::string* IndiceDestinatarios::cliente(long long codigo) {

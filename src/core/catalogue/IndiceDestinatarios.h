@@ -18,6 +18,9 @@ class IndiceDestinatarios {
 public:
     explicit IndiceDestinatarios(const ContextoAnfitrion& contexto);
 
+    // Reads what the mode needs now (a fill runs it beside its folder listing).
+    void cargar(Modo modo);
+
     // A client's `nombre` by `IDCLIENTE` (the first row of that number), or nothing.
     const std::string* cliente(long long codigo);
     // The client's address: among its "E" rows of CLITELEFONOS, the `numero` of the first row

@@ -3,7 +3,6 @@
 #include "database/Texto.h"
 
 #include <algorithm>
-#include <numeric>
 
 namespace envio {
 namespace {
@@ -37,21 +36,28 @@ bool matches(const Condicion& condicion, const Valor& value) {
     return false;
 }
 
-// Null sorts first, then numbers, then texts in dictionary order.
-int compare(const Valor& a, const Valor& b) {
-    const auto rank = [](const Valor& v) {
-        return v.esNulo() ? 0 : (v.tipo() == Valor::Tipo::Numero ? 1 : 2);
-    };
-    if (rank(a) != rank(b)) {
-        return rank(a) - rank(b);
+// What a value sorts by, worked out once per row rather than once per comparison: null first,
+// then numbers, then texts in dictionary order.
+struct SortKey {
+    int rank = 0;
+    double number = 0.0;
+    std::string text;
+
+    explicit SortKey(const Valor& v)
+        : rank(v.esNulo() ? 0 : (v.tipo() == Valor::Tipo::Numero ? 1 : 2)),
+          number(rank == 1 ? v.comoNumero().value_or(0.0) : 0.0),
+          text(rank == 2 ? claveParaOrdenar(v.comoTexto()) : std::string()) {}
+
+    [[nodiscard]] int compare(const SortKey& other) const {
+        if (rank != other.rank) {
+            return rank - other.rank;
+        }
+        if (rank == 1) {
+            return number < other.number ? -1 : (number > other.number ? 1 : 0);
+        }
+        return text.compare(other.text);
     }
-    if (a.tipo() == Valor::Tipo::Numero) {
-        const double x = a.comoNumero().value_or(0.0);
-        const double y = b.comoNumero().value_or(0.0);
-        return x < y ? -1 : (x > y ? 1 : 0);
-    }
-    return compararParaOrdenar(a.comoTexto(), b.comoTexto());
-}
+};
 
 std::vector<std::size_t> matchingRows(const ConsultaSql& consulta, const TablaLeida& tabla) {
     std::vector<std::pair<const Condicion*, int>> conditions;
@@ -86,34 +92,51 @@ std::vector<std::string> camposNecesarios(const ConsultaSql& consulta) {
     return campos;
 }
 
-TablaLeida evaluarConsulta(const ConsultaSql& consulta, const TablaLeida& tabla) {
+TablaLeida evaluarConsulta(const ConsultaSql& consulta, TablaLeida tabla) {
     std::vector<std::size_t> rows = matchingRows(consulta, tabla);
     if (consulta.orden) {
         const auto column = static_cast<std::size_t>(columnOf(tabla, consulta.orden->campo));
         const bool descending = consulta.orden->descendente;
-        std::stable_sort(rows.begin(), rows.end(), [&](std::size_t x, std::size_t y) {
-            const int order = compare(tabla.filas[x][column], tabla.filas[y][column]);
+        std::vector<std::pair<SortKey, std::size_t>> keyed;
+        keyed.reserve(rows.size());
+        for (const auto r : rows) {
+            keyed.emplace_back(SortKey(tabla.filas[r][column]), r);
+        }
+        std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& x, const auto& y) {
+            const int order = x.first.compare(y.first);
             return descending ? order > 0 : order < 0;
         });
-    }
-    std::vector<std::size_t> columns(tabla.columnas.size());
-    std::iota(columns.begin(), columns.end(), 0);
-    if (!consulta.campos.empty()) {
-        columns.clear();
-        for (const auto& campo : consulta.campos) {
-            columns.push_back(static_cast<std::size_t>(columnOf(tabla, campo)));
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            rows[i] = keyed[i].second;
         }
     }
     TablaLeida result{tabla.nombre, {}, {}};
-    for (const auto c : columns) {
-        result.columnas.push_back(tabla.columnas[c]);
-    }
     result.filas.reserve(rows.size());
+    // The table is ours: its values move into the answer instead of being copied.
+    if (consulta.campos.empty()) {
+        result.columnas = std::move(tabla.columnas);
+        for (const auto r : rows) {
+            result.filas.push_back(std::move(tabla.filas[r]));
+        }
+        return result;
+    }
+    std::vector<std::size_t> columns;
+    for (const auto& campo : consulta.campos) {
+        columns.push_back(static_cast<std::size_t>(columnOf(tabla, campo)));
+        result.columnas.push_back(tabla.columnas[columns.back()]);
+    }
+    // A field asked for twice is copied for all but its last place.
+    std::vector<bool> lastUse(columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        lastUse[i] = std::find(columns.begin() + static_cast<std::ptrdiff_t>(i) + 1, columns.end(),
+                               columns[i]) == columns.end();
+    }
     for (const auto r : rows) {
         std::vector<Valor> fila;
         fila.reserve(columns.size());
-        for (const auto c : columns) {
-            fila.push_back(tabla.filas[r][c]);
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            Valor& value = tabla.filas[r][columns[i]];
+            fila.push_back(lastUse[i] ? std::move(value) : value);
         }
         result.filas.push_back(std::move(fila));
     }

@@ -12,6 +12,7 @@ std::vector<std::string> camposNecesarios(const ConsultaSql& consulta);
 // Answers a SELECT over the rows of its table with Jet's rules: names and texts compared without
 // regard to case, numbers as numbers, null equal to nothing, rows kept in the table's order
 // unless ORDER BY sorts them (nulls first, stable). Throws ErrorSql for an unknown field.
-TablaLeida evaluarConsulta(const ConsultaSql& consulta, const TablaLeida& tabla);
+// The table is taken by value so that the rows of the answer can be moved out of it.
+TablaLeida evaluarConsulta(const ConsultaSql& consulta, TablaLeida tabla);
 
 } // namespace envio

@@ -35,7 +35,9 @@ char baseLetter(unsigned char latin1) {
     return index < kBases.size() ? kBases[index] : '\0';
 }
 
-std::string sortKey(std::string_view utf8) {
+} // namespace
+
+std::string claveParaOrdenar(std::string_view utf8) {
     const std::string upper = mayusculas(utf8);
     std::string key;
     key.reserve(upper.size());
@@ -59,10 +61,8 @@ std::string sortKey(std::string_view utf8) {
     return key;
 }
 
-} // namespace
-
 int compararParaOrdenar(std::string_view a, std::string_view b) {
-    return sortKey(a).compare(sortKey(b));
+    return claveParaOrdenar(a).compare(claveParaOrdenar(b));
 }
 
 } // namespace envio

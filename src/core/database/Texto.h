@@ -12,5 +12,7 @@ bool igualesSinMayusculas(std::string_view a, std::string_view b);
 // Order for sorting as the suite's Spanish users expect: case and accents do not count ("Álvarez"
 // before "Bravo") and "ñ" comes after "n".
 int compararParaOrdenar(std::string_view a, std::string_view b);
+// The key whose byte order is that order, to compute once per row when sorting many.
+std::string claveParaOrdenar(std::string_view utf8);
 
 } // namespace envio

@@ -7,8 +7,14 @@
 namespace envio {
 
 std::string textoDeNumero(double n) {
-    std::array<char, 32> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), n);
+    // The shortest digits that read back as `n`, written out in full for the magnitudes of
+    // amounts and measures: an amount of -0.0001 shows as such, not as "-1e-04".
+    const double magnitude = std::fabs(n);
+    const bool plain = magnitude == 0.0 || (magnitude >= 1e-5 && magnitude < 1e15);
+    std::array<char, 64> buffer{};
+    const auto result =
+        plain ? std::to_chars(buffer.data(), buffer.data() + buffer.size(), n, std::chars_format::fixed)
+              : std::to_chars(buffer.data(), buffer.data() + buffer.size(), n);
     return {buffer.data(), result.ptr};
 }
 

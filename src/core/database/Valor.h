@@ -32,7 +32,8 @@ private:
     std::string texto_;
 };
 
-// Numbers as text the same way on every machine ("0.1", "1e+20", "-3").
+// Numbers as text the same way on every machine and from every engine ("0.1", "-0.0001", "-3";
+// an exponent only below 0.00001 or from 1e15 on: "1e-07", "1e+20").
 std::string textoDeNumero(double n);
 
 } // namespace envio

@@ -44,7 +44,9 @@ std::string base64(std::string_view bytes) {
     return salida;
 }
 
-bool esControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+bool esControl(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
 
 bool esAsciiImprimible(std::string_view texto) {
     for (const char ch : texto) {
@@ -113,8 +115,8 @@ bool esDireccionSimple(std::string_view d) {
     }
     for (const char ch : d) {
         const auto c = static_cast<unsigned char>(ch);
-        if (c <= 0x20 || c == 0x7F || std::string_view("<>()[],;:\"\\").find(ch) !=
-                                          std::string_view::npos) {
+        if (c <= 0x20 || c == 0x7F ||
+            std::string_view("<>()[],;:\"\\").find(ch) != std::string_view::npos) {
             return false;
         }
     }
@@ -248,7 +250,7 @@ std::optional<std::vector<Buzon>> leerDirecciones(std::string_view texto) {
 }
 
 std::string codificarTextoCabecera(std::string_view texto) {
-    const std::string limpio = sinControles(texto, ' ');
+    std::string limpio = sinControles(texto, ' ');
     if (esAsciiImprimible(limpio) && limpio.find("=?") == std::string::npos &&
         limpio.size() <= LargoMaximoSinCodificar) {
         return limpio;
@@ -280,14 +282,13 @@ std::string fechaCorreo(std::time_t instante, long desplazamientoSegundos) {
     const std::time_t local = instante + desplazamientoSegundos;
     std::tm t{};
     gmtime_r(&local, &t);
-    const long minutos = (desplazamientoSegundos < 0 ? -desplazamientoSegundos
-                                                     : desplazamientoSegundos) / 60;
+    const long minutos =
+        (desplazamientoSegundos < 0 ? -desplazamientoSegundos : desplazamientoSegundos) / 60;
     char texto[64];
     std::snprintf(texto, sizeof texto, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld",
                   dias[static_cast<std::size_t>(t.tm_wday)], t.tm_mday,
-                  meses[static_cast<std::size_t>(t.tm_mon)], t.tm_year + 1900, t.tm_hour,
-                  t.tm_min, t.tm_sec, desplazamientoSegundos < 0 ? '-' : '+', minutos / 60,
-                  minutos % 60);
+                  meses[static_cast<std::size_t>(t.tm_mon)], t.tm_year + 1900, t.tm_hour, t.tm_min,
+                  t.tm_sec, desplazamientoSegundos < 0 ? '-' : '+', minutos / 60, minutos % 60);
     return texto;
 }
 
@@ -309,8 +310,7 @@ std::string crearMessageId(std::string_view dominio) {
                         .count();
     char texto[80];
     std::snprintf(texto, sizeof texto, "%llx.%016llx%016llx", static_cast<unsigned long long>(ms),
-                  static_cast<unsigned long long>(azar()),
-                  static_cast<unsigned long long>(azar()));
+                  static_cast<unsigned long long>(azar()), static_cast<unsigned long long>(azar()));
     return "<" + std::string(texto) + "@" + (usable ? std::string(dominio) : "localhost") + ">";
 }
 

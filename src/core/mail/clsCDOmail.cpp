@@ -18,8 +18,8 @@ std::string_view sinBlancos(std::string_view s) {
 
 std::optional<double> enteroEnBase(std::string_view cifras, int base) {
     long long valor = 0;
-    const auto [fin, error] = std::from_chars(cifras.data(), cifras.data() + cifras.size(), valor,
-                                              base);
+    const auto [fin, error] =
+        std::from_chars(cifras.data(), cifras.data() + cifras.size(), valor, base);
     if (cifras.empty() || error != std::errc() || fin != cifras.data() + cifras.size()) {
         return std::nullopt;
     }
@@ -94,7 +94,7 @@ std::optional<double> leerNumero(std::string_view texto) {
 clsCDOmail::clsCDOmail(MailTransport& componente, ConnectivityProbe& sonda)
     : componente_(componente), sonda_(sonda) {}
 
-void clsCDOmail::avisarError(const std::string& descripcion, long numero) {
+void clsCDOmail::avisarError(const std::string& descripcion, long numero) const {
     if (Error) {
         Error(descripcion, numero);
     }
@@ -166,8 +166,7 @@ bool clsCDOmail::Enviar() {
             "Message-ID: " + constancia_.messageId,
         };
         if (Confirmacion) {
-            mensaje.cabeceras.push_back("Disposition-Notification-To: " +
-                                        escribirBuzon(remitente));
+            mensaje.cabeceras.push_back("Disposition-Notification-To: " + escribirBuzon(remitente));
         }
         mensaje.cuerpo = lineasCrLf(Mensaje);
         if (!Adjunto.empty()) {

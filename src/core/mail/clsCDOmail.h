@@ -54,7 +54,7 @@ public:
     [[nodiscard]] const Constancia& UltimoEnvio() const { return constancia_; }
 
 private:
-    void avisarError(const std::string& descripcion, long numero);
+    void avisarError(const std::string& descripcion, long numero) const;
 
     MailTransport& componente_;
     ConnectivityProbe& sonda_;
@@ -64,7 +64,8 @@ private:
 inline constexpr const char* TextoSinConexion =
     "No se puede enviar el correo. Verificar la conexión a internet si está disponible";
 inline constexpr const char* TextoSinPuerto = "No se ha indicado el puerto del servidor";
-inline constexpr const char* TextoSinArchivo = "No se ha encontrado el archivo en la siguiente ruta: ";
+inline constexpr const char* TextoSinArchivo =
+    "No se ha encontrado el archivo en la siguiente ruta: ";
 inline constexpr const char* TextoFalloConexion =
     "Posible error : nombre del Servidor incorrecto o número de puerto incorrecto";
 inline constexpr const char* TextoNoAceptado =

@@ -45,6 +45,7 @@ struct Conversacion {
     std::string ultimaOrden;     // the last command, without arguments for AUTH
     std::string ultimaRespuesta; // the last reply line
     bool datosEnviados = false;  // the server said 354: from here it may take the message
+    bool despidiendose = false;  // after a failure curl says QUIT; its "221 Bye" explains nothing
 };
 
 int anotarConversacion(CURL*, curl_infotype tipo, char* datos, size_t largo, void* destino) {
@@ -56,6 +57,13 @@ int anotarConversacion(CURL*, curl_infotype tipo, char* datos, size_t largo, voi
     while (!linea.empty() && (linea.back() == '\n' || linea.back() == '\r')) {
         linea.remove_suffix(1);
     }
+    if (c.despidiendose) {
+        return 0;
+    }
+    if (tipo == CURLINFO_HEADER_OUT && linea.starts_with("QUIT")) {
+        c.despidiendose = true;
+        return 0;
+    }
     if (tipo == CURLINFO_HEADER_IN) {
         c.ultimaRespuesta = linea;
         if (linea.starts_with("354")) {
@@ -66,8 +74,8 @@ int anotarConversacion(CURL*, curl_infotype tipo, char* datos, size_t largo, voi
     // AUTH and its continuations carry the credentials: only the fact that we sent them counts.
     if (linea.size() >= 4 && std::string_view("AUTH") == linea.substr(0, 4)) {
         c.ultimaOrden = "AUTH";
-    } else if (c.ultimaOrden != "AUTH" || linea.starts_with("MAIL") || linea.starts_with("QUIT") ||
-               linea.starts_with("RSET") || linea.starts_with("EHLO")) {
+    } else if (c.ultimaOrden != "AUTH" || linea.starts_with("MAIL") || linea.starts_with("RSET") ||
+               linea.starts_with("EHLO")) {
         c.ultimaOrden = linea;
     }
     return 0;
@@ -82,6 +90,11 @@ std::optional<int> puertoValido(double puerto) {
 
 // A server name fit for a URL: a host name or an IPv4 or IPv6 address, nothing else.
 std::optional<std::string> hostParaUrl(std::string_view servidor) {
+    // Blanks around the name are a typing slip in the settings screen, not part of it.
+    const auto inicio = servidor.find_first_not_of(" \t");
+    servidor = inicio == std::string_view::npos
+                   ? std::string_view()
+                   : servidor.substr(inicio, servidor.find_last_not_of(" \t") - inicio + 1);
     if (servidor.empty()) {
         return std::nullopt;
     }
@@ -91,8 +104,8 @@ std::optional<std::string> hostParaUrl(std::string_view servidor) {
     bool dosPuntos = false;
     for (const char ch : servidor) {
         const auto u = static_cast<unsigned char>(ch);
-        if (u <= 0x20 || u == 0x7F || std::string_view("/\\@?#[]%\"<>`{}|^").find(ch) !=
-                                          std::string_view::npos) {
+        if (u <= 0x20 || u == 0x7F ||
+            std::string_view("/\\@?#[]%\"<>`{}|^").find(ch) != std::string_view::npos) {
             return std::nullopt;
         }
         dosPuntos = dosPuntos || ch == ':';
@@ -198,8 +211,8 @@ ResultadoEnvio clasificar(const Intento& i, const MensajeSmtp& mensaje,
     }
     if (c.datosEnviados) {
         if (i.respuesta >= 400 && i.respuesta != 354) {
-            return fallo(correo::MensajeRechazado, "El servidor no aceptó el mensaje: " + detalle(i),
-                         c);
+            return fallo(correo::MensajeRechazado,
+                         "El servidor no aceptó el mensaje: " + detalle(i), c);
         }
         if (i.rc == CURLE_OPERATION_TIMEDOUT) {
             return fallo(correo::SinRespuesta,
@@ -242,8 +255,8 @@ ResultadoEnvio clasificar(const Intento& i, const MensajeSmtp& mensaje,
     }
     if (esFalloDeConexion(i.rc) ||
         ((i.rc == CURLE_SEND_ERROR || i.rc == CURLE_RECV_ERROR) && i.respuesta == 0)) {
-        return fallo(correo::FalloConexion,
-                     "No se pudo conectar con el servidor: " + detalle(i), c);
+        return fallo(correo::FalloConexion, "No se pudo conectar con el servidor: " + detalle(i),
+                     c);
     }
     if (i.rc == CURLE_READ_ERROR) {
         return fallo(correo::AdjuntoIlegible,
@@ -307,6 +320,10 @@ CurlMailTransport::~CurlMailTransport() = default;
 
 ResultadoEnvio CurlMailTransport::enviar(const ConfiguracionSmtp& cfg, const MensajeSmtp& mensaje) {
     const Conversacion ninguna;
+    if (cfg.metodoEnvio != 2) {
+        return fallo(correo::ErrorEnvio,
+                     "El componente de correo solo envía a través de un servidor SMTP", ninguna);
+    }
     const auto puerto = puertoValido(cfg.puerto);
     const auto host = hostParaUrl(cfg.servidor);
     if (!puerto || !host) {
@@ -319,8 +336,8 @@ ResultadoEnvio CurlMailTransport::enviar(const ConfiguracionSmtp& cfg, const Men
     const std::string ca =
         estado_->opciones.archivoCA ? estado_->opciones.archivoCA->string() : std::string();
 
-    std::string clave = *host + '\n' + std::to_string(*puerto) + '\n' + (tls ? "1" : "0") + '\n' +
-                        ca + '\n';
+    std::string clave =
+        *host + '\n' + std::to_string(*puerto) + '\n' + (tls ? "1" : "0") + '\n' + ca + '\n';
     if (conCredenciales) {
         clave += *cfg.usuario + '\n' + cfg.password.value_or("");
     }
@@ -345,10 +362,10 @@ ResultadoEnvio CurlMailTransport::enviar(const ConfiguracionSmtp& cfg, const Men
         errno = 0;
         if (parte == nullptr || curl_mime_filedata(parte, ruta.c_str()) != CURLE_OK) {
             const int causa = errno;
-            throw ErrorComponenteCorreo(correo::AdjuntoIlegible,
-                                        "No se puede leer el archivo adjunto " + ruta +
-                                            (causa != 0 ? ": " + std::string(std::strerror(causa))
-                                                        : std::string()));
+            throw ErrorComponenteCorreo(
+                correo::AdjuntoIlegible,
+                "No se puede leer el archivo adjunto " + ruta +
+                    (causa != 0 ? ": " + std::string(std::strerror(causa)) : std::string()));
         }
         Lista cabecerasParte;
         for (const auto& linea : mensaje.adjunto->cabeceras) {
@@ -370,8 +387,8 @@ ResultadoEnvio CurlMailTransport::enviar(const ConfiguracionSmtp& cfg, const Men
         destinatarios.agregar("<" + d + ">");
     }
     const std::string remitente = "<" + mensaje.remitente + ">";
-    std::string url = std::string(tlsImplicito ? "smtps://" : "smtp://") + *host + ":" +
-                      std::to_string(*puerto);
+    std::string url =
+        std::string(tlsImplicito ? "smtps://" : "smtp://") + *host + ":" + std::to_string(*puerto);
     if (!estado_->equipo.empty()) {
         url += "/" + estado_->equipo;
     }
@@ -388,6 +405,10 @@ ResultadoEnvio CurlMailTransport::enviar(const ConfiguracionSmtp& cfg, const Men
                                static_cast<long>(cfg.tiempoConexion.count())));
         poner(curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT,
                                static_cast<long>(espera.count())));
+        // A server that stops reading in the middle of the data is as silent as one that
+        // never answers: the same wait bounds it.
+        poner(curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L));
+        poner(curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(espera.count())));
         // Implicit TLS on its own port, STARTTLS everywhere else; never a quiet fall-back to
         // clear text, which would hand the password to anyone listening.
         poner(curl_easy_setopt(h, CURLOPT_USE_SSL,

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <random>
@@ -210,31 +211,39 @@ bool matchesWildcard(std::string_view name, std::string_view pattern) {
     return matchFrom(utf8ToWindows1252(name), utf8ToWindows1252(pattern));
 }
 
-std::vector<std::string> listWildcard(const std::filesystem::path& folder, std::string_view pattern) {
-    std::vector<std::pair<std::string, std::string>> found; // folded name, name
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        std::error_code typeError;
-        if (!it->is_regular_file(typeError)) {
+std::vector<ListedFile> listWildcard(const std::filesystem::path& folder, std::string_view pattern) {
+    // readdir and fstatat on the open folder: a month holds thousands of documents, and a stat
+    // by full path walks the whole path again for each of them.
+    std::vector<std::pair<std::string, ListedFile>> found; // folded name, file
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return {};
+    }
+    const std::string folded = utf8ToWindows1252(pattern);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (!matchFrom(utf8ToWindows1252(name), folded)) {
             continue;
         }
-        std::string name = it->path().filename().string();
-        if (matchesWildcard(name, pattern)) {
-            std::string folded = utf8ToWindows1252(name);
-            for (auto& c : folded) {
-                c = static_cast<char>(foldWindows1252(static_cast<unsigned char>(c)));
-            }
-            found.emplace_back(std::move(folded), std::move(name));
+        struct stat info {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode)) {
+            continue;
         }
+        std::string key = utf8ToWindows1252(name);
+        for (auto& c : key) {
+            c = static_cast<char>(foldWindows1252(static_cast<unsigned char>(c)));
+        }
+        found.push_back({std::move(key), {name, static_cast<std::uintmax_t>(info.st_size)}});
     }
-    std::sort(found.begin(), found.end());
-    std::vector<std::string> names;
-    names.reserve(found.size());
+    ::closedir(dir);
+    std::sort(found.begin(), found.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<ListedFile> files;
+    files.reserve(found.size());
     for (auto& entry : found) {
-        names.push_back(std::move(entry.second));
+        files.push_back(std::move(entry.second));
     }
-    return names;
+    return files;
 }
 
 bool renameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {

@@ -46,9 +46,15 @@ Stamp stampOf(const std::filesystem::path& path);
 // without regard to case.
 bool matchesWildcard(std::string_view name, std::string_view pattern);
 
-// The names of the regular files in `folder` that match `pattern`, in name order without regard
-// to case (the order the suite's own disks list them in). A missing folder lists nothing.
-std::vector<std::string> listWildcard(const std::filesystem::path& folder, std::string_view pattern);
+struct ListedFile {
+    std::string name;
+    std::uintmax_t size = 0;
+};
+
+// The regular files in `folder` whose names match `pattern`, with their sizes, in name order
+// without regard to case (the order the suite's own disks list them in). A missing folder lists
+// nothing.
+std::vector<ListedFile> listWildcard(const std::filesystem::path& folder, std::string_view pattern);
 
 // Renames `from` to `to` in one step, unless `to` exists: then nothing moves and the answer is
 // false. Throws std::runtime_error with the user's words when the rename itself fails.

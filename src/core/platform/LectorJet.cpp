@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <mdbtools.h>
 
@@ -18,8 +19,10 @@ template <typename T> T readLittleEndian(const unsigned char* p) {
     return value;
 }
 
-std::string twoDigits(long long n) {
-    return std::string(1, static_cast<char>('0' + n / 10)) + static_cast<char>('0' + n % 10);
+// Writes n (0..99) as two digits at p.
+void putTwoDigits(char* p, long long n) {
+    p[0] = static_cast<char>('0' + n / 10);
+    p[1] = static_cast<char>('0' + n % 10);
 }
 
 // Days since 0000-03-01 to a civil date (proleptic Gregorian).
@@ -50,10 +53,24 @@ std::string jetDate(double value) {
     }
     long long y = 0, m = 0, d = 0;
     civilFromDays(days, y, m, d);
-    std::string year = std::to_string(y);
-    year.insert(0, year.size() < 4 ? 4 - year.size() : 0, '0');
-    return year + "-" + twoDigits(m) + "-" + twoDigits(d) + " " + twoDigits(seconds / 3600) + ":" +
-           twoDigits(seconds / 60 % 60) + ":" + twoDigits(seconds % 60);
+    // Built in place: a table of dates reads one per row, and temporaries would double its cost.
+    std::array<char, 40> text{};
+    char* year = text.data() + 4; // room for the zeros that make a short year four digits
+    char* p = std::to_chars(year, text.data() + 24, y).ptr;
+    while (p - year < 4) {
+        *--year = '0';
+    }
+    *p = '-';
+    putTwoDigits(p + 1, m);
+    p[3] = '-';
+    putTwoDigits(p + 4, d);
+    p[6] = ' ';
+    putTwoDigits(p + 7, seconds / 3600);
+    p[9] = ':';
+    putTwoDigits(p + 10, seconds / 60 % 60);
+    p[12] = ':';
+    putTwoDigits(p + 13, seconds % 60);
+    return {year, p + 15};
 }
 
 std::string currency(long long tenThousandths) {
@@ -70,10 +87,19 @@ std::string currency(long long tenThousandths) {
     return fraction.empty() ? text : text + "." + fraction;
 }
 
-template <typename F> std::string shortest(F value) {
+// A Single keeps the digits it was typed with (0.1, not 0.10000000149011612): its own shortest
+// digits, read back as the double they name, then written as every other number is.
+std::string singleText(float value) {
     std::array<char, 40> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    return {buffer.data(), result.ptr};
+    const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    double asDouble = 0.0;
+    std::from_chars(buffer.data(), written.ptr, asDouble);
+    return textoDeNumero(asDouble);
+}
+
+std::string integerText(long long value) {
+    std::array<char, 24> buffer{};
+    return {buffer.data(), std::to_chars(buffer.data(), buffer.data() + buffer.size(), value).ptr};
 }
 
 struct BoundColumn {
@@ -85,45 +111,68 @@ struct BoundColumn {
 
 Valor decodeRaw(MdbHandle* mdb, const MdbColumn* column) {
     const int length = column->cur_value_len;
-    if (length == 0 || column->cur_value_start <= 0) {
+    // A damaged table definition can place a value past the page.
+    if (length <= 0 || column->cur_value_start <= 0 ||
+        static_cast<std::size_t>(column->cur_value_start) + static_cast<std::size_t>(length) >
+            sizeof mdb->pg_buf) {
         return Valor::nulo();
     }
     const unsigned char* bytes = mdb->pg_buf + column->cur_value_start;
     switch (column->col_type) {
+    case MDB_BYTE: return Valor::numero(integerText(bytes[0]));
+    case MDB_INT:
+        return length >= 2 ? Valor::numero(integerText(readLittleEndian<std::int16_t>(bytes)))
+                           : Valor::nulo();
+    case MDB_LONGINT:
+        return length >= 4 ? Valor::numero(integerText(readLittleEndian<std::int32_t>(bytes)))
+                           : Valor::nulo();
     case MDB_FLOAT:
-        return length >= 4 ? Valor::numero(shortest(readLittleEndian<float>(bytes))) : Valor::nulo();
+        return length >= 4 ? Valor::numero(singleText(readLittleEndian<float>(bytes))) : Valor::nulo();
     case MDB_DOUBLE:
-        return length >= 8 ? Valor::numero(shortest(readLittleEndian<double>(bytes))) : Valor::nulo();
+        return length >= 8 ? Valor::numero(readLittleEndian<double>(bytes)) : Valor::nulo();
     case MDB_MONEY:
         return length >= 8 ? Valor::numero(currency(readLittleEndian<long long>(bytes)))
                            : Valor::nulo();
     case MDB_DATETIME: {
-        const std::string date = length >= 8 ? jetDate(readLittleEndian<double>(bytes)) : "";
-        return date.empty() ? Valor::nulo() : Valor::texto(date);
+        std::string date = length >= 8 ? jetDate(readLittleEndian<double>(bytes)) : "";
+        return date.empty() ? Valor::nulo() : Valor::texto(std::move(date));
     }
     default: return Valor::nulo();
     }
 }
 
+bool isText(int type) { return type == MDB_TEXT || type == MDB_MEMO; }
+
+// libmdb hands over a NULL and an empty text alike, as no bytes, but Jet keeps them apart ('' is a
+// value, NULL is none): only the row's null mask tells. mdb_fetch_row leaves the row's page in
+// pg_buf and cur_row just past it. False when the row cannot be read again.
+bool crackCurrentRow(MdbTableDef* table, std::vector<MdbField>& fields) {
+    MdbHandle* mdb = table->entry->mdb;
+    int start = 0;
+    std::size_t size = 0;
+    return table->cur_row > 0 &&
+           mdb_find_row(mdb, static_cast<int>(table->cur_row) - 1, &start, &size) == 0 &&
+           size > 0 && mdb_crack_row(table, start & 0x1FFF, size, fields.data()) >= 0;
+}
+
+// Numbers and dates come straight from the row's bytes: libmdb prints fractions and dates
+// through the process locale, and its printf costs more than the rest of the read.
 bool decodedFromRowBytes(int type) {
-    return type == MDB_FLOAT || type == MDB_DOUBLE || type == MDB_MONEY || type == MDB_DATETIME;
+    return type == MDB_BYTE || type == MDB_INT || type == MDB_LONGINT || type == MDB_FLOAT ||
+           type == MDB_DOUBLE || type == MDB_MONEY || type == MDB_DATETIME;
 }
 
 Valor decodeBound(const BoundColumn& bound) {
     const int type = bound.column->col_type;
-    const std::string text(bound.buffer.data(),
-                           static_cast<std::size_t>(std::max(bound.length, 0)));
+    std::string text(bound.buffer.data(), static_cast<std::size_t>(std::max(bound.length, 0)));
     switch (type) {
     case MDB_TEXT:
-    case MDB_MEMO: return Valor::texto(text);
+    case MDB_MEMO: return Valor::texto(std::move(text));
     case MDB_BOOL:
-    case MDB_BYTE:
-    case MDB_INT:
-    case MDB_LONGINT:
-    case MDB_NUMERIC: return text.empty() ? Valor::nulo() : Valor::numero(text);
+    case MDB_NUMERIC: return text.empty() ? Valor::nulo() : Valor::numero(std::move(text));
     case MDB_OLE:
     case MDB_BINARY: return Valor::nulo(); // the program never reads binary fields
-    default: return text.empty() ? Valor::nulo() : Valor::texto(text);
+    default: return text.empty() ? Valor::nulo() : Valor::texto(std::move(text));
     }
 }
 
@@ -216,17 +265,35 @@ TablaLeida LectorJet::leerTabla(std::string_view tabla, const std::vector<std::s
     // its file has room for (at most 1000 rows on a page of at least 2048 bytes).
     std::error_code error;
     const std::size_t maxRows = (std::filesystem::file_size(archivo_, error) / 2048 + 1) * 1000;
+    std::vector<MdbField> fields(table->num_cols);
     while (mdb_fetch_row(table) != 0) {
         if (result.filas.size() >= maxRows) {
             mdb_free_tabledef(table);
             throw ErrorBaseDatos("La tabla " + std::string(tabla) + " de la base de datos " +
                                  archivo_.string() + " está dañada");
         }
+        bool cracked = false;
         std::vector<Valor> fila;
         fila.reserve(layout.size());
         for (const auto& [isBound, index] : layout) {
-            fila.push_back(isBound ? decodeBound(bound[index])
-                                   : decodeRaw(estado_->mdb, raw[index]));
+            if (!isBound) {
+                fila.push_back(decodeRaw(estado_->mdb, raw[index]));
+                continue;
+            }
+            const BoundColumn& b = bound[index];
+            if (b.length > 0 || !isText(b.column->col_type)) {
+                fila.push_back(decodeBound(b));
+                continue;
+            }
+            if (!cracked && !crackCurrentRow(table, fields)) {
+                mdb_free_tabledef(table);
+                throw ErrorBaseDatos("La tabla " + std::string(tabla) + " de la base de datos " +
+                                     archivo_.string() + " está dañada");
+            }
+            cracked = true;
+            fila.push_back(fields[static_cast<std::size_t>(b.position - 1)].is_null != 0
+                               ? Valor::nulo()
+                               : Valor::texto({}));
         }
         result.filas.push_back(std::move(fila));
     }

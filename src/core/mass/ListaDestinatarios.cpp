@@ -1,0 +1,145 @@
+#include "mass/ListaDestinatarios.h"
+
+#include "catalogue/TextosNumericos.h"
+#include "settings/NumeroInicial.h"
+
+#include <cmath>
+#include <unordered_map>
+
+namespace envio::masivo {
+namespace {
+
+// The suite's client numbers are whole numbers; anything else cannot be joined to its rows.
+std::optional<long long> whole(const Valor& v) {
+    const auto n = v.comoNumero();
+    if (!n || std::trunc(*n) != *n || std::fabs(*n) > 9.0e15) {
+        return std::nullopt;
+    }
+    return static_cast<long long>(*n);
+}
+
+std::string trimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+// The chosen address of one client while its "E" rows are walked in the database's order.
+struct Eleccion {
+    std::string direccion;
+    bool decidida = false; // a row with a non-zero priority was found: later rows do not count
+};
+
+} // namespace
+
+Fuente fuenteParaTipo(std::string_view tipoElegido) {
+    return tipoElegido == kTipoFacturas ? Fuente::Clientes : Fuente::Alternativa;
+}
+
+bool coincideGrupo(const std::optional<std::string>& grupo, std::string_view filtro) {
+    const std::string f = trimBlanks(filtro);
+    return !f.empty() && grupo && grupo->find(f) != std::string::npos;
+}
+
+ListaDestinatarios::ListaDestinatarios(const ContextoAnfitrion& contexto) : contexto_(contexto) {}
+
+void ListaDestinatarios::cargarClientes() {
+    if (!contexto_.dbPrincipal) {
+        clientes_.clear();
+        marcaClientes_.reset();
+        return;
+    }
+    const fs::Stamp marca = fs::stampOf(contexto_.dbPrincipal->ruta());
+    if (marcaClientes_ == marca) {
+        return;
+    }
+    clientes_.clear();
+    marcaClientes_.reset();
+
+    // One pass over the e-mail rows instead of one query per client.
+    std::unordered_map<long long, Eleccion> elegidas;
+    Registros telefonos = contexto_.dbPrincipal->abrirRegistros(
+        "SELECT IDEMPRESA, numero, Prioridad FROM CLITELEFONOS WHERE TIPO = 'E'");
+    for (telefonos.primero(); !telefonos.fin(); telefonos.siguiente()) {
+        const auto id = whole(telefonos.campo(0));
+        if (!id) {
+            continue;
+        }
+        Eleccion& e = elegidas[*id];
+        if (e.decidida) {
+            continue;
+        }
+        e.direccion = trimBlanks(telefonos.campo(1).comoTexto());
+        e.decidida = NumeroInicial(trimBlanks(telefonos.campo(2).comoTexto())) != 0.0;
+    }
+
+    Registros clientes = contexto_.dbPrincipal->abrirRegistros(
+        "SELECT IDCLIENTE, nombre, Grupo FROM CLIENTES WHERE CESE IS NULL ORDER BY IDCLIENTE");
+    for (clientes.primero(); !clientes.fin(); clientes.siguiente()) {
+        const auto id = whole(clientes.campo(0));
+        if (!id) {
+            continue;
+        }
+        const auto e = elegidas.find(*id);
+        if (e == elegidas.end()) {
+            continue; // no e-mail row at all: nobody to write to
+        }
+        ClienteConCorreo c;
+        c.texto = conCeros(*id, 5) + " " + clientes.campo(1).comoTexto();
+        if (!clientes.campo(2).esNulo()) {
+            c.grupo = clientes.campo(2).comoTexto();
+        }
+        c.direccion = e->second.direccion;
+        clientes_.push_back(std::move(c));
+    }
+    marcaClientes_ = marca;
+}
+
+const std::vector<ClienteConCorreo>& ListaDestinatarios::clientes() {
+    cargarClientes();
+    return clientes_;
+}
+
+void ListaDestinatarios::LlenarLvClientes(ListaVista& lv, const std::string& filtro) {
+    lv.limpiar();
+    for (const auto& c : clientes()) {
+        FilaLista& fila = lv.agregar(c.texto);
+        fila.subitems[0] = c.direccion;
+        fila.marcada = coincideGrupo(c.grupo, filtro);
+    }
+    lv.ordenar();
+}
+
+void ListaDestinatarios::LlenarLvAlternativo(ListaVista& lv) {
+    lv.limpiar();
+    if (!contexto_.dbAlternativa) {
+        return;
+    }
+    const auto& a = contexto_.alternativo;
+    // The configured names are the only SQL text that comes from outside; they go in brackets.
+    Registros filas = contexto_.dbAlternativa->abrirRegistros("SELECT * FROM [" + a.tablaOrigen + "]");
+    const std::string& campoNombre = trimBlanks(a.nombreCampo).empty() ? a.nifCampo : a.nombreCampo;
+    for (filas.primero(); !filas.fin(); filas.siguiente()) {
+        FilaLista& fila = lv.agregar(filas.campo(trimBlanks(campoNombre)).comoTexto());
+        fila.subitems[0] = filas.campo(trimBlanks(a.emailCampo)).comoTexto();
+    }
+    lv.ordenar();
+}
+
+void Seleccion(ListaVista& lv, std::string_view strSeleccion) {
+    const std::size_t n = lv.cantidad();
+    for (std::size_t i = 0; i < n; ++i) {
+        FilaLista& fila = lv.fila(i);
+        if (strSeleccion == "TODO") {
+            fila.marcada = true;
+        } else if (strSeleccion == "NADA") {
+            fila.marcada = false;
+        } else if (strSeleccion == "INVERTIR") {
+            fila.marcada = !fila.marcada;
+        }
+    }
+}
+
+} // namespace envio::masivo

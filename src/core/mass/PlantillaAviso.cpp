@@ -1,0 +1,38 @@
+#include "mass/PlantillaAviso.h"
+
+#include "settings/IniFile.h"
+#include "settings/MensajeEnTrozos.h"
+#include "settings/NumeroInicial.h"
+
+namespace envio::masivo {
+namespace {
+
+// The program has always written the section in these two spellings; the settings file matches
+// section names without regard to case, so both address one section.
+constexpr std::string_view kSeccion = "AvisoPORemail";
+constexpr std::string_view kSeccionConfirmacion = "AvisoPorEmail";
+
+} // namespace
+
+PlantillaAviso CargarPlantillaAviso(const std::filesystem::path& krn) {
+    PlantillaAviso p;
+    p.asunto = LeerIni(krn, kSeccion, "AsuntoAviso", "");
+    p.mensaje = leerMensajeEnTrozos(krn, kSeccion, "MensajeAviso");
+    p.confirmacion =
+        redondearAPar(NumeroInicial(LeerIni(krn, kSeccionConfirmacion, "ConfirmacionLectura", "0"))) == 1;
+    return p;
+}
+
+bool GuardaDatos(const std::filesystem::path& krn, const PlantillaAviso& plantilla,
+                 ConfiguracionCorreo& correo) {
+    bool ok = EscribirIni(krn, kSeccion, "AsuntoAviso", plantilla.asunto);
+    ok = escribirMensajeEnTrozos(krn, kSeccion, "MensajeAviso", plantilla.mensaje) && ok;
+    ok = EscribirIni(krn, kSeccionConfirmacion, "ConfirmacionLectura",
+                     plantilla.confirmacion ? "1" : "0") &&
+         ok;
+    ok = EscribirIni(krn, kSeccion, "TipoMotor", "MAPI") && ok;
+    correo = CargarConfiguracion(krn);
+    return ok;
+}
+
+} // namespace envio::masivo

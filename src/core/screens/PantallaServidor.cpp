@@ -1,0 +1,248 @@
+#include "screens/PantallaServidor.h"
+
+#include "host/CarpetaPrograma.h"
+#include "mail/OpcionesComponente.h"
+#include "mail/clsCDOmail.h"
+#include "platform/CurlMailTransport.h"
+#include "settings/CodificarClave.h"
+#include "settings/IniFile.h"
+#include "settings/NumeroInicial.h"
+
+#include <cmath>
+#include <sstream>
+
+namespace envio {
+namespace {
+
+// Five keys are written under "servidor" and the switch under "Servidor", as the suite's other
+// programs have them; the names match without regard to case, so both are one section.
+constexpr const char* kSeccion = "servidor";
+constexpr const char* kSeccionSsl = "Servidor";
+
+template <typename Campos> auto& campo(Campos& c, CampoServidor cual) {
+    switch (cual) {
+    case CampoServidor::Servidor:
+        return c.servidor;
+    case CampoServidor::Puerto:
+        return c.puerto;
+    case CampoServidor::Cuenta:
+        return c.cuenta;
+    case CampoServidor::Usuario:
+        return c.usuario;
+    case CampoServidor::Password:
+        break;
+    }
+    return c.password;
+}
+
+bool esPuertoSinSsl(const std::string& puerto) {
+    return puerto.empty() || puerto == "25";
+}
+
+bool esPuertoConSsl(const std::string& puerto) {
+    return puerto.empty() || puerto == "465" || puerto == "587";
+}
+
+void avisarFalloGuardar(Dialogos& dialogos, const std::filesystem::path& krn) {
+    dialogos.mostrar({"No se pudo guardar la configuración en " + krn.string() +
+                          ". Compruebe que el archivo no es de solo lectura.",
+                      "Aviso", Icono::Critico, Botones::Aceptar});
+}
+
+} // namespace
+
+double puertoDePrueba(const std::string& texto) {
+    return NumeroInicial(texto);
+}
+
+std::string describirIntento(const std::string& servidor, double puerto, bool ssl) {
+    std::ostringstream s;
+    s << "el servidor «" << servidor << "», puerto ";
+    if (std::isfinite(puerto) && puerto == std::floor(puerto) && std::fabs(puerto) < 1e15) {
+        s << static_cast<long long>(puerto);
+    } else {
+        s << puerto;
+    }
+    s << (ssl ? ", con SSL" : ", sin SSL");
+    return s.str();
+}
+
+ComponentesCorreo componentesDelPrograma(const CarpetaPrograma& carpeta) {
+    // The certificate authority is read when the test starts, so an edit of KRN.INI counts.
+    return {[carpeta] { return std::make_unique<CurlMailTransport>(opcionesComponente(carpeta)); },
+            [] { return std::make_unique<LinuxConnectivityProbe>(); }};
+}
+
+std::string puertoHabitual(bool ssl) {
+    return ssl ? "465" : "25";
+}
+
+PantallaServidor::PantallaServidor(std::filesystem::path krn, Dialogos& dialogos,
+                                   ComponentesCorreo componentes, RecargarCorreo recargar)
+    : krn_(std::move(krn)), dialogos_(dialogos), componentes_(std::move(componentes)),
+      recargar_(std::move(recargar)) {}
+
+PantallaServidor::~PantallaServidor() {
+    esperarPrueba();
+}
+
+void PantallaServidor::cargar() {
+    campos_.servidor = LeerIni(krn_, kSeccion, "Servidor", "");
+    campos_.puerto = LeerIni(krn_, kSeccion, "Puerto", "25");
+    campos_.cuenta = LeerIni(krn_, kSeccion, "cuenta", "");
+    campos_.usuario = LeerIni(krn_, kSeccion, "Usuario", "");
+    campos_.password = CodificarClave(LeerIni(krn_, kSeccion, "Password", ""), false);
+    campos_.ssl = NumeroInicial(LeerIni(krn_, kSeccionSsl, "SSL", "0")) != 0.0;
+    // Filling the boxes is not an edit: a window just opened has nothing to save.
+    blnCambios_ = false;
+    puertoTecleado_ = false;
+}
+
+const std::string& PantallaServidor::texto(CampoServidor cual) const {
+    return campo(campos_, cual);
+}
+
+void PantallaServidor::escribir(CampoServidor cual, std::string texto) {
+    campo(campos_, cual) = std::move(texto);
+    if (cual == CampoServidor::Puerto) {
+        puertoTecleado_ = true;
+    }
+    blnCambios_ = true;
+}
+
+bool PantallaServidor::marcarSsl(bool marcado) {
+    campos_.ssl = marcado;
+    blnCambios_ = true;
+    if (puertoTecleado_) {
+        return false;
+    }
+    // Only a port that plainly belongs to the other choice is replaced; one the user set up on
+    // purpose (2525, say) stays.
+    if ((marcado && esPuertoSinSsl(campos_.puerto)) ||
+        (!marcado && esPuertoConSsl(campos_.puerto))) {
+        const std::string nuevo = puertoHabitual(marcado);
+        if (nuevo != campos_.puerto) {
+            campos_.puerto = nuevo;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool PantallaServidor::GuardarConfiguracion() {
+    // A port that is not one would make every later sending fail with a connection error far
+    // from here; it is refused while the user still sees what was typed.
+    const int puerto = puertoDesdeTexto(campos_.puerto);
+    if (puerto < 1) {
+        dialogos_.mostrar({kTextoPuertoNoValido, "Aviso", Icono::Exclamacion, Botones::Aceptar});
+        return false;
+    }
+    const bool ok =
+        EscribirIni(krn_, kSeccion, "Servidor", campos_.servidor) &&
+        EscribirIni(krn_, kSeccion, "Puerto", campos_.puerto) &&
+        EscribirIni(krn_, kSeccion, "cuenta", campos_.cuenta) &&
+        EscribirIni(krn_, kSeccion, "Usuario", campos_.usuario) &&
+        EscribirIni(krn_, kSeccion, "Password", CodificarClave(campos_.password, true)) &&
+        EscribirIni(krn_, kSeccionSsl, "SSL", campos_.ssl ? "1" : "0");
+    if (!ok) {
+        avisarFalloGuardar(dialogos_, krn_);
+        return false;
+    }
+    blnCambios_ = false;
+    // The runs must not go on sending through the server the user has just replaced.
+    if (recargar_) {
+        recargar_(CargarConfiguracion(krn_));
+    }
+    return true;
+}
+
+bool PantallaServidor::cerrar() {
+    if (probando_) {
+        return false; // the test's boxes still belong to this window
+    }
+    if (!blnCambios_) {
+        return true;
+    }
+    const Respuesta r =
+        dialogos_.mostrar({kTextoGuardarCambios, "Aviso", Icono::Pregunta, Botones::SiNo});
+    if (r == Respuesta::Si) {
+        return GuardarConfiguracion();
+    }
+    return true;
+}
+
+bool PantallaServidor::iniciarPrueba(std::function<void(const IntentoPrueba&)> alTerminar) {
+    if (probando_.exchange(true)) {
+        return false;
+    }
+    if (hilo_.joinable()) {
+        hilo_.join(); // the previous test has ended; only its thread is left
+    }
+    hilo_ = std::thread([this, campos = campos_, alTerminar = std::move(alTerminar)] {
+        IntentoPrueba intento{campos.servidor, puertoDePrueba(campos.puerto), campos.ssl, false};
+        try {
+            const auto componente = componentes_.crearComponente();
+            const auto sonda = componentes_.crearSonda();
+            intento = ProbarConfiguracion(campos, *componente, *sonda, dialogos_);
+        } catch (const std::exception& e) {
+            // Only a component that cannot be created gets here; the user learns why.
+            dialogos_.mostrar({e.what(), "Aviso", Icono::Critico, Botones::Aceptar});
+            dialogos_.mostrar({std::string(kTextoNoEnviado) + "\n\nSe intentó con " +
+                                   describirIntento(intento.servidor, intento.puerto, intento.ssl) +
+                                   ".",
+                               "Aviso", Icono::Critico, Botones::Aceptar});
+        }
+        // Cleared first: whatever `alTerminar` sets off may already start the next test.
+        probando_ = false;
+        if (alTerminar) {
+            alTerminar(intento);
+        }
+    });
+    return true;
+}
+
+void PantallaServidor::esperarPrueba() {
+    if (hilo_.joinable()) {
+        hilo_.join();
+    }
+}
+
+IntentoPrueba PantallaServidor::ProbarConfiguracion(const CamposServidor& campos,
+                                                    MailTransport& componente,
+                                                    ConnectivityProbe& sonda, Dialogos& dialogos) {
+    IntentoPrueba intento{campos.servidor, puertoDePrueba(campos.puerto), campos.ssl, false};
+    clsCDOmail oMail(componente, sonda);
+    oMail.servidor = campos.servidor;
+    oMail.puerto = intento.puerto;
+    oMail.UseAuntentificacion = true;
+    oMail.ssl = campos.ssl;
+    oMail.Usuario = campos.usuario;
+    oMail.PassWord = campos.password;
+    oMail.Asunto = "Prueba de mensaje";
+    oMail.Adjunto = "";
+    oMail.de = campos.cuenta;
+    oMail.para = campos.cuenta;
+    oMail.Mensaje = "Mensaje de prueba de configuración de correo";
+    oMail.EnvioCompleto = [&dialogos] {
+        dialogos.mostrar(
+            {"Mensaje enviado", kTituloPrograma, Icono::Informacion, Botones::Aceptar});
+    };
+    oMail.Error = [&dialogos](const std::string& descripcion, long numero) {
+        dialogos.mostrar({descripcion, std::to_string(numero), Icono::Critico, Botones::Aceptar});
+    };
+    try {
+        intento.enviado = oMail.Enviar();
+    } catch (const ErrorComponenteCorreo& e) {
+        // The component failed before its send step and raised no event: shown as one would be.
+        dialogos.mostrar({e.what(), std::to_string(e.numero()), Icono::Critico, Botones::Aceptar});
+        intento.enviado = false;
+    }
+    if (!intento.enviado) {
+        dialogos.mostrar({std::string(kTextoNoEnviado) + "\n\nSe intentó con " +
+                              describirIntento(intento.servidor, intento.puerto, intento.ssl) + ".",
+                          "Aviso", Icono::Critico, Botones::Aceptar});
+    }
+    return intento;
+}
+
+} // namespace envio

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QPainter>
+#include <QRect>
+
+// The program's own artwork, drawn rather than shipped so that it stays sharp at any scale.
+namespace envio::gui::arte {
+
+// The colours of the window chrome.
+inline const QColor kAzulPanel{121, 159, 230};  // the side panel
+inline const QColor kFondoCuadro{214, 223, 248}; // a box's surface
+inline const QColor kCuerpoCuadro{0xD6, 0xDF, 0xF7};
+inline const QColor kFinCabecera{0xC7, 0xD4, 0xF7};
+inline const QColor kEsquina{0x7A, 0xA1, 0xE6};
+inline const QColor kChevron{0x00, 0x3C, 0xA5};
+inline const QColor kTituloCuadro{0x21, 0x5D, 0xC6};
+inline const QColor kEnlace{0x1C, 0x3F, 0x94};
+
+// The small icon beside command link `indice` (0..11).
+QIcon iconoEnlace(int indice);
+// A document row's icon: 1 pending, 2 sent.
+QIcon iconoFila(int icono);
+// The header's logo: a PDF page going out in an envelope.
+void dibujarLogo(QPainter& p, const QRectF& area);
+// The program's icon, the logo on its own.
+QIcon iconoPrograma();
+// A box's round button with a double chevron, up to collapse, down to expand.
+void dibujarBotonCuadro(QPainter& p, const QRectF& area, bool arriba, bool encima, bool pulsado);
+
+} // namespace envio::gui::arte

@@ -1,0 +1,74 @@
+#include "gui/DialogosQt.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QThread>
+#include <QUrl>
+
+namespace envio::gui {
+namespace {
+
+QMessageBox::Icon iconoQt(Icono icono) {
+    switch (icono) {
+    case Icono::Critico: return QMessageBox::Critical;
+    case Icono::Exclamacion: return QMessageBox::Warning;
+    case Icono::Pregunta: return QMessageBox::Question;
+    case Icono::Informacion: break;
+    }
+    return QMessageBox::Information;
+}
+
+} // namespace
+
+DialogosQt::DialogosQt(QWidget* propietario) : propietario_(propietario) {}
+
+void DialogosQt::setPropietario(QWidget* propietario) {
+    propietario_ = propietario;
+}
+
+Respuesta DialogosQt::mostrar(const CuadroMensaje& cuadro) {
+    if (QCoreApplication::instance() == nullptr) {
+        return cuadro.botones == Botones::SiNo ? Respuesta::No : Respuesta::Aceptar;
+    }
+    if (QThread::currentThread() == thread()) {
+        return mostrarAqui(cuadro);
+    }
+    Respuesta respuesta = Respuesta::No;
+    QMetaObject::invokeMethod(
+        this, [&] { respuesta = mostrarAqui(cuadro); }, Qt::BlockingQueuedConnection);
+    return respuesta;
+}
+
+Respuesta DialogosQt::mostrarAqui(const CuadroMensaje& cuadro) {
+    QMessageBox caja(iconoQt(cuadro.icono), QString::fromStdString(cuadro.titulo),
+                     QString::fromStdString(cuadro.texto), QMessageBox::NoButton,
+                     propietario_.data());
+    caja.setTextFormat(Qt::PlainText);
+    if (cuadro.botones == Botones::SiNo) {
+        caja.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        caja.button(QMessageBox::Yes)->setText(QStringLiteral("&Sí"));
+        caja.button(QMessageBox::No)->setText(QStringLiteral("&No"));
+        caja.setDefaultButton(QMessageBox::Yes);
+        caja.setEscapeButton(QMessageBox::No);
+    } else {
+        caja.setStandardButtons(QMessageBox::Ok);
+        caja.button(QMessageBox::Ok)->setText(QStringLiteral("Aceptar"));
+    }
+    const int boton = caja.exec();
+    if (cuadro.botones == Botones::SiNo) {
+        return boton == QMessageBox::Yes ? Respuesta::Si : Respuesta::No;
+    }
+    return Respuesta::Aceptar;
+}
+
+int ShellQt::abrir(const std::filesystem::path& archivo, std::string_view,
+                   const std::filesystem::path&) {
+    // Above 32 means success, as the desktop's own call reports it.
+    const bool abierto =
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(archivo.string())));
+    return abierto ? 42 : 2;
+}
+
+} // namespace envio::gui

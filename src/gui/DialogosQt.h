@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/Shell.h"
+#include "ui/Dialogos.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+namespace envio::gui {
+
+// The core's message boxes as real message boxes, over the window that owns them. A caller on a
+// worker thread (a sending run) waits while the box is shown on the window's thread.
+class DialogosQt : public QObject, public Dialogos {
+    Q_OBJECT
+public:
+    explicit DialogosQt(QWidget* propietario = nullptr);
+    void setPropietario(QWidget* propietario);
+
+    Respuesta mostrar(const CuadroMensaje& cuadro) override;
+
+private:
+    Respuesta mostrarAqui(const CuadroMensaje& cuadro);
+    QPointer<QWidget> propietario_;
+};
+
+// Opens documents with the program the desktop associates with them.
+class ShellQt : public Shell {
+public:
+    int abrir(const std::filesystem::path& archivo, std::string_view parametros,
+              const std::filesystem::path& carpetaTrabajo) override;
+};
+
+} // namespace envio::gui

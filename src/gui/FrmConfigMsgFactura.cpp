@@ -1,0 +1,168 @@
+#include "gui/FrmConfigMsgFactura.h"
+
+#include "gui/Arte.h"
+#include "gui/DialogosQt.h"
+#include "gui/EnlacesComando.h"
+#include "gui/Twips.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace envio::gui {
+namespace {
+
+QString q(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QFont fuente(double puntos, bool negrita = false) {
+    QFont f = fuenteEnlaces();
+    f.setPointSizeF(puntos);
+    f.setBold(negrita);
+    return f;
+}
+
+// The band over the edit area that names what is edited, as the main window's over its list.
+class Banda : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        {
+            QPainter p(this);
+            p.setRenderHint(QPainter::Antialiasing);
+            QLinearGradient g(0, 0, width(), 0);
+            g.setColorAt(0, QColor(0x2E, 0x5C, 0xBA));
+            g.setColorAt(0.55, QColor(0x7A, 0xA1, 0xE6));
+            g.setColorAt(1, QColor(0xD6, 0xDF, 0xF7));
+            p.setPen(Qt::NoPen);
+            p.setBrush(g);
+            p.drawRoundedRect(QRectF(rect()), 3, 3);
+        }
+        QLabel::paintEvent(event);
+    }
+};
+
+} // namespace
+
+FrmConfigMsgFactura::FrmConfigMsgFactura(const CarpetaPrograma& carpeta, Dialogos* dialogos,
+                                         RecargarCorreo recargar, QWidget* parent)
+    : MarcoAjustes(QStringLiteral("Envío de documentos por e-mail"),
+                   QStringLiteral("Configuración de mensaje"),
+                   QStringLiteral("Definición del asunto y contenido del mensaje asociado al "
+                                  "envío de documentos."),
+                   10500, 7200, parent) {
+    setObjectName(QStringLiteral("frmConfigMsgFactura"));
+    if (dialogos == nullptr) {
+        propios_ = std::make_unique<DialogosQt>(this);
+        dialogos = propios_.get();
+    }
+    pantalla_ = std::make_unique<PantallaMensaje>(carpeta.krnIni(), *dialogos, std::move(recargar));
+
+    agregarEnlace(PantallaMensaje::kGuardar, QStringLiteral("Guardar"),
+                  style()->standardIcon(QStyle::SP_DialogSaveButton));
+    agregarEnlace(PantallaMensaje::kSalir, QStringLiteral("Salir"), arte::iconoEnlace(4));
+    connect(lbl_cmd(), &GrupoEnlaces::pulsado, this, [this](int indice) {
+        if (indice == PantallaMensaje::kGuardar) {
+            GuardaDatos();
+        } else if (indice == PantallaMensaje::kSalir) {
+            close();
+        }
+    });
+
+    auto* area = new QWidget(this);
+    area->setObjectName(QStringLiteral("areaTrabajo"));
+    area->setGeometry(areaTrabajo());
+    auto* capas = new QVBoxLayout(area);
+    capas->setContentsMargins(0, 0, 0, 0);
+    capas->setSpacing(aPixeles(60, this));
+
+    auto* banda = new Banda(QStringLiteral("Mensaje de envio de documentos"), area);
+    banda->setObjectName(QStringLiteral("lblDetalle"));
+    banda->setFont(fuente(9, true));
+    banda->setIndent(aPixeles(120, this));
+    banda->setFixedHeight(aPixeles(360, this));
+    QPalette blanco = banda->palette();
+    blanco.setColor(QPalette::WindowText, Qt::white);
+    banda->setPalette(blanco);
+    capas->addWidget(banda);
+    capas->addSpacing(aPixeles(60, this));
+
+    const auto etiqueta = [&](const QString& texto, QWidget* campo) {
+        auto* l = new QLabel(texto, area);
+        l->setFont(fuente(8.25, true));
+        l->setBuddy(campo);
+        capas->addWidget(l);
+    };
+    txt_asunto_ = new QLineEdit(area);
+    txt_asunto_->setObjectName(QStringLiteral("txt_asunto"));
+    txt_asunto_->setMaxLength(PantallaMensaje::kLongitudMaximaAsunto);
+    etiqueta(QStringLiteral("&Asunto"), txt_asunto_);
+    capas->addWidget(txt_asunto_);
+    capas->addSpacing(aPixeles(60, this));
+
+    txt_mensaje_ = new QPlainTextEdit(area);
+    txt_mensaje_->setObjectName(QStringLiteral("txt_mensaje"));
+    txt_mensaje_->setTabChangesFocus(true);
+    etiqueta(QStringLiteral("&Mensaje"), txt_mensaje_);
+    capas->addWidget(txt_mensaje_, 1);
+    capas->addSpacing(aPixeles(60, this));
+
+    check1_ = new QCheckBox(QStringLiteral("Confirmación de lectura"), area);
+    check1_->setObjectName(QStringLiteral("Check1"));
+    etiqueta(QStringLiteral("Opciones"), check1_);
+    capas->addWidget(check1_, 0, Qt::AlignLeft);
+
+    pantalla_->cargar();
+    txt_asunto_->setText(q(pantalla_->asunto()));
+    txt_mensaje_->setPlainText(q(pantalla_->mensajeParaEditar()));
+    check1_->setChecked(pantalla_->confirmacion());
+
+    // Connected after the filling: only what the user does counts as a change.
+    connect(txt_asunto_, &QLineEdit::textEdited, this, [this](const QString& texto) {
+        pantalla_->cambiarAsunto(texto.toStdString());
+        actualizar();
+    });
+    connect(txt_mensaje_, &QPlainTextEdit::textChanged, this, [this] {
+        pantalla_->cambiarMensaje(txt_mensaje_->toPlainText().toStdString());
+        actualizar();
+    });
+    connect(check1_, &QCheckBox::clicked, this, [this](bool marcada) {
+        pantalla_->marcarConfirmacion(marcada);
+        actualizar();
+    });
+    actualizar();
+}
+
+FrmConfigMsgFactura::~FrmConfigMsgFactura() = default;
+
+void FrmConfigMsgFactura::actualizar() {
+    enlace(PantallaMensaje::kGuardar)->setEnabled(pantalla_->guardarHabilitado());
+}
+
+void FrmConfigMsgFactura::GuardaDatos() {
+    pantalla_->pulsarGuardar();
+    actualizar();
+}
+
+void FrmConfigMsgFactura::reject() {
+    if (pantalla_->cerrar()) {
+        QDialog::reject();
+    }
+    actualizar();
+}
+
+int abrirFrmConfigMsgFactura(QWidget* parent, const CarpetaPrograma& carpeta,
+                             RecargarCorreo recargar) {
+    FrmConfigMsgFactura ventana(carpeta, nullptr, std::move(recargar), parent);
+    return ventana.exec();
+}
+
+} // namespace envio::gui

@@ -1,0 +1,106 @@
+// The notice template in the settings file.
+#include "mass/PlantillaAviso.h"
+
+#include "settings/IniFile.h"
+
+#include "TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace envio::masivo {
+namespace {
+
+using test::TemporaryFolder;
+
+class PlantillaAvisoTest : public ::testing::Test {
+protected:
+    TemporaryFolder folder;
+    std::filesystem::path krn = folder / "KRN.INI";
+    ConfiguracionCorreo correo;
+
+    std::string clave(const std::string& nombre, const std::string& seccion = "AvisoPORemail") {
+        return LeerIni(krn, seccion, nombre, "<falta>");
+    }
+    void guardar(const std::string& mensaje, const std::string& asunto = "Cierre por vacaciones",
+                 bool confirmacion = false) {
+        ASSERT_TRUE(GuardaDatos(krn, {asunto, mensaje, confirmacion}, correo));
+    }
+};
+
+std::string texto(std::size_t n, char c = 'x') { return std::string(n, c); }
+
+TEST_F(PlantillaAvisoTest, ALongMessageIsCutIn200CharacterChunksAndAShorterSaveClearsTheRest) {
+    const std::string largo = texto(200, 'a') + texto(200, 'b') + texto(50, 'c');
+    guardar(largo);
+    EXPECT_EQ(clave("MensajeAviso0"), texto(200, 'a'));
+    EXPECT_EQ(clave("MensajeAviso1"), texto(200, 'b'));
+    EXPECT_EQ(clave("MensajeAviso2"), texto(50, 'c'));
+    EXPECT_EQ(clave("MensajeAviso3"), "<falta>");
+    EXPECT_EQ(CargarPlantillaAviso(krn).mensaje, largo);
+
+    guardar(texto(100, 'd'));
+    EXPECT_EQ(clave("MensajeAviso0"), texto(100, 'd'));
+    EXPECT_EQ(clave("MensajeAviso1"), "");
+    EXPECT_EQ(clave("MensajeAviso2"), "");
+    EXPECT_EQ(CargarPlantillaAviso(krn).mensaje, texto(100, 'd'));
+}
+
+TEST_F(PlantillaAvisoTest, ExactlyTwoHundredCharactersIsOneKey) {
+    guardar(texto(200));
+    EXPECT_EQ(clave("MensajeAviso0"), texto(200));
+    EXPECT_EQ(clave("MensajeAviso1"), "<falta>");
+}
+
+TEST_F(PlantillaAvisoTest, LineBreaksAreStoredAsMarkersAndComeBack) {
+    guardar("Primera línea\r\nSegunda línea", "Aviso importante", true);
+    EXPECT_EQ(clave("MensajeAviso0"), "Primera línea[LF][CR]Segunda línea");
+    EXPECT_EQ(CargarPlantillaAviso(krn),
+              (PlantillaAviso{"Aviso importante", "Primera línea\r\nSegunda línea", true}));
+}
+
+TEST_F(PlantillaAvisoTest, ClearingStopsAtTheFirstGapAndLoadingReadsOnlyUpToIt) {
+    EscribirIni(krn, "AvisoPORemail", "MensajeAviso0", "viejo cero");
+    EscribirIni(krn, "AvisoPORemail", "MensajeAviso2", "viejo dos");
+    EXPECT_EQ(CargarPlantillaAviso(krn).mensaje, "viejo cero");
+    guardar("nuevo");
+    EXPECT_EQ(clave("MensajeAviso0"), "nuevo");
+    EXPECT_EQ(clave("MensajeAviso1"), "<falta>");
+    EXPECT_EQ(clave("MensajeAviso2"), "viejo dos");
+    EXPECT_EQ(CargarPlantillaAviso(krn).mensaje, "nuevo");
+}
+
+TEST_F(PlantillaAvisoTest, AnEmptyMessageWritesNoChunk) {
+    guardar(texto(10));
+    guardar("");
+    EXPECT_EQ(clave("MensajeAviso0"), "");
+    EXPECT_EQ(CargarPlantillaAviso(krn).mensaje, "");
+}
+
+TEST_F(PlantillaAvisoTest, WritesTheReadReceiptInTheOtherSpellingAndTheEngineKey) {
+    guardar("hola", "asunto", true);
+    EXPECT_EQ(clave("AsuntoAviso"), "asunto");
+    EXPECT_EQ(clave("ConfirmacionLectura", "AvisoPorEmail"), "1");
+    EXPECT_EQ(clave("TipoMotor"), "MAPI");
+    guardar("hola", "asunto", false);
+    EXPECT_EQ(clave("ConfirmacionLectura", "AVISOPOREMAIL"), "0");
+    EXPECT_FALSE(CargarPlantillaAviso(krn).confirmacion);
+}
+
+TEST_F(PlantillaAvisoTest, AMissingReadReceiptKeyStartsUnchecked) {
+    EXPECT_EQ(CargarPlantillaAviso(krn), PlantillaAviso{});
+    EscribirIni(krn, "AvisoPorEmail", "ConfirmacionLectura", "1.4");
+    EXPECT_TRUE(CargarPlantillaAviso(krn).confirmacion);
+    EscribirIni(krn, "AvisoPorEmail", "ConfirmacionLectura", "2");
+    EXPECT_FALSE(CargarPlantillaAviso(krn).confirmacion);
+}
+
+TEST_F(PlantillaAvisoTest, SavingReloadsTheMailSettings) {
+    EscribirIni(krn, "servidor", "Servidor", "smtp.ejemplo.es");
+    EscribirIni(krn, "servidor", "Puerto", "587");
+    guardar("hola");
+    EXPECT_EQ(correo.servidor, "smtp.ejemplo.es");
+    EXPECT_EQ(correo.puerto, 587);
+}
+
+} // namespace
+} // namespace envio::masivo

@@ -1,0 +1,260 @@
+#include "screens/PantallaMensaje.h"
+
+#include "DialogosGrabados.h"
+#include "TemporaryFolder.h"
+#include "settings/ConfiguracionCorreo.h"
+#include "settings/IniFile.h"
+
+#include <gtest/gtest.h>
+
+namespace envio {
+namespace {
+
+using test::DialogosGrabados;
+using test::TemporaryFolder;
+
+constexpr const char* kSeccion = "DocumentoPORemail";
+
+class PantallaMensajeTest : public ::testing::Test {
+protected:
+    TemporaryFolder carpeta;
+    DialogosGrabados dialogos;
+    std::filesystem::path krn = carpeta / "KRN.INI";
+
+    std::unique_ptr<PantallaMensaje> abrir(RecargarCorreo recargar = {}) {
+        auto p = std::make_unique<PantallaMensaje>(krn, dialogos, std::move(recargar));
+        p->cargar();
+        return p;
+    }
+    std::string archivo() const { return TemporaryFolder::readPath(krn); }
+    std::string trozo(int n) const {
+        return LeerIni(krn, kSeccion, "Mensaje" + std::to_string(n), "-");
+    }
+
+    // Saves `cuerpo` through the window, as typed.
+    void guardar(const std::string& cuerpo) {
+        auto p = abrir();
+        p->cambiarMensaje(cuerpo);
+        ASSERT_TRUE(p->pulsarGuardar());
+    }
+};
+
+TEST_F(PantallaMensajeTest, LoadingJoinsTheChunksAndUndoesTheMarkers) {
+    carpeta.write("KRN.INI",
+                  "[DocumentoPORemail]\r\nAsunto=Su factura\r\n"
+                  "Mensaje0=Hola[LF][CR]\r\nMensaje1=Adi\xF3s\r\nConfirmacionLeido=1\r\n");
+    const auto p = abrir();
+    EXPECT_EQ(p->asunto(), "Su factura");
+    EXPECT_EQ(p->mensaje(), "Hola\r\nAdiós");
+    EXPECT_EQ(p->mensajeParaEditar(), "Hola\nAdiós");
+    EXPECT_TRUE(p->confirmacion());
+    EXPECT_FALSE(p->guardarHabilitado());
+}
+
+TEST_F(PantallaMensajeTest, AFileWithoutTheSectionGivesEmptyTextsAndNoReceipt) {
+    carpeta.write("KRN.INI", "[servidor]\r\nServidor=smtp\r\n");
+    const auto p = abrir();
+    EXPECT_EQ(p->asunto(), "");
+    EXPECT_EQ(p->mensaje(), "");
+    EXPECT_FALSE(p->confirmacion());
+}
+
+TEST_F(PantallaMensajeTest, TheReceiptIsTickedForAnyNumberButZero) {
+    for (const auto& [valor, marcado] : std::vector<std::pair<std::string, bool>>{
+             {"1", true}, {"0", false}, {"", false}, {"no", false}, {"2", true}}) {
+        TemporaryFolder::writePath(krn,
+                                   "[DocumentoPORemail]\r\nConfirmacionLeido=" + valor + "\r\n");
+        EXPECT_EQ(abrir()->confirmacion(), marcado) << valor;
+    }
+}
+
+TEST_F(PantallaMensajeTest, AnEmptyFirstChunkEndsTheBody) {
+    carpeta.write("KRN.INI", "[DocumentoPORemail]\r\nMensaje0=\r\nMensaje1=perdido\r\n");
+    EXPECT_EQ(abrir()->mensaje(), "");
+}
+
+TEST_F(PantallaMensajeTest, SavingStoresTheSubjectTheEscapedBodyAndTheReceiptAsOne) {
+    carpeta.write("KRN.INI", "[Facturaci\xF3n]\r\nRuta=C:\\Suite\r\n");
+    std::optional<ConfiguracionCorreo> recargada;
+    auto p = abrir([&](const ConfiguracionCorreo& c) { recargada = c; });
+    p->cambiarAsunto("Factura de D'Angelo");
+    p->cambiarMensaje("Estimado cliente:\nAdjuntamos su factura.");
+    p->marcarConfirmacion(true);
+    EXPECT_TRUE(p->guardarHabilitado());
+    ASSERT_TRUE(p->pulsarGuardar());
+    EXPECT_FALSE(p->guardarHabilitado());
+    EXPECT_TRUE(dialogos.cuadros().empty());
+    EXPECT_EQ(archivo(), "[Facturaci\xF3n]\r\nRuta=C:\\Suite\r\n"
+                         "[DocumentoPORemail]\r\n"
+                         "Asunto=Factura de D'Angelo\r\n"
+                         "Mensaje0=Estimado cliente:[LF][CR]Adjuntamos su factura.\r\n"
+                         "ConfirmacionLeido=1\r\n");
+    // The sending runs get the new texts at once.
+    ASSERT_TRUE(recargada);
+    EXPECT_EQ(recargada->asunto, "Factura de D'Angelo");
+    EXPECT_EQ(recargada->mensaje, "Estimado cliente:\r\nAdjuntamos su factura.");
+    EXPECT_TRUE(recargada->pideConfirmacionLeido());
+
+    p->marcarConfirmacion(false);
+    ASSERT_TRUE(p->pulsarGuardar());
+    EXPECT_EQ(LeerIni(krn, kSeccion, "ConfirmacionLeido", "-"), "0");
+}
+
+TEST_F(PantallaMensajeTest, ABodyOf200CharactersTakesOneChunkAnd201TakeTwo) {
+    guardar(std::string(200, 'a'));
+    EXPECT_EQ(trozo(0), std::string(200, 'a'));
+    EXPECT_EQ(trozo(1), "-"); // never written
+    EXPECT_EQ(abrir()->mensaje(), std::string(200, 'a'));
+
+    guardar(std::string(200, 'b') + "c");
+    EXPECT_EQ(trozo(0), std::string(200, 'b'));
+    EXPECT_EQ(trozo(1), "c");
+    EXPECT_EQ(trozo(2), "-");
+    EXPECT_EQ(abrir()->mensaje(), std::string(200, 'b') + "c");
+}
+
+TEST_F(PantallaMensajeTest, TheChunksCountCharactersNotBytes) {
+    const std::string cuerpo = [] {
+        std::string s;
+        for (int i = 0; i < 201; ++i) {
+            s += "ñ";
+        }
+        return s;
+    }();
+    guardar(cuerpo);
+    EXPECT_EQ(trozo(1), "ñ");
+    EXPECT_EQ(abrir()->mensaje(), cuerpo);
+}
+
+TEST_F(PantallaMensajeTest, ShorteningALongBodyEmptiesTheUnusedChunksAndReadsBackExactly) {
+    std::string largo;
+    for (int i = 0; i < 40; ++i) {
+        largo += "Línea " + std::to_string(i) + " del mensaje largo\r\n";
+    }
+    guardar(largo);
+    ASSERT_NE(trozo(4), "");
+    EXPECT_EQ(abrir()->mensaje(), largo);
+
+    const std::string corto = "Hola,\r\n\r\nle adjuntamos la factura.\r\nUn saludo";
+    guardar(corto);
+    EXPECT_EQ(trozo(0), "Hola,[LF][CR][LF][CR]le adjuntamos la factura.[LF][CR]Un saludo");
+    for (int n = 1; n <= 5; ++n) {
+        EXPECT_EQ(trozo(n), "") << n;
+    }
+    EXPECT_EQ(abrir()->mensaje(), corto);
+    EXPECT_EQ(CargarConfiguracion(krn).mensaje, corto);
+}
+
+TEST_F(PantallaMensajeTest, AnEmptyBodyEmptiesEveryChunk) {
+    guardar(std::string(450, 'x'));
+    guardar("");
+    EXPECT_EQ(trozo(0), "");
+    EXPECT_EQ(trozo(1), "");
+    EXPECT_EQ(trozo(2), "");
+    EXPECT_EQ(abrir()->mensaje(), "");
+}
+
+TEST_F(PantallaMensajeTest, AMarkerCutByAChunkBoundaryReadsBack) {
+    const std::string cuerpo = std::string(198, 'a') + "\r\nb";
+    guardar(cuerpo);
+    EXPECT_EQ(trozo(0), std::string(198, 'a') + "[L");
+    EXPECT_EQ(trozo(1), "F][CR]b");
+    EXPECT_EQ(abrir()->mensaje(), cuerpo);
+    EXPECT_EQ(CargarConfiguracion(krn).mensaje, cuerpo);
+}
+
+TEST_F(PantallaMensajeTest, OldChunksBehindAGapAreNotJoinedToANewBody) {
+    carpeta.write("KRN.INI", "[DocumentoPORemail]\r\nMensaje0=\r\nMensaje1=\r\n"
+                             "Mensaje2=resto de otro mensaje\r\nMensaje3=y mas\r\n");
+    const std::string cuerpo = std::string(400, 'n') + "fin";
+    guardar(cuerpo);
+    EXPECT_EQ(trozo(2), "fin");
+    EXPECT_EQ(trozo(3), "");
+    EXPECT_EQ(abrir()->mensaje(), cuerpo);
+}
+
+TEST_F(PantallaMensajeTest, EveryLineBreakIsStoredAsTheSuiteWritesIt) {
+    guardar("a\nb\rc\r\nd");
+    EXPECT_EQ(trozo(0), "a[LF][CR]b[LF][CR]c[LF][CR]d");
+    EXPECT_EQ(abrir()->mensajeParaEditar(), "a\nb\nc\nd");
+}
+
+TEST_F(PantallaMensajeTest, OpeningAndClosingAsksNothingAndWritesNothing) {
+    const char* contenido = "[DocumentoPORemail]\r\nAsunto=x\r\nMensaje0=y\r\n";
+    carpeta.write("KRN.INI", contenido);
+    EXPECT_TRUE(abrir()->cerrar());
+    EXPECT_TRUE(dialogos.cuadros().empty());
+    EXPECT_EQ(archivo(), contenido);
+}
+
+TEST_F(PantallaMensajeTest, TickingAndUntickingCountsAsAChangeAndNoKeepsTheFile) {
+    const char* contenido =
+        "[DocumentoPORemail]\r\nAsunto=x\r\nMensaje0=y\r\nConfirmacionLeido=0\r\n";
+    carpeta.write("KRN.INI", contenido);
+    auto p = abrir();
+    p->marcarConfirmacion(true);
+    p->marcarConfirmacion(false);
+    EXPECT_TRUE(p->guardarHabilitado());
+    dialogos.responder(Respuesta::No);
+    EXPECT_TRUE(p->cerrar());
+    ASSERT_EQ(dialogos.cuadros().size(), 1u);
+    EXPECT_EQ(dialogos.cuadros()[0], (CuadroMensaje{"¿Desea guardar los cambios?", "Aviso",
+                                                    Icono::Pregunta, Botones::SiNo}));
+    EXPECT_EQ(archivo(), contenido);
+}
+
+TEST_F(PantallaMensajeTest, ClosingWithYesSavesAndReloads) {
+    int recargas = 0;
+    auto p = abrir([&](const ConfiguracionCorreo&) { ++recargas; });
+    p->cambiarAsunto("Nuevo");
+    dialogos.responder(Respuesta::Si);
+    EXPECT_TRUE(p->cerrar());
+    EXPECT_EQ(LeerIni(krn, kSeccion, "ASUNTO", ""), "Nuevo");
+    EXPECT_EQ(recargas, 1);
+}
+
+TEST_F(PantallaMensajeTest, AFailedSaveIsToldAndTheWindowStaysWithItsChanges) {
+    krn = carpeta / "no-existe" / "KRN.INI";
+    int recargas = 0;
+    auto p = abrir([&](const ConfiguracionCorreo&) { ++recargas; });
+    p->cambiarAsunto("Nuevo");
+    dialogos.responder(Respuesta::Si);
+    EXPECT_FALSE(p->cerrar());
+    ASSERT_EQ(dialogos.cuadros().size(), 2u);
+    EXPECT_EQ(dialogos.cuadros()[1].icono, Icono::Critico);
+    EXPECT_TRUE(p->guardarHabilitado());
+    EXPECT_EQ(recargas, 0);
+}
+
+TEST_F(PantallaMensajeTest, ChunkEndsNeverFallOnWhatReadingDrops) {
+    // Words of five letters and a blank: a cut every 200 characters would put blanks at the
+    // chunks' ends, and an apostrophe at both ends of a chunk would be taken for quotes.
+    std::string cuerpo;
+    for (int i = 0; i < 120; ++i) {
+        cuerpo += (i % 7 == 3) ? "'abc' " : "plazo ";
+    }
+    guardar(cuerpo + "fin");
+    for (int n = 0; trozo(n) != "" && trozo(n) != "-"; ++n) {
+        EXPECT_LE(trozo(n).size(), 200u);
+    }
+    EXPECT_EQ(abrir()->mensaje(), cuerpo + "fin");
+    EXPECT_EQ(CargarConfiguracion(krn).mensaje, cuerpo + "fin");
+}
+
+TEST(CortarEnTrozos, CutsEvery200CharactersUnlessAnEndWouldBeLost) {
+    EXPECT_EQ(cortarEnTrozos(std::string(401, 'a')),
+              (std::vector<std::string>{std::string(200, 'a'), std::string(200, 'a'), "a"}));
+    // Neither side of the cut may hold the blank.
+    EXPECT_EQ(cortarEnTrozos(std::string(199, 'a') + " b"),
+              (std::vector<std::string>{std::string(198, 'a'), "a b"}));
+    // The blank would end the first chunk: the cut moves back to the last letter before it.
+    EXPECT_EQ(cortarEnTrozos(std::string(199, 'a') + "x yz"),
+              (std::vector<std::string>{std::string(199, 'a'), "x yz"}));
+    EXPECT_EQ(cortarEnTrozos(std::string(200, 'a') + " z"),
+              (std::vector<std::string>{std::string(199, 'a'), "a z"}));
+    EXPECT_EQ(cortarEnTrozos("'hola'"), (std::vector<std::string>{"'hola", "'"}));
+    EXPECT_TRUE(cortarEnTrozos("").empty());
+}
+
+} // namespace
+} // namespace envio

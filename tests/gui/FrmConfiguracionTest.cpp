@@ -1,0 +1,288 @@
+// The notice window's wiring, offscreen, over generated suites and the local test mail server.
+#include "gui/CuadroXP.h"
+#include "gui/EnlacesComando.h"
+#include "gui/FrmConfiguracion.h"
+#include "gui/ModeloDestinatarios.h"
+#include "gui/Twips.h"
+#include "mass/PlantillaAviso.h"
+#include "settings/IniFile.h"
+
+#include "DialogosGrabados.h"
+#include "GeneradorSuite.h"
+#include "RelojFijo.h"
+#include "TemporaryFolder.h"
+#include "TestMailServer.h"
+
+#include <QAbstractItemModelTester>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QtTest>
+
+using namespace envio;
+using envio::gui::FrmConfiguracion;
+
+namespace {
+
+class VisorGrabado : public VisorInforme {
+public:
+    std::vector<SolicitudInforme> solicitudes;
+    bool enHiloDeVentana = true;
+    void mostrar(const SolicitudInforme& s) override {
+        enHiloDeVentana = enHiloDeVentana && QThread::currentThread() == qApp->thread();
+        solicitudes.push_back(s);
+    }
+};
+
+class SondaFija : public ConnectivityProbe {
+public:
+    bool hayConexion(std::string_view) override { return true; }
+};
+
+suitegen::Cliente cliente(long long id, std::string nombre, std::optional<std::string> grupo,
+                          std::string email) {
+    suitegen::Cliente c;
+    c.id = id;
+    c.nombre = std::move(nombre);
+    c.grupo = std::move(grupo);
+    c.telefonos = {{"E", std::move(email), 0}};
+    return c;
+}
+
+std::vector<bool> marcas(const ListaVista& lv) {
+    std::vector<bool> out;
+    for (const auto& f : lv.filas()) {
+        out.push_back(f.marcada);
+    }
+    return out;
+}
+
+} // namespace
+
+class FrmConfiguracionTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::TemporaryFolder> folder;
+    std::unique_ptr<test::TestMailServer> server;
+    std::unique_ptr<test::DialogosGrabados> dialogosPropios;
+    std::unique_ptr<VisorGrabado> visorPropio;
+    SondaFija sonda;
+    std::optional<ContextoAnfitrion> contexto;
+
+    void suite(suitegen::DescripcionSuite d) {
+        folder = std::make_unique<test::TemporaryFolder>();
+        server = std::make_unique<test::TestMailServer>();
+        suitegen::ServidorCorreo correo;
+        correo.puerto = server->plainPort();
+        correo.cuenta = "oficina@ejemplo.es";
+        d.formato = suitegen::Formato::Sqlite;
+        d.correo = correo;
+        suitegen::generarSuite(folder->path(), d);
+        ConfiguracionCorreo recargada;
+        masivo::GuardaDatos(*folder / "KRN.INI", {"Asunto guardado", "Uno\r\nDos", true}, recargada);
+        contexto = iniciarContexto(CarpetaPrograma(folder->path()), *dialogosPropios,
+                                   test::RelojFijo({2026, 3, 20}));
+        QVERIFY(contexto);
+    }
+
+    void clientes() {
+        suitegen::DescripcionSuite d;
+        d.clientes = {cliente(1, "Uno", "3124", "uno@ejemplo.es"),
+                      cliente(2, "Dos", "21", "dos@ejemplo.es"),
+                      cliente(3, "Tres", std::nullopt, "tres@ejemplo.es"),
+                      cliente(4, "Cuatro", "12", "cuatro@ejemplo.es")};
+        suite(d);
+    }
+
+private slots:
+    void init() {
+        dialogosPropios = std::make_unique<test::DialogosGrabados>();
+        visorPropio = std::make_unique<VisorGrabado>();
+    }
+
+    void showsTheClientSourceWithItsControlsAndTheStoredTemplate() {
+        clientes();
+        FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
+        QAbstractItemModelTester tester(w.modelo(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        w.show();
+        QCOMPARE(w.windowTitle(), QStringLiteral(" Comunicaciones masivas"));
+        QCOMPARE(w.SSTab1()->count(), 2);
+        QCOMPARE(w.SSTab1()->tabText(0), QStringLiteral("  Mensaje de aviso"));
+        QCOMPARE(w.SSTab1()->tabText(1), QStringLiteral("  Direcciones e-mail  "));
+        QCOMPARE(w.Label9()->text(), QStringLiteral("Clientes con e-mail"));
+        QVERIFY(w.lbl()->text().startsWith(QStringLiteral("Puede seleccionar grupos de clientes")));
+        QVERIFY(w.P2()->isVisible());
+        QVERIFY(w.txtFiltro()->text().isEmpty());
+        QCOMPARE(w.modelo()->rowCount(), 4);
+        QCOMPARE(w.modelo()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Destinatario"));
+        QCOMPARE(w.modelo()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Email"));
+        QCOMPARE(w.modelo()->index(0, 0).data().toString(), QStringLiteral("00001 Uno"));
+        QCOMPARE(w.modelo()->index(0, 1).data().toString(), QStringLiteral("uno@ejemplo.es"));
+        QVERIFY(marcas(w.lista()) == std::vector<bool>(4, false));
+        QCOMPARE(w.txtAsuntoAviso()->text(), QStringLiteral("Asunto guardado"));
+        QCOMPARE(w.txtMensajeAviso()->toPlainText(), QStringLiteral("Uno\nDos"));
+        QVERIFY(w.Check1()->isChecked());
+        QCOMPARE(w.lbl_cmd()->enlace(0)->text(), QStringLiteral("Enviar"));
+        QCOMPARE(w.lbl_cmd()->enlace(1)->text(), QStringLiteral("Salir"));
+        QCOMPARE(w.MnuTodos()->text(), QStringLiteral("Marcar todos"));
+        QCOMPARE(w.MnuNinguno()->text(), QStringLiteral("Desmarcar todos"));
+        QCOMPARE(w.MnuInvertir()->text(), QStringLiteral("Invertir selección"));
+    }
+
+    void typingInTheFilterRebuildsAndChecksByGroup() {
+        clientes();
+        FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
+        QAbstractItemModelTester tester(w.modelo(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        w.show();
+        QSignalSpy resets(w.modelo(), &QAbstractItemModel::modelReset);
+        QTest::keyClicks(w.txtFiltro(), QStringLiteral("1"));
+        QVERIFY((marcas(w.lista()) == std::vector<bool>{true, true, false, true}));
+        QTest::keyClicks(w.txtFiltro(), QStringLiteral("2"));
+        QCOMPARE(resets.count(), 2);
+        QVERIFY((marcas(w.lista()) == std::vector<bool>{true, false, false, true}));
+        QCOMPARE(w.modelo()->index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    }
+
+    void theMenuAndTheCheckBoxesChangeTheChecks() {
+        clientes();
+        FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
+        QAbstractItemModelTester tester(w.modelo(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        w.show();
+        QVERIFY(w.modelo()->setData(w.modelo()->index(0, 0), Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(w.modelo()->setData(w.modelo()->index(2, 0), Qt::Checked, Qt::CheckStateRole));
+        w.MnuInvertir()->trigger();
+        QVERIFY((marcas(w.lista()) == std::vector<bool>{false, true, false, true}));
+        w.MnuTodos()->trigger();
+        QVERIFY(marcas(w.lista()) == std::vector<bool>(4, true));
+        w.MnuNinguno()->trigger();
+        QVERIFY(marcas(w.lista()) == std::vector<bool>(4, false));
+    }
+
+    void headerClicksToggleTheSortOrder() {
+        clientes();
+        FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
+        QAbstractItemModelTester tester(w.modelo(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        w.show();
+        w.SSTab1()->setCurrentIndex(1);
+        QHeaderView* h = w.Lv()->header();
+        const auto clic = [h](int seccion) {
+            QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                              QPoint(h->sectionViewportPosition(seccion) + 5, h->height() / 2));
+        };
+        clic(1);
+        QCOMPARE(w.modelo()->index(0, 1).data().toString(), QStringLiteral("cuatro@ejemplo.es"));
+        clic(1);
+        QCOMPARE(w.modelo()->index(0, 1).data().toString(), QStringLiteral("uno@ejemplo.es"));
+        clic(0); // the order toggles back to ascending, on the other column
+        QCOMPARE(w.modelo()->index(0, 0).data().toString(), QStringLiteral("00001 Uno"));
+        QVERIFY(!w.lista().descendente());
+        QCOMPARE(h->sortIndicatorSection(), 0);
+    }
+
+    void theRightButtonOpensTheMenuUnderThePointer() {
+        clientes();
+        FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
+        w.show();
+        w.SSTab1()->setCurrentIndex(1);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QPoint enLista(40, 30);
+        const QPoint esperado = w.Lv()->mapTo(&w, enLista);
+        const QPoint punto = w.puntoMenu(enLista);
+        QVERIFY2((punto - esperado).manhattanLength() <= 3,
+                 qPrintable(QStringLiteral("%1,%2 vs %3,%4").arg(punto.x()).arg(punto.y())
+                                .arg(esperado.x()).arg(esperado.y())));
+    }
+
+    void foldingP1MovesP2UnderIt() {
+        clientes();
+        FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
+        w.show();
+        w.P1()->Minimize();
+        const int esperado = gui::aPixeles(gui::aTwips(w.P1()->y(), &w) +
+                                               gui::aTwips(w.P1()->height(), &w) + 100, &w);
+        QCOMPARE(w.P2()->y(), esperado);
+        QVERIFY(w.P2()->y() < w.P1()->y() + gui::aPixeles(1215, &w));
+    }
+
+    void payrollWithoutAnAlternativeSourceShowsAnEmptyListAndNoFilter() {
+        suitegen::DescripcionSuite d;
+        d.nomina = true;
+        d.empleados = {{42, "Pérez"}};
+        suite(d);
+        FrmConfiguracion w(*contexto, "NOMINAS", *dialogosPropios, visorPropio.get(), &sonda);
+        w.show();
+        QVERIFY(!w.P2()->isVisible());
+        QCOMPARE(w.modelo()->rowCount(), 0);
+    }
+
+    void escSetsTheFlagAndClosingSavesTheTemplate() {
+        clientes();
+        FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
+        w.show();
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY(w.blnCancelar());
+        QVERIFY(w.isVisible());
+        w.txtAsuntoAviso()->setText(QStringLiteral("Nuevo asunto"));
+        w.txtMensajeAviso()->setPlainText(QStringLiteral("Línea 1\nLínea 2"));
+        w.Check1()->setChecked(false);
+        EscribirIni(*folder / "KRN.INI", "servidor", "Servidor", "otro.ejemplo.es");
+        w.ejecutarEnlace(1);
+        QVERIFY(!w.isVisible());
+        const auto p = masivo::CargarPlantillaAviso(*folder / "KRN.INI");
+        QVERIFY((p == masivo::PlantillaAviso{"Nuevo asunto", "Línea 1\r\nLínea 2", false}));
+        QCOMPARE(QString::fromStdString(LeerIni(*folder / "KRN.INI", "AvisoPORemail", "TipoMotor", "")),
+                 QStringLiteral("MAPI"));
+        QCOMPARE(QString::fromStdString(contexto->correo.servidor), QStringLiteral("otro.ejemplo.es"));
+    }
+
+    void enviarRunsOnAWorkerAndTheReportOpensOnTheWindowsThread() {
+        clientes();
+        FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
+        w.show();
+        QTest::keyClicks(w.txtFiltro(), QStringLiteral("12"));
+        w.txtAsuntoAviso()->setText(QStringLiteral("Desde la ventana"));
+        dialogosPropios->responder(Respuesta::Si);
+        QSignalSpy terminado(&w, &FrmConfiguracion::envioTerminado);
+        w.ejecutarEnlace(0);
+        QVERIFY(w.enviando());
+        QVERIFY(terminado.wait(20000));
+        QVERIFY(!w.enviando());
+        QVERIFY(w.ultimoResultado());
+        QCOMPARE(w.ultimoResultado()->enviados, 2);
+        const auto messages = server->messages();
+        QCOMPARE(messages.size(), std::size_t{2});
+        QCOMPARE(QString::fromStdString(messages[0].recipients.front()), QStringLiteral("uno@ejemplo.es"));
+        QCOMPARE(QString::fromStdString(messages[1].recipients.front()), QStringLiteral("cuatro@ejemplo.es"));
+        QVERIFY(messages[0].raw.find("Subject: Desde la ventana") != std::string::npos);
+        QVERIFY(messages[0].raw.find("Uno\r\nDos") != std::string::npos);
+        QCOMPARE(visorPropio->solicitudes.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(visorPropio->solicitudes[0].TituloInforme), QStringLiteral("Comunicaciones masivas"));
+        QVERIFY(visorPropio->enHiloDeVentana);
+        QCOMPARE(QString::fromStdString(dialogosPropios->cuadros().back().texto),
+                 QStringLiteral("Proceso concluido\r\n2 enviados.\r\n0 no enviados."));
+        // The template was saved before the run.
+        QCOMPARE(QString::fromStdString(LeerIni(*folder / "KRN.INI", "AvisoPORemail", "AsuntoAviso", "")),
+                 QStringLiteral("Desde la ventana"));
+    }
+
+    void theOpenerReturnsOnceSalirHasClosedTheWindow() {
+        clientes();
+        QTimer::singleShot(0, [] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* f = qobject_cast<FrmConfiguracion*>(w); f && f->isVisible()) {
+                    f->ejecutarEnlace(1);
+                }
+            }
+        });
+        QCOMPARE(gui::abrirFrmConfiguracion(nullptr, *contexto, "FACTURAS", *dialogosPropios),
+                 int(QDialog::Accepted));
+    }
+};
+
+QTEST_MAIN(FrmConfiguracionTest)
+#include "FrmConfiguracionTest.moc"
