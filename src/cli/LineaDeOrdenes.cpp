@@ -72,6 +72,8 @@ Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
             opciones.carpeta = valor();
         } else if (argumento.starts_with("--carpeta=")) {
             opciones.carpeta = argumento.substr(std::string("--carpeta=").size());
+        } else if (!argumento.starts_with("-") && !opciones.carpeta) {
+            opciones.carpeta = argumento; // the desktop's launcher passes the folder this way
         } else {
             throw ErrorDeOpciones("Opción desconocida: " + argumento +
                                   " (envio-documentos --help muestra las opciones)");
@@ -127,7 +129,8 @@ std::string textoAyuda() {
            "  --help             muestra esta ayuda y termina\n"
            "  --version          muestra la versión y termina\n"
            "\n"
-           "Sin más opciones abre la ventana principal.\n"
+           "Sin más opciones abre la ventana principal. El primer argumento que no es una opción\n"
+           "también se toma como carpeta del programa.\n"
            "\n"
            "Estado de salida: 0 si todo fue bien (con --enviar o --avisos, si se envió todo lo\n"
            "seleccionado); 1 si con --enviar o --avisos algo no se envió; 2 si el programa no\n"

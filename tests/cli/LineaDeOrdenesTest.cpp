@@ -12,6 +12,8 @@ TEST(LineaDeOrdenesTest, ReadsTheFolderAndTheCommands) {
     EXPECT_EQ(o.orden, Orden::Ayuda);
     EXPECT_EQ(o.carpeta, std::filesystem::path("/srv/suite"));
     EXPECT_EQ(analizarLineaDeOrdenes({"--carpeta=/x"}).carpeta, std::filesystem::path("/x"));
+    EXPECT_EQ(analizarLineaDeOrdenes({"/srv/suite"}).carpeta, std::filesystem::path("/srv/suite"));
+    EXPECT_THROW(analizarLineaDeOrdenes({"/a", "/b"}), ErrorDeOpciones);
 }
 
 TEST(LineaDeOrdenesTest, MistakesAreReportedInSpanish) {

@@ -1,12 +1,11 @@
 // --avisos end to end: a generated suite, its stored notice and the local test mail server.
 #include "cli/OrdenAvisos.h"
 
-#include "mass/PlantillaAviso.h"
-
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
 #include "TestMailServer.h"
+#include "mass/PlantillaAviso.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -86,7 +85,8 @@ suitegen::DescripcionSuite clientes() {
 
 TEST_F(OrdenAvisosTest, TheGroupChoosesTheRecipientsAndTheStoredNoticeGoesOut) {
     build(clientes());
-    EXPECT_EQ(run({"--avisos", "--grupo", "ORO", "--informe", (folder / "informe.pdf").string()}), 0)
+    EXPECT_EQ(run({"--avisos", "--grupo", "ORO", "--informe", (folder / "informe.pdf").string()}),
+              0)
         << errores.str();
     const auto messages = server.messages();
     ASSERT_EQ(messages.size(), 2U);
@@ -114,7 +114,8 @@ TEST_F(OrdenAvisosTest, ARowThatIsNotSentMakesTheExitStatusOne) {
     EXPECT_EQ(server.messages().size(), 2U);
     EXPECT_NE(errores.str().find("Aviso: El correo del destinatario 00001 Acme es incorrecto.\n"),
               std::string::npos);
-    EXPECT_NE(salida.str().find("Enviados: 2; no enviados: 1\n"), std::string::npos) << salida.str();
+    EXPECT_NE(salida.str().find("Enviados: 2; no enviados: 1\n"), std::string::npos)
+        << salida.str();
 }
 
 TEST_F(OrdenAvisosTest, InPayrollModeTheWholeAlternativeTableIsTheChoice) {
