@@ -37,7 +37,8 @@ public:
 } // namespace
 
 int ordenAvisos(const Opciones& opciones, const CarpetaPrograma& carpeta, const Reloj& reloj,
-                const CreadorInformePdf& crearInforme, std::ostream& salida, std::ostream& errores) {
+                const CreadorInformePdf& crearInforme, std::ostream& salida,
+                std::ostream& errores) {
     DialogosConsola dialogos(errores, Respuesta::Si);
     auto contexto = iniciarContexto(carpeta, dialogos, reloj);
     if (!contexto) {
@@ -59,8 +60,9 @@ int ordenAvisos(const Opciones& opciones, const CarpetaPrograma& carpeta, const 
         if (opciones.seleccion == "todo") {
             masivo::Seleccion(lista, "TODO");
         }
-        const int marcadas = static_cast<int>(std::count_if(
-            lista.filas().begin(), lista.filas().end(), [](const FilaLista& f) { return f.marcada; }));
+        const int marcadas =
+            static_cast<int>(std::count_if(lista.filas().begin(), lista.filas().end(),
+                                           [](const FilaLista& f) { return f.marcada; }));
 
         const masivo::PlantillaAviso plantilla = masivo::CargarPlantillaAviso(carpeta.krnIni());
         std::unique_ptr<VisorInforme> visor = opciones.informe && crearInforme
@@ -71,8 +73,8 @@ int ordenAvisos(const Opciones& opciones, const CarpetaPrograma& carpeta, const 
         LinuxConnectivityProbe sonda;
         RegistroEnvios registro(RegistroEnvios::archivoEn(carpeta.ruta()));
         std::atomic<bool> cancelar{false};
-        EntornoEnvio entorno{contexto->correo, carpeta,    dialogos, observador, *visor,
-                             componente,      sonda,      registro, cancelar};
+        EntornoEnvio entorno{contexto->correo, carpeta, dialogos, observador, *visor,
+                             componente,       sonda,   registro, cancelar};
         const masivo::ResultadoAvisos r = masivo::MandarAvisos(lista.filas(), plantilla, entorno);
         salida << "Enviados: " << r.enviados << "; no enviados: " << marcadas - r.enviados << "\n";
         if (r.salidaPorError) {

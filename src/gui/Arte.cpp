@@ -126,7 +126,8 @@ void eliminar(QPainter& p) {
 
 void lupa(QPainter& p, QPointF centro, double radio) {
     p.setPen(lapiz(QColor(0x5A, 0x3A, 0x1A), 2.6));
-    p.drawLine(centro + QPointF(radio * 0.7, radio * 0.7), centro + QPointF(radio * 1.9, radio * 1.9));
+    p.drawLine(centro + QPointF(radio * 0.7, radio * 0.7),
+               centro + QPointF(radio * 1.9, radio * 1.9));
     QRadialGradient g(centro - QPointF(radio * 0.3, radio * 0.3), radio * 1.2);
     g.setColorAt(0, QColor(255, 255, 255, 230));
     g.setColorAt(1, QColor(0x9C, 0xC8, 0xF0, 200));
@@ -184,7 +185,8 @@ void deseleccionarTodo(QPainter& p) {
 
 void invertir(QPainter& p) {
     casilla(p, QRectF(0.8, 0.8, 8.0, 8.0));
-    marca(p, QPointF(2.4, 4.8), QPointF(4.2, 6.6), QPointF(7.2, 2.6), QColor(0x2E, 0xA0, 0x30), 1.6);
+    marca(p, QPointF(2.4, 4.8), QPointF(4.2, 6.6), QPointF(7.2, 2.6), QColor(0x2E, 0xA0, 0x30),
+          1.6);
     casilla(p, QRectF(7.2, 7.2, 8.0, 8.0));
     p.setPen(lapiz(QColor(0x1C, 0x6A, 0xC8), 1.4));
     p.setBrush(Qt::NoBrush);
@@ -261,7 +263,7 @@ void filaEnviada(QPainter& p) {
 
 QIcon iconoEnlace(int indice) {
     static const std::array<Dibujo, 12> dibujos = {
-        enviar,   eliminar,        ver,               configurarMensaje, salir,    masivos,
+        enviar,          eliminar,          ver,      configurarMensaje, salir,      masivos,
         seleccionarTodo, deseleccionarTodo, invertir, conEmail,          pendientes, servidor};
     if (indice < 0 || indice >= static_cast<int>(dibujos.size())) {
         return {};
@@ -345,8 +347,9 @@ void dibujarBotonCuadro(QPainter& p, const QRectF& a, bool arriba, bool encima, 
     const QRectF circulo(a.center().x() - lado / 2, a.center().y() - lado / 2, lado, lado);
     QLinearGradient g(circulo.topLeft(), circulo.bottomRight());
     g.setColorAt(0, Qt::white);
-    g.setColorAt(1, pulsado ? QColor(0xC4, 0xD2, 0xF0) : encima ? QColor(0xE8, 0xF0, 0xFF)
-                                                               : QColor(0xD8, 0xE2, 0xF8));
+    g.setColorAt(1, pulsado  ? QColor(0xC4, 0xD2, 0xF0)
+                    : encima ? QColor(0xE8, 0xF0, 0xFF)
+                             : QColor(0xD8, 0xE2, 0xF8));
     p.setPen(QPen(encima ? QColor(0x7A, 0xA1, 0xE6) : QColor(0xA8, 0xC0, 0xEC), 1.0));
     p.setBrush(g);
     p.drawEllipse(circulo);
@@ -361,7 +364,8 @@ void dibujarBotonCuadro(QPainter& p, const QRectF& a, bool arriba, bool encima, 
     const double sentido = arriba ? -1.0 : 1.0;
     for (const double dy : {-2.4, 1.6}) {
         const double y = c.y() + dy * s + (arriba ? 0.0 : 0.8 * s);
-        QPolygonF v({QPointF(c.x() - 3.2 * s, y - sentido * 1.6 * s), QPointF(c.x(), y + sentido * 1.6 * s),
+        QPolygonF v({QPointF(c.x() - 3.2 * s, y - sentido * 1.6 * s),
+                     QPointF(c.x(), y + sentido * 1.6 * s),
                      QPointF(c.x() + 3.2 * s, y - sentido * 1.6 * s)});
         p.drawPolyline(v);
     }

@@ -9,7 +9,7 @@
 namespace envio::gui::arte {
 
 // The colours of the window chrome.
-inline const QColor kAzulPanel{121, 159, 230};  // the side panel
+inline const QColor kAzulPanel{121, 159, 230};   // the side panel
 inline const QColor kFondoCuadro{214, 223, 248}; // a box's surface
 inline const QColor kCuerpoCuadro{0xD6, 0xDF, 0xF7};
 inline const QColor kFinCabecera{0xC7, 0xD4, 0xF7};

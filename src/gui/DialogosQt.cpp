@@ -12,10 +12,14 @@ namespace {
 
 QMessageBox::Icon iconoQt(Icono icono) {
     switch (icono) {
-    case Icono::Critico: return QMessageBox::Critical;
-    case Icono::Exclamacion: return QMessageBox::Warning;
-    case Icono::Pregunta: return QMessageBox::Question;
-    case Icono::Informacion: break;
+    case Icono::Critico:
+        return QMessageBox::Critical;
+    case Icono::Exclamacion:
+        return QMessageBox::Warning;
+    case Icono::Pregunta:
+        return QMessageBox::Question;
+    case Icono::Informacion:
+        break;
     }
     return QMessageBox::Information;
 }

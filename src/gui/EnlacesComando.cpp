@@ -9,7 +9,8 @@ namespace envio::gui {
 
 QFont fuenteEnlaces() {
     QFont f;
-    f.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
+    f.setFamilies(
+        {QStringLiteral("Tahoma"), QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
     f.setPointSizeF(8.25);
     // Tahoma is narrow; where it is missing a condensed face keeps the captions the same length.
     if (!QFontInfo(f).family().contains(QLatin1String("Tahoma"), Qt::CaseInsensitive)) {

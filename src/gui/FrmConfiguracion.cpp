@@ -52,7 +52,9 @@ void colorTexto(QWidget* w, const QColor& c) {
     w->setPalette(p);
 }
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 class Cabecera : public QWidget {
 public:
@@ -107,7 +109,8 @@ private:
 // The report is a window: it opens on the window's thread while the run waits for it to close.
 class FrmConfiguracion::VisorEnVentana : public VisorInforme {
 public:
-    VisorEnVentana(FrmConfiguracion& ventana, VisorInforme& visor) : ventana_(ventana), visor_(visor) {}
+    VisorEnVentana(FrmConfiguracion& ventana, VisorInforme& visor)
+        : ventana_(ventana), visor_(visor) {}
     void mostrar(const SolicitudInforme& solicitud) override {
         if (QThread::currentThread() == ventana_.thread()) {
             visor_.mostrar(solicitud);
@@ -222,11 +225,11 @@ void FrmConfiguracion::construir() {
     }
 
     const int ancho = p2_->width() - aPixeles(300, this);
-    lbl_ = new QLabel(QStringLiteral(
-                          "Puede seleccionar grupos de clientes en base a dígitos de control "
-                          "incluidos en el campo controles de su ficha. Introduzca en el campo los "
-                          "controles a seleccionar."),
-                      p2_);
+    lbl_ = new QLabel(
+        QStringLiteral("Puede seleccionar grupos de clientes en base a dígitos de control "
+                       "incluidos en el campo controles de su ficha. Introduzca en el campo los "
+                       "controles a seleccionar."),
+        p2_);
     lbl_->setObjectName(QStringLiteral("lbl"));
     lbl_->setWordWrap(true);
     lbl_->setFont(fuente(8.25));
@@ -329,10 +332,10 @@ void FrmConfiguracion::colocarP2() {
 QPoint FrmConfiguracion::puntoMenu(const QPoint& enLista) const {
     // The page's real origin stands in for the designed one, so the menu opens at the pointer.
     const QPoint pagina = paginaLista_->mapTo(this, QPoint(0, 0));
-    const masivo::PuntoTwips p = masivo::puntoMenuLista(
-        {aTwips(lv_->x(), this), aTwips(lv_->y(), this)},
-        {aTwips(enLista.x(), this), aTwips(enLista.y(), this)},
-        {aTwips(pagina.x(), this), aTwips(pagina.y(), this)});
+    const masivo::PuntoTwips p =
+        masivo::puntoMenuLista({aTwips(lv_->x(), this), aTwips(lv_->y(), this)},
+                               {aTwips(enLista.x(), this), aTwips(enLista.y(), this)},
+                               {aTwips(pagina.x(), this), aTwips(pagina.y(), this)});
     return {aPixeles(p.x, this), aPixeles(p.y, this)};
 }
 
@@ -435,7 +438,8 @@ void FrmConfiguracion::enviar() {
             dialogos_.mostrar({"3051 " + std::string(error.what()), "Aviso", Icono::Informacion,
                                Botones::Aceptar});
         }
-        QMetaObject::invokeMethod(this, [this, r] { terminarEnvio(r); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, r] { terminarEnvio(r); }, Qt::QueuedConnection);
     });
 }
 
@@ -474,7 +478,9 @@ void FrmConfiguracion::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void FrmConfiguracion::reject() { close(); }
+void FrmConfiguracion::reject() {
+    close();
+}
 
 void FrmConfiguracion::closeEvent(QCloseEvent* event) {
     if (enviando_) {

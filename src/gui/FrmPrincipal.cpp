@@ -19,12 +19,13 @@
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QThread>
 #include <cmath>
 
 namespace envio::gui {
 namespace {
 
-constexpr std::array<const char*, 13> kMeses = {"ENE", "FEB", "MAR", "ABR", "MAY", "JUN", "JUL",
+constexpr std::array<const char*, 13> kMeses = {"ENE", "FEB", "MAR", "ABR", "MAY", "JUN",  "JUL",
                                                 "AGO", "SEP", "OCT", "NOV", "DIC", "TODOS"};
 
 QString q(std::string_view s) {
@@ -143,8 +144,9 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent*) override {
-        const int alto = barra_->sizeHint().height();
-        barra_->setGeometry(0, abajo_ ? 0 : 0, width(), alto);
+        // Month tabs stand on the frame; year tabs hang from the top of their strip, just under
+        // the month frame, as tabs placed at the bottom do.
+        barra_->setGeometry(0, 0, width(), barra_->sizeHint().height());
     }
     void paintEvent(QPaintEvent*) override {
         if (abajo_) {
@@ -181,20 +183,29 @@ QTabBar::tab:top:hover:!selected { border-top: 2px solid #FFC870; }
 QTabBar::tab:bottom:hover:!selected { border-bottom: 2px solid #FFC870; }
 )";
 
-// Where each link goes: the box, its row from the top, and the separators drawn before it.
+// The links in the order they stand, each with its box (1 or 2); lines go before 3 and 4.
 struct SitioEnlace {
     int indice;
     int box; // 1 or 2
 };
-constexpr std::array<SitioEnlace, 12> kSitios = {{{0, 1}, {1, 1}, {2, 1}, {3, 1}, {11, 1}, {5, 1},
-                                                  {4, 1}, {6, 2}, {7, 2}, {8, 2}, {9, 2}, {10, 2}}};
+constexpr std::array<SitioEnlace, 12> kSitios = {{{0, 1},
+                                                  {1, 1},
+                                                  {2, 1},
+                                                  {3, 1},
+                                                  {11, 1},
+                                                  {5, 1},
+                                                  {4, 1},
+                                                  {6, 2},
+                                                  {7, 2},
+                                                  {8, 2},
+                                                  {9, 2},
+                                                  {10, 2}}};
 
 } // namespace
 
 FrmPrincipal::FrmPrincipal(ContextoAnfitrion contexto, Dialogos& dialogos, Shell& shell,
                            QWidget* parent)
-    : QMainWindow(parent),
-      dialogos_(dialogos),
+    : QMainWindow(parent), dialogos_(dialogos),
       pantalla_(std::make_unique<PantallaPrincipal>(std::move(contexto), dialogos, shell)) {
     setWindowTitle(QStringLiteral("Envío de documentos por e-mail"));
     setObjectName(QStringLiteral("frmPrincipal"));
@@ -209,8 +220,8 @@ FrmPrincipal::FrmPrincipal(ContextoAnfitrion contexto, Dialogos& dialogos, Shell
 
     statusBar1_ = new QStatusBar(this);
     statusBar1_->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar1_->setFixedHeight(
-        std::max(aPixeles(principal::kAltoBarraEstado, this), statusBar1_->fontMetrics().height() + 6));
+    statusBar1_->setFixedHeight(std::max(aPixeles(principal::kAltoBarraEstado, this),
+                                         statusBar1_->fontMetrics().height() + 6));
     setStatusBar(statusBar1_);
 
     construirCabecera(central);
@@ -236,6 +247,7 @@ FrmPrincipal::FrmPrincipal(ContextoAnfitrion contexto, Dialogos& dialogos, Shell
         pantalla_->iniciar();
     }
     mostrarRecarga();
+    txtBusqueda_->setFocus(); // takes effect when the window first shows
     cargando_ = false;
     qApp->installEventFilter(this);
 }
@@ -308,6 +320,7 @@ void FrmPrincipal::construirPanel(QWidget* central) {
     // Links: icon and text rows under each box's header, with lines between the groups of P1.
     const int paso = aPixeles(300, this);
     const int izquierda = aPixeles(180, this);
+    const int lado = aPixeles(240, this); // the icons' 16 pixels at 96 dots per inch
     std::array<int, 3> y{0, aPixeles(480, this), aPixeles(480, this)};
     const auto raya = [this](CuadroXP* c, int arriba) {
         auto* r = new QWidget(c);
@@ -327,11 +340,11 @@ void FrmPrincipal::construirPanel(QWidget* central) {
         const auto& datos = enlacesComando()[static_cast<std::size_t>(sitio.indice)];
         auto* icono = new QLabel(c);
         icono->setObjectName(QStringLiteral("Image1_%1").arg(sitio.indice));
-        icono->setPixmap(arte::iconoEnlace(sitio.indice).pixmap(16, 16));
-        icono->setGeometry(izquierda, fila + (paso - 16) / 2, 16, 16);
+        icono->setPixmap(arte::iconoEnlace(sitio.indice).pixmap(lado, lado));
+        icono->setGeometry(izquierda, fila + (paso - lado) / 2, lado, lado);
         auto* enlace = new EnlaceComando(sitio.indice, q(datos.titulo), c);
         enlace->setObjectName(QStringLiteral("lbl_cmd_%1").arg(sitio.indice));
-        enlace->setGeometry(izquierda + 22, fila, c->width() - izquierda - 22 - 4, paso);
+        enlace->setGeometry(izquierda + lado + 6, fila, c->width() - izquierda - lado - 10, paso);
         enlaces_->agregar(enlace);
         fila += paso;
     }
@@ -408,7 +421,7 @@ void FrmPrincipal::construirAreaTrabajo(QWidget* central) {
     modelo_ = new ModeloDocumentos(pantalla_->lista(), this);
     lv_->setModel(modelo_);
     lv_->setColumnHidden(5, true);
-    lv_->setIconSize(QSize(16, 16));
+    lv_->setIconSize(QSize(aPixeles(240, this), aPixeles(240, this)));
 
     txtBusqueda_ = new QLineEdit(central);
     txtBusqueda_->setObjectName(QStringLiteral("txtBusqueda"));
@@ -432,8 +445,9 @@ void FrmPrincipal::construirMenu() {
     mnuCabeza_ = new QMenu(QStringLiteral("Menu"), this);
     mnuCabeza_->setObjectName(QStringLiteral("MnuCabeza"));
     for (const auto& entrada : menuContextual()) {
-        QAction* accion = entrada.accion == Accion::Separador ? mnuCabeza_->addSeparator()
-                                                               : mnuCabeza_->addAction(q(entrada.titulo));
+        QAction* accion = entrada.accion == Accion::Separador
+                              ? mnuCabeza_->addSeparator()
+                              : mnuCabeza_->addAction(q(entrada.titulo));
         accion->setObjectName(q(entrada.nombre));
         if (entrada.accion != Accion::Separador) {
             const Accion a = entrada.accion;
@@ -479,8 +493,9 @@ void FrmPrincipal::conectar() {
     connect(lv_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& actual) {
                 pantalla_->lista().seleccionar(
-                    actual.isValid() ? std::optional<std::size_t>(static_cast<std::size_t>(actual.row()))
-                                     : std::nullopt);
+                    actual.isValid()
+                        ? std::optional<std::size_t>(static_cast<std::size_t>(actual.row()))
+                        : std::nullopt);
             });
     connect(lv_, &VistaDocumentos::clicIzquierdo, this, [this] {
         pantalla_->clicEnLista();
@@ -533,33 +548,64 @@ void FrmPrincipal::ejecutar(Accion accion) {
         efecto = pantalla_->ejecutar(accion);
     }
     switch (efecto) {
-    case Efecto::Ninguno: break;
+    case Efecto::Ninguno:
+        break;
     case Efecto::FilasCambiadas:
         modelo_->filasCambiadas();
         mostrarEtiquetas();
         break;
-    case Efecto::ListaRecargada: mostrarRecarga(); break;
-    case Efecto::Enviar: emit enviarSolicitado(); break;
-    case Efecto::ConfigurarMensaje: emit configurarMensajeSolicitado(); break;
-    case Efecto::MensajesMasivos: emit mensajesMasivosSolicitado(); break;
-    case Efecto::ConfigurarServidor: emit configurarServidorSolicitado(); break;
-    case Efecto::Salir: close(); break;
+    case Efecto::ListaRecargada:
+        mostrarRecarga();
+        break;
+    case Efecto::Enviar:
+        emit enviarSolicitado();
+        break;
+    case Efecto::ConfigurarMensaje:
+        emit configurarMensajeSolicitado();
+        break;
+    case Efecto::MensajesMasivos:
+        emit mensajesMasivosSolicitado();
+        break;
+    case Efecto::ConfigurarServidor:
+        emit configurarServidorSolicitado();
+        break;
+    case Efecto::Salir:
+        close();
+        break;
     }
 }
 
 void FrmPrincipal::recargarLista() {
+    if (enOtroHilo([this] { recargarLista(); })) {
+        return;
+    }
     PunteroOcupado ocupado;
     pantalla_->ActualizarLista();
     mostrarRecarga();
 }
 
 void FrmPrincipal::mostrarFilasCambiadas() {
+    if (enOtroHilo([this] { mostrarFilasCambiadas(); })) {
+        return;
+    }
     modelo_->filasCambiadas();
     mostrarEtiquetas();
 }
 
 void FrmPrincipal::mostrarFilaCambiada(int fila) {
+    if (enOtroHilo([this, fila] { mostrarFilaCambiada(fila); })) {
+        return;
+    }
     modelo_->filaCambiada(fila);
+}
+
+bool FrmPrincipal::enOtroHilo(const std::function<void()>& accion) {
+    if (QThread::currentThread() == thread()) {
+        return false;
+    }
+    // A run on a worker thread reports here; the widgets are only touched on their own thread.
+    QMetaObject::invokeMethod(this, accion, Qt::QueuedConnection);
+    return true;
 }
 
 void FrmPrincipal::mostrarEtiquetas() {
@@ -601,7 +647,8 @@ void FrmPrincipal::mostrarOrden() {
 
 void FrmPrincipal::apilarDesde(const CuadroXP* cuadro) {
     const auto abajoDe = [this](const CuadroXP* c) {
-        return aPixeles(arribaDebajoDe({0, aTwips(c->y(), this), 0, aTwips(c->height(), this)}), this);
+        return aPixeles(arribaDebajoDe({0, aTwips(c->y(), this), 0, aTwips(c->height(), this)}),
+                        this);
     };
     if (cuadro == p1_) {
         p2_->move(p2_->x(), abajoDe(p1_));

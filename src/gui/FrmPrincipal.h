@@ -6,10 +6,11 @@
 #include "host/ContextoAnfitrion.h"
 #include "platform/Reloj.h"
 #include "platform/Shell.h"
-#include "ui/DisposicionVentana.h"
 #include "ui/Dialogos.h"
+#include "ui/DisposicionVentana.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -49,6 +50,7 @@ public:
     void ejecutar(Accion accion);
 
     // After a run: the folder changed (refill), or rows changed in place (icons, colours).
+    // A worker thread may call these; the window then does the work on its own thread.
     void recargarLista();
     void mostrarFilasCambiadas();
     void mostrarFilaCambiada(int fila);
@@ -103,6 +105,7 @@ private:
     void mostrarEtiquetas();
     void mostrarRecarga(bool enfocarBusqueda = true);
     void mostrarOrden();
+    bool enOtroHilo(const std::function<void()>& accion);
     void elegirMes(int indice);
     void elegirAnio(int indice);
 

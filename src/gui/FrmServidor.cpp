@@ -370,6 +370,12 @@ void FrmServidor::terminarPrueba(const IntentoPrueba& i) {
 }
 
 void FrmServidor::reject() {
+    if (pantalla_->probando()) {
+        lblPrueba_->setText(
+            lblPrueba_->text() +
+            QStringLiteral("\nLa ventana se podrá cerrar cuando termine la prueba."));
+        return;
+    }
     if (pantalla_->cerrar()) {
         QDialog::reject();
     }

@@ -22,9 +22,12 @@ QColor colorDeLaSuite(std::uint32_t bgr) {
 Qt::Alignment alineacion(int columna) {
     switch (columna) {
     case 2:
-    case 3: return Qt::AlignCenter;
-    case 4: return Qt::AlignRight | Qt::AlignVCenter;
-    default: return Qt::AlignLeft | Qt::AlignVCenter;
+    case 3:
+        return Qt::AlignCenter;
+    case 4:
+        return Qt::AlignRight | Qt::AlignVCenter;
+    default:
+        return Qt::AlignLeft | Qt::AlignVCenter;
     }
 }
 
@@ -78,13 +81,15 @@ QVariant ModeloDocumentos::data(const QModelIndex& index, int role) const {
             return colorDeLaSuite(fila.color);
         }
         return {};
-    case Qt::TextAlignmentRole: return QVariant::fromValue(alineacion(columna));
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(alineacion(columna));
     case Qt::ToolTipRole:
         if (columna == 0) {
             return texto(fila.etiqueta);
         }
         return {};
-    default: return {};
+    default:
+        return {};
     }
 }
 

@@ -94,9 +94,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&cuadro));
         cuadro.resize(215, 100);
         const int cuerpo = cuadro.partes().cuerpo.alto;
-        cuadro.resize(215, 10); // smaller than header and bottom edge
-        QCOMPARE(cuadro.partes().cuerpo.alto, cuerpo);    // skipped
-        QCOMPARE(cuadro.partes().borde.y, 10 * 15 - 30);  // the other steps still ran
+        cuadro.resize(215, 10);                          // smaller than header and bottom edge
+        QCOMPARE(cuadro.partes().cuerpo.alto, cuerpo);   // skipped
+        QCOMPARE(cuadro.partes().borde.y, 10 * 15 - 30); // the other steps still ran
         QCOMPARE(cuadro.partes().plegar.x, 215 * 15 - 70 - 315);
     }
 

@@ -1,17 +1,17 @@
 // The notice window's wiring, offscreen, over generated suites and the local test mail server.
-#include "gui/CuadroXP.h"
-#include "gui/EnlacesComando.h"
 #include "gui/FrmConfiguracion.h"
-#include "gui/ModeloDestinatarios.h"
-#include "gui/Twips.h"
-#include "mass/PlantillaAviso.h"
-#include "settings/IniFile.h"
 
 #include "DialogosGrabados.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
 #include "TestMailServer.h"
+#include "gui/CuadroXP.h"
+#include "gui/EnlacesComando.h"
+#include "gui/ModeloDestinatarios.h"
+#include "gui/Twips.h"
+#include "mass/PlantillaAviso.h"
+#include "settings/IniFile.h"
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
@@ -84,7 +84,8 @@ class FrmConfiguracionTest : public QObject {
         d.correo = correo;
         suitegen::generarSuite(folder->path(), d);
         ConfiguracionCorreo recargada;
-        masivo::GuardaDatos(*folder / "KRN.INI", {"Asunto guardado", "Uno\r\nDos", true}, recargada);
+        masivo::GuardaDatos(*folder / "KRN.INI", {"Asunto guardado", "Uno\r\nDos", true},
+                            recargada);
         contexto = iniciarContexto(CarpetaPrograma(folder->path()), *dialogosPropios,
                                    test::RelojFijo({2026, 3, 20}));
         QVERIFY(contexto);
@@ -108,7 +109,8 @@ private slots:
     void showsTheClientSourceWithItsControlsAndTheStoredTemplate() {
         clientes();
         FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
-        QAbstractItemModelTester tester(w.modelo(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(w.modelo(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         w.show();
         QCOMPARE(w.windowTitle(), QStringLiteral(" Comunicaciones masivas"));
         QCOMPARE(w.SSTab1()->count(), 2);
@@ -119,8 +121,10 @@ private slots:
         QVERIFY(w.P2()->isVisible());
         QVERIFY(w.txtFiltro()->text().isEmpty());
         QCOMPARE(w.modelo()->rowCount(), 4);
-        QCOMPARE(w.modelo()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Destinatario"));
-        QCOMPARE(w.modelo()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Email"));
+        QCOMPARE(w.modelo()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Destinatario"));
+        QCOMPARE(w.modelo()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Email"));
         QCOMPARE(w.modelo()->index(0, 0).data().toString(), QStringLiteral("00001 Uno"));
         QCOMPARE(w.modelo()->index(0, 1).data().toString(), QStringLiteral("uno@ejemplo.es"));
         QVERIFY(marcas(w.lista()) == std::vector<bool>(4, false));
@@ -137,7 +141,8 @@ private slots:
     void typingInTheFilterRebuildsAndChecksByGroup() {
         clientes();
         FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
-        QAbstractItemModelTester tester(w.modelo(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(w.modelo(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         w.show();
         QSignalSpy resets(w.modelo(), &QAbstractItemModel::modelReset);
         QTest::keyClicks(w.txtFiltro(), QStringLiteral("1"));
@@ -151,7 +156,8 @@ private slots:
     void theMenuAndTheCheckBoxesChangeTheChecks() {
         clientes();
         FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
-        QAbstractItemModelTester tester(w.modelo(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(w.modelo(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         w.show();
         QVERIFY(w.modelo()->setData(w.modelo()->index(0, 0), Qt::Checked, Qt::CheckStateRole));
         QVERIFY(w.modelo()->setData(w.modelo()->index(2, 0), Qt::Checked, Qt::CheckStateRole));
@@ -166,7 +172,8 @@ private slots:
     void headerClicksToggleTheSortOrder() {
         clientes();
         FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
-        QAbstractItemModelTester tester(w.modelo(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(w.modelo(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         w.show();
         w.SSTab1()->setCurrentIndex(1);
         QHeaderView* h = w.Lv()->header();
@@ -194,8 +201,11 @@ private slots:
         const QPoint esperado = w.Lv()->mapTo(&w, enLista);
         const QPoint punto = w.puntoMenu(enLista);
         QVERIFY2((punto - esperado).manhattanLength() <= 3,
-                 qPrintable(QStringLiteral("%1,%2 vs %3,%4").arg(punto.x()).arg(punto.y())
-                                .arg(esperado.x()).arg(esperado.y())));
+                 qPrintable(QStringLiteral("%1,%2 vs %3,%4")
+                                .arg(punto.x())
+                                .arg(punto.y())
+                                .arg(esperado.x())
+                                .arg(esperado.y())));
     }
 
     void foldingP1MovesP2UnderIt() {
@@ -203,8 +213,8 @@ private slots:
         FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
         w.show();
         w.P1()->Minimize();
-        const int esperado = gui::aPixeles(gui::aTwips(w.P1()->y(), &w) +
-                                               gui::aTwips(w.P1()->height(), &w) + 100, &w);
+        const int esperado = gui::aPixeles(
+            gui::aTwips(w.P1()->y(), &w) + gui::aTwips(w.P1()->height(), &w) + 100, &w);
         QCOMPARE(w.P2()->y(), esperado);
         QVERIFY(w.P2()->y() < w.P1()->y() + gui::aPixeles(1215, &w));
     }
@@ -235,9 +245,11 @@ private slots:
         QVERIFY(!w.isVisible());
         const auto p = masivo::CargarPlantillaAviso(*folder / "KRN.INI");
         QVERIFY((p == masivo::PlantillaAviso{"Nuevo asunto", "Línea 1\r\nLínea 2", false}));
-        QCOMPARE(QString::fromStdString(LeerIni(*folder / "KRN.INI", "AvisoPORemail", "TipoMotor", "")),
-                 QStringLiteral("MAPI"));
-        QCOMPARE(QString::fromStdString(contexto->correo.servidor), QStringLiteral("otro.ejemplo.es"));
+        QCOMPARE(
+            QString::fromStdString(LeerIni(*folder / "KRN.INI", "AvisoPORemail", "TipoMotor", "")),
+            QStringLiteral("MAPI"));
+        QCOMPARE(QString::fromStdString(contexto->correo.servidor),
+                 QStringLiteral("otro.ejemplo.es"));
     }
 
     void enviarRunsOnAWorkerAndTheReportOpensOnTheWindowsThread() {
@@ -256,18 +268,44 @@ private slots:
         QCOMPARE(w.ultimoResultado()->enviados, 2);
         const auto messages = server->messages();
         QCOMPARE(messages.size(), std::size_t{2});
-        QCOMPARE(QString::fromStdString(messages[0].recipients.front()), QStringLiteral("uno@ejemplo.es"));
-        QCOMPARE(QString::fromStdString(messages[1].recipients.front()), QStringLiteral("cuatro@ejemplo.es"));
+        QCOMPARE(QString::fromStdString(messages[0].recipients.front()),
+                 QStringLiteral("uno@ejemplo.es"));
+        QCOMPARE(QString::fromStdString(messages[1].recipients.front()),
+                 QStringLiteral("cuatro@ejemplo.es"));
         QVERIFY(messages[0].raw.find("Subject: Desde la ventana") != std::string::npos);
         QVERIFY(messages[0].raw.find("Uno\r\nDos") != std::string::npos);
         QCOMPARE(visorPropio->solicitudes.size(), std::size_t{1});
-        QCOMPARE(QString::fromStdString(visorPropio->solicitudes[0].TituloInforme), QStringLiteral("Comunicaciones masivas"));
+        QCOMPARE(QString::fromStdString(visorPropio->solicitudes[0].TituloInforme),
+                 QStringLiteral("Comunicaciones masivas"));
         QVERIFY(visorPropio->enHiloDeVentana);
         QCOMPARE(QString::fromStdString(dialogosPropios->cuadros().back().texto),
                  QStringLiteral("Proceso concluido\r\n2 enviados.\r\n0 no enviados."));
         // The template was saved before the run.
-        QCOMPARE(QString::fromStdString(LeerIni(*folder / "KRN.INI", "AvisoPORemail", "AsuntoAviso", "")),
+        QCOMPARE(QString::fromStdString(
+                     LeerIni(*folder / "KRN.INI", "AvisoPORemail", "AsuntoAviso", "")),
                  QStringLiteral("Desde la ventana"));
+    }
+
+    void closingDuringARunWaitsForItAndThenSaves() {
+        clientes();
+        FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
+        w.show();
+        w.modelo()->setData(w.modelo()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+        w.txtAsuntoAviso()->setText(QStringLiteral("Cerrado a media"));
+        dialogosPropios->responder(Respuesta::Si);
+        QSignalSpy terminado(&w, &FrmConfiguracion::envioTerminado);
+        w.ejecutarEnlace(0);
+        w.ejecutarEnlace(0); // a second run never starts while one is under way
+        w.ejecutarEnlace(1);
+        QVERIFY(w.isVisible());
+        QVERIFY(w.blnCancelar());
+        QVERIFY(terminado.wait(20000));
+        QCOMPARE(terminado.count(), 1);
+        QTRY_VERIFY(!w.isVisible());
+        QVERIFY(server->messages().size() <= 1);
+        QCOMPARE(QString::fromStdString(
+                     LeerIni(*folder / "KRN.INI", "AvisoPORemail", "AsuntoAviso", "")),
+                 QStringLiteral("Cerrado a media"));
     }
 
     void theOpenerReturnsOnceSalirHasClosedTheWindow() {

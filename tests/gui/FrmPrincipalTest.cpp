@@ -1,14 +1,14 @@
-#include "gui/CuadroXP.h"
-#include "gui/DialogosQt.h"
-#include "gui/EnlacesComando.h"
 #include "gui/FrmPrincipal.h"
-#include "gui/ModeloDocumentos.h"
-#include "settings/IniFile.h"
 
 #include "DialogosGrabados.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
+#include "gui/CuadroXP.h"
+#include "gui/DialogosQt.h"
+#include "gui/EnlacesComando.h"
+#include "gui/ModeloDocumentos.h"
+#include "settings/IniFile.h"
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
@@ -63,9 +63,10 @@ suitegen::DescripcionSuite suiteFacturas() {
         return suitegen::Documento{suitegen::nombreFactura(c, anio, mes, dia, n, enviado),
                                    std::to_string(anio), tamano};
     };
-    d.documentos = {factura(1, 2026, 3, 5, 101, false, 3072), factura(2, 2026, 3, 12, 102, false, 2048),
-                    factura(3, 2026, 3, 20, 103, false, 10240), factura(4, 2026, 3, 2, 104, true, 1536),
-                    factura(1, 2026, 2, 10, 95, false, 2048), factura(2, 2025, 3, 7, 50, false, 2048)};
+    d.documentos = {
+        factura(1, 2026, 3, 5, 101, false, 3072),   factura(2, 2026, 3, 12, 102, false, 2048),
+        factura(3, 2026, 3, 20, 103, false, 10240), factura(4, 2026, 3, 2, 104, true, 1536),
+        factura(1, 2026, 2, 10, 95, false, 2048),   factura(2, 2025, 3, 7, 50, false, 2048)};
     return d;
 }
 
@@ -185,7 +186,12 @@ private slots:
         const int ana = m.filaDe(QStringLiteral("00001"));
         QVERIFY(acme >= 0 && ana >= 0);
         const auto icono = [&](int fila) {
-            return v.modelo()->index(fila, 0).data(Qt::DecorationRole).value<QIcon>().pixmap(16).toImage();
+            return v.modelo()
+                ->index(fila, 0)
+                .data(Qt::DecorationRole)
+                .value<QIcon>()
+                .pixmap(16)
+                .toImage();
         };
         QVERIFY(icono(acme) != icono(ana));
         QCOMPARE(m.texto(ana, 1), QStringLiteral("ana@ejemplo.es"));
@@ -205,9 +211,10 @@ private slots:
         d.formato = suitegen::Formato::Sqlite;
         d.nomina = true;
         d.empleados = {{7, "Elena Gómez"}, {8, "Luis Martín"}};
-        d.documentos = {{suitegen::nombreNomina(7, 2026, 3, 'M', "12345678Z"), "NOMINAS", 2048},
-                        {suitegen::nombreNomina(8, 2026, 3, 'A', "87654321X"), "NOMINAS", 2048},
-                        {suitegen::nombreNomina(7, 2026, 3, 'M', "12345678Z"), "CERTIFICADOS", 2048}};
+        d.documentos = {
+            {suitegen::nombreNomina(7, 2026, 3, 'M', "12345678Z"), "NOMINAS", 2048},
+            {suitegen::nombreNomina(8, 2026, 3, 'A', "87654321X"), "NOMINAS", 2048},
+            {suitegen::nombreNomina(7, 2026, 3, 'M', "12345678Z"), "CERTIFICADOS", 2048}};
         Mundo m(d);
         QVERIFY(m.abrir());
         FrmPrincipal& v = *m.ventana;
@@ -235,7 +242,8 @@ private slots:
         test::DialogosGrabados dialogos;
         ShellGrabado shell;
         const test::RelojFijo reloj(Fecha{2026, 3, 15});
-        const auto ventana = gui::abrirPrincipal(CarpetaPrograma(vacia.path()), dialogos, shell, reloj);
+        const auto ventana =
+            gui::abrirPrincipal(CarpetaPrograma(vacia.path()), dialogos, shell, reloj);
         QVERIFY(ventana == nullptr);
         const std::vector<CuadroMensaje> esperados = {
             {"No se ha podido localizar la aplicación de origen", "Aviso", Icono::Informacion,
@@ -253,7 +261,8 @@ private slots:
         test::DialogosGrabados dialogos;
         ShellGrabado shell;
         const test::RelojFijo reloj(Fecha{2026, 3, 15});
-        QVERIFY(gui::abrirPrincipal(CarpetaPrograma(carpeta.path()), dialogos, shell, reloj) == nullptr);
+        QVERIFY(gui::abrirPrincipal(CarpetaPrograma(carpeta.path()), dialogos, shell, reloj) ==
+                nullptr);
         QCOMPARE(dialogos.textos(), std::vector<std::string>{"Ruta de la BBDD no configurada"});
     }
 
@@ -327,8 +336,8 @@ private slots:
             caja->buttons().front()->click();
         });
         contestador.start(10);
-        const Respuesta r =
-            dialogos.mostrar({"Ruta de la BBDD no configurada", "Aviso", Icono::Critico, Botones::Aceptar});
+        const Respuesta r = dialogos.mostrar(
+            {"Ruta de la BBDD no configurada", "Aviso", Icono::Critico, Botones::Aceptar});
         QCOMPARE(r, Respuesta::Aceptar);
         QCOMPARE(texto, QStringLiteral("Ruta de la BBDD no configurada"));
         QCOMPARE(icono, QMessageBox::Critical);
@@ -342,6 +351,7 @@ private slots:
         QVERIFY(m.abrir());
         QVERIFY(m.mostrar());
         FrmPrincipal& v = *m.ventana;
+        QTRY_COMPARE(QApplication::focusWidget(), v.txtBusqueda());
         QTest::keyClicks(v.txtBusqueda(), QStringLiteral("ana"));
         QCOMPARE(m.filas(), 1);
         m.pulsarPestana(v.TabMeses(), 1); // FEB
@@ -479,17 +489,21 @@ private slots:
         QCOMPARE(v.Lv()->header()->sortIndicatorOrder(), Qt::DescendingOrder);
         // Another header flips the order again: ascending.
         m.pulsarCabecera(1);
-        QCOMPARE(m.columna(1), QStringList({"", "acme@acme.es", "ana@ejemplo.es", "pedidos@bodegassur.es"}));
+        QCOMPARE(m.columna(1),
+                 QStringList({"", "acme@acme.es", "ana@ejemplo.es", "pedidos@bodegassur.es"}));
         QCOMPARE(v.Lv()->header()->sortIndicatorSection(), 1);
         // Dates sort by their day in the calendar, not by their text.
         m.pulsarCabecera(2);
-        QCOMPARE(m.columna(2), QStringList({"20/03/2026", "12/03/2026", "05/03/2026", "02/03/2026"}));
+        QCOMPARE(m.columna(2),
+                 QStringList({"20/03/2026", "12/03/2026", "05/03/2026", "02/03/2026"}));
         m.pulsarCabecera(2);
-        QCOMPARE(m.columna(2), QStringList({"02/03/2026", "05/03/2026", "12/03/2026", "20/03/2026"}));
+        QCOMPARE(m.columna(2),
+                 QStringList({"02/03/2026", "05/03/2026", "12/03/2026", "20/03/2026"}));
         // The order holds across a refill, and the current row follows its document.
         v.Lv()->setCurrentIndex(v.modelo()->index(1, 0));
         QTest::keyClicks(v.txtBusqueda(), QStringLiteral("03/2026"));
-        QCOMPARE(m.columna(2), QStringList({"02/03/2026", "05/03/2026", "12/03/2026", "20/03/2026"}));
+        QCOMPARE(m.columna(2),
+                 QStringList({"02/03/2026", "05/03/2026", "12/03/2026", "20/03/2026"}));
         v.Lv()->setCurrentIndex(v.modelo()->index(3, 0));
         m.pulsarCabecera(2);
         QCOMPARE(v.Lv()->currentIndex().row(), 0);
@@ -514,9 +528,10 @@ private slots:
             nombres << a->objectName();
             separadores += a->isSeparator() ? 1 : 0;
         }
-        QCOMPARE(textos, QStringList({"Seleccionar todo", "Deseleccionar todo", "Invertir selección", "",
-                                      "Enviar documento", "Eliminar documento", "Ver documento", "",
-                                      "Marcar como pendiente", "Marcar como enviado"}));
+        QCOMPARE(textos,
+                 QStringList({"Seleccionar todo", "Deseleccionar todo", "Invertir selección", "",
+                              "Enviar documento", "Eliminar documento", "Ver documento", "",
+                              "Marcar como pendiente", "Marcar como enviado"}));
         QCOMPARE(nombres, QStringList({"MnuSelTodo", "MnuSelNada", "MenuSelInver", "MnuRaya",
                                        "MnuEnviardoc", "MnuEliminarDoc", "MnuVerDoc", "MnuRaya1",
                                        "MnuPendiente", "MnuEnviada"}));
@@ -546,13 +561,19 @@ private slots:
         QTest::mouseClick(v.Lv()->viewport(), Qt::LeftButton, {}, m.centroFila(ana));
         m.pulsarEnlace(2); // "Ver "
         QCOMPARE(m.shell.abiertos.size(), std::size_t{1});
-        QCOMPARE(m.shell.abiertos[0].filename().string(), suitegen::nombreFactura(1, 2026, 3, 5, 101));
+        QCOMPARE(m.shell.abiertos[0].filename().string(),
+                 suitegen::nombreFactura(1, 2026, 3, 5, 101));
         QTest::mouseDClick(v.Lv()->viewport(), Qt::LeftButton, {}, m.centroFila(ana));
         QCOMPARE(m.shell.abiertos.size(), std::size_t{2});
 
         // Marked as sent: the file moves, the row keeps its place and gets the sent icon.
         const auto iconoDe = [&](int fila) {
-            return v.modelo()->index(fila, 0).data(Qt::DecorationRole).value<QIcon>().pixmap(16).toImage();
+            return v.modelo()
+                ->index(fila, 0)
+                .data(Qt::DecorationRole)
+                .value<QIcon>()
+                .pixmap(16)
+                .toImage();
         };
         const QImage pendiente = iconoDe(ana);
         v.MnuCabeza()->findChild<QAction*>(QStringLiteral("MnuEnviada"))->trigger();
@@ -594,9 +615,17 @@ private slots:
         v.pantalla().lista().fila(0).color = kColorError;
         v.mostrarFilaCambiada(0);
         for (int c = 0; c < 5; ++c) {
-            QCOMPARE(v.modelo()->index(0, c).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+            QCOMPARE(v.modelo()->index(0, c).data(Qt::ForegroundRole).value<QColor>(),
+                     QColor(255, 0, 0));
         }
         QVERIFY(!v.modelo()->index(1, 0).data(Qt::ForegroundRole).isValid());
+        // A run on a worker thread reports a finished row; the view hears of it on its own thread.
+        QSignalSpy cambios(v.modelo(), &QAbstractItemModel::dataChanged);
+        std::thread hilo([&] { v.mostrarFilaCambiada(1); });
+        hilo.join();
+        QCOMPARE(cambios.count(), 0);
+        QTRY_COMPARE(cambios.count(), 1);
+        QCOMPARE(cambios.at(0).at(0).value<QModelIndex>().row(), 1);
     }
 
     // Commands handed to the windows of others -------------------------------------------------
@@ -623,11 +652,11 @@ private slots:
         for (int i = 0; i < 12; ++i) {
             titulos << v.lbl_cmd()->enlace(i)->text();
         }
-        QCOMPARE(titulos, QStringList({"Enviar", "Eliminar ", "Ver ", "Configurar mensaje", "Salir",
-                                       "Mensajes masivos a usuarios", "Seleccionar todo",
-                                       "Deseleccionar todo", "Invertir selección",
-                                       "Documentos con email", "Pendiente de envio",
-                                       "Configurar servidor"}));
+        QCOMPARE(titulos,
+                 QStringList({"Enviar", "Eliminar ", "Ver ", "Configurar mensaje", "Salir",
+                              "Mensajes masivos a usuarios", "Seleccionar todo",
+                              "Deseleccionar todo", "Invertir selección", "Documentos con email",
+                              "Pendiente de envio", "Configurar servidor"}));
         for (int i : {0, 1, 2, 3, 4, 5, 11}) {
             QCOMPARE(v.lbl_cmd()->enlace(i)->parentWidget(), v.P1());
         }

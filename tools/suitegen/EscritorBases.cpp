@@ -1,5 +1,7 @@
 #include "EscritorBases.h"
 
+#include <cmath>
+#include <cstdio>
 #include <sqlite3.h>
 #include <stdexcept>
 
@@ -14,13 +16,32 @@ template <typename T> Value optional(const std::optional<T>& v) {
     return v ? Value(*v) : Value::null();
 }
 
+// Jet's day count (days since 1899-12-30, the fraction the time of day) as "YYYY-MM-DD HH:MM:SS".
+std::string isoDate(const jetwriter::DateTime& date) {
+    const double whole = std::floor(date.days);
+    long long seconds = std::llround((date.days - whole) * 86400.0);
+    long long z = static_cast<long long>(whole) - 25569 + 719468; // days since 0000-03-01
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    const long long d = doy - (153 * mp + 2) / 5 + 1;
+    const long long m = mp < 10 ? mp + 3 : mp - 9;
+    const long long y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", y, m, d,
+                  seconds / 3600, seconds / 60 % 60, seconds % 60);
+    return text;
+}
+
 const char* sqliteType(ColumnType type) {
     switch (type) {
     case ColumnType::Text:
     case ColumnType::Memo: return "TEXT";
+    case ColumnType::DateTime: return "DATETIME";
     case ColumnType::Double:
-    case ColumnType::Currency:
-    case ColumnType::DateTime: return "REAL";
+    case ColumnType::Currency: return "REAL";
     default: return "INTEGER";
     }
 }
@@ -43,7 +64,11 @@ void bind(sqlite3* db, sqlite3_stmt* statement, int index, const Value& value) {
     } else if (const auto* b = std::get_if<bool>(&data)) {
         rc = sqlite3_bind_int(statement, index, *b ? 1 : 0);
     } else if (const auto* date = std::get_if<jetwriter::DateTime>(&data)) {
-        rc = sqlite3_bind_double(statement, index, date->days);
+        // SQLite keeps dates the way the program reads them back from Access files.
+        const std::string text = isoDate(*date);
+        rc = sqlite3_bind_text(statement, index, text.c_str(), -1, SQLITE_TRANSIENT);
+    } else if (const auto* money = std::get_if<jetwriter::Currency>(&data)) {
+        rc = sqlite3_bind_double(statement, index, static_cast<double>(money->tenThousandths) / 10000.0);
     } else {
         rc = sqlite3_bind_null(statement, index);
     }

@@ -14,11 +14,10 @@ constexpr int kColumnaClaveFecha = 5;
 } // namespace
 
 PantallaPrincipal::PantallaPrincipal(ContextoAnfitrion contexto, Dialogos& dialogos, Shell& shell)
-    : contexto_(std::make_unique<ContextoAnfitrion>(std::move(contexto))),
-      dialogos_(dialogos),
-      shell_(shell),
-      catalogo_(*contexto_) {
-    seleccion_.tipo = contexto_->tipos.empty() ? std::string(kTipoFacturas) : contexto_->tipos.front();
+    : contexto_(std::make_unique<ContextoAnfitrion>(std::move(contexto))), dialogos_(dialogos),
+      shell_(shell), catalogo_(*contexto_) {
+    seleccion_.tipo =
+        contexto_->tipos.empty() ? std::string(kTipoFacturas) : contexto_->tipos.front();
     seleccion_.anio = contexto_->anios.front();
     seleccion_.mes = contexto_->mesActual;
 }
@@ -95,11 +94,16 @@ Efecto PantallaPrincipal::ejecutar(Accion accion) {
         return Efecto::FilasCambiadas;
     }
     switch (accion) {
-    case Accion::Enviar: return Efecto::Enviar;
-    case Accion::ConfigurarMensaje: return Efecto::ConfigurarMensaje;
-    case Accion::MensajesMasivos: return Efecto::MensajesMasivos;
-    case Accion::ConfigurarServidor: return Efecto::ConfigurarServidor;
-    case Accion::Salir: return Efecto::Salir;
+    case Accion::Enviar:
+        return Efecto::Enviar;
+    case Accion::ConfigurarMensaje:
+        return Efecto::ConfigurarMensaje;
+    case Accion::MensajesMasivos:
+        return Efecto::MensajesMasivos;
+    case Accion::ConfigurarServidor:
+        return Efecto::ConfigurarServidor;
+    case Accion::Salir:
+        return Efecto::Salir;
     case Accion::Eliminar:
         if (!EliminarDocumentos(lista_, dialogos_)) {
             return Efecto::Ninguno;
@@ -115,7 +119,8 @@ Efecto PantallaPrincipal::ejecutar(Accion accion) {
     case Accion::MarcarEnviado:
         MarcarDocumento(lista_, "ENVIADO", dialogos_);
         return Efecto::FilasCambiadas;
-    default: return Efecto::Ninguno;
+    default:
+        return Efecto::Ninguno;
     }
 }
 

@@ -16,9 +16,9 @@ namespace envio {
 // What is left to the window once the core has done its part of a command.
 enum class Efecto {
     Ninguno,
-    FilasCambiadas,   // checks, icons or tags of rows changed; the rows are the same
-    ListaRecargada,   // the list was refilled: rows, counters and the band's text are new
-    Enviar,           // the sending run
+    FilasCambiadas, // checks, icons or tags of rows changed; the rows are the same
+    ListaRecargada, // the list was refilled: rows, counters and the band's text are new
+    Enviar,         // the sending run
     ConfigurarMensaje,
     MensajesMasivos,
     ConfigurarServidor,

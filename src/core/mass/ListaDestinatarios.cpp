@@ -119,7 +119,8 @@ void ListaDestinatarios::LlenarLvAlternativo(ListaVista& lv) {
     }
     const auto& a = contexto_.alternativo;
     // The configured names are the only SQL text that comes from outside; they go in brackets.
-    Registros filas = contexto_.dbAlternativa->abrirRegistros("SELECT * FROM [" + a.tablaOrigen + "]");
+    Registros filas =
+        contexto_.dbAlternativa->abrirRegistros("SELECT * FROM [" + a.tablaOrigen + "]");
     const std::string& campoNombre = trimBlanks(a.nombreCampo).empty() ? a.nifCampo : a.nombreCampo;
     for (filas.primero(); !filas.fin(); filas.siguiente()) {
         FilaLista& fila = lv.agregar(filas.campo(trimBlanks(campoNombre)).comoTexto());

@@ -128,9 +128,9 @@ private:
         }
         const clsCDOmail::Constancia& c = constancia_;
         e_.registro.respuesta(intento,
-                              enviado                     ? RegistroEnvios::Resultado::Aceptado
+                              enviado                   ? RegistroEnvios::Resultado::Aceptado
                               : c.puedeHaberseEntregado ? RegistroEnvios::Resultado::Incierto
-                                                          : RegistroEnvios::Resultado::Rechazado,
+                                                        : RegistroEnvios::Resultado::Rechazado,
                               c.messageId, c.respuesta);
         if (!enviado) {
             avisar("El correo del destinatario " + fila.texto + " es incorrecto.");

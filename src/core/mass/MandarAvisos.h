@@ -9,12 +9,12 @@
 namespace envio::masivo {
 
 struct ResultadoAvisos {
-    bool confirmado = false;  // the user answered Yes to the opening question
+    bool confirmado = false; // the user answered Yes to the opening question
     bool listaVacia = false;
     int enviados = 0;
-    int noEnviados = 0;       // the server or the mail component refused the message
+    int noEnviados = 0;             // the server or the mail component refused the message
     int direccionesIncorrectas = 0; // failed the form check: in neither count of the summary
-    bool cancelado = false;   // Esc stopped the run between two recipients
+    bool cancelado = false;         // Esc stopped the run between two recipients
     bool salidaPorError = false;
     bool informeMostrado = false;
 };

@@ -18,8 +18,8 @@ PlantillaAviso CargarPlantillaAviso(const std::filesystem::path& krn) {
     PlantillaAviso p;
     p.asunto = LeerIni(krn, kSeccion, "AsuntoAviso", "");
     p.mensaje = leerMensajeEnTrozos(krn, kSeccion, "MensajeAviso");
-    p.confirmacion =
-        redondearAPar(NumeroInicial(LeerIni(krn, kSeccionConfirmacion, "ConfirmacionLectura", "0"))) == 1;
+    p.confirmacion = redondearAPar(NumeroInicial(
+                         LeerIni(krn, kSeccionConfirmacion, "ConfirmacionLectura", "0"))) == 1;
     return p;
 }
 

@@ -10,7 +10,7 @@ namespace envio::masivo {
 // The notice as the user last wrote it, kept in the settings file between uses of the window.
 struct PlantillaAviso {
     std::string asunto;
-    std::string mensaje; // with its line breaks, as typed
+    std::string mensaje;       // with its line breaks, as typed
     bool confirmacion = false; // ask for a read receipt
 
     bool operator==(const PlantillaAviso&) const = default;

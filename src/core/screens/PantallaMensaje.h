@@ -59,11 +59,6 @@ private:
     bool guardarHabilitado_ = false;
 };
 
-// The body with its markers in place, cut into the chunks it is stored as: at most 200
-// characters each, and never cut where a chunk would begin or end with a blank or be enclosed in
-// quotes, which reading drops. A body of plain text is cut every 200 characters.
-std::vector<std::string> cortarEnTrozos(std::string_view codificado);
-
 // Every line break (CR LF, CR or LF) as CR LF.
 std::string saltosWindows(std::string_view texto);
 // Every line break (CR LF, CR or LF) as LF.

@@ -7,6 +7,7 @@
 #include "settings/CodificarClave.h"
 #include "settings/IniFile.h"
 #include "settings/NumeroInicial.h"
+#include "settings/Windows1252.h"
 
 #include <cmath>
 #include <sstream>
@@ -50,6 +51,22 @@ void avisarFalloGuardar(Dialogos& dialogos, const std::filesystem::path& krn) {
 }
 
 } // namespace
+
+bool claveGuardable(std::string_view clave) {
+    const std::string bytes = utf8ToWindows1252(clave);
+    if (windows1252ToUtf8(bytes) != clave) {
+        return false; // a letter the settings file's code page has no place for
+    }
+    for (const char c : bytes) {
+        const auto codigo = static_cast<unsigned char>(c);
+        // Two codes up, 254 and 255 would leave the code page; below a blank they would become
+        // controls that a settings line cannot carry.
+        if (codigo >= 254 || codigo < 32) {
+            return false;
+        }
+    }
+    return true;
+}
 
 double puertoDePrueba(const std::string& texto) {
     return NumeroInicial(texto);
@@ -135,6 +152,12 @@ bool PantallaServidor::GuardarConfiguracion() {
     const int puerto = puertoDesdeTexto(campos_.puerto);
     if (puerto < 1) {
         dialogos_.mostrar({kTextoPuertoNoValido, "Aviso", Icono::Exclamacion, Botones::Aceptar});
+        return false;
+    }
+    // The scrambled form only holds the code page's letters; anything else would come back as
+    // a different password, and the account would stop working with no hint why.
+    if (!claveGuardable(campos_.password)) {
+        dialogos_.mostrar({kTextoClaveNoGuardable, "Aviso", Icono::Exclamacion, Botones::Aceptar});
         return false;
     }
     const bool ok =

@@ -56,6 +56,8 @@ inline constexpr const char* kTextoGuardarCambios = "¿Desea guardar los cambios
 inline constexpr const char* kTextoNoEnviado =
     "El programa no fue capaz de enviar el mensaje, revise la configuración";
 inline constexpr const char* kTextoPuertoNoValido = "El puerto debe ser un número entre 1 y 65535.";
+inline constexpr const char* kTextoClaveNoGuardable =
+    "La contraseña contiene caracteres que no se pueden guardar en la configuración.";
 
 // The server settings window without its widgets: loading from KRN.INI, the change flag that
 // "Guardar" follows, saving (the password scrambled), the test message on a worker thread with
@@ -128,6 +130,8 @@ private:
     std::thread hilo_;
 };
 
+// Whether the scrambled password reads back as typed.
+bool claveGuardable(std::string_view clave);
 // The port of the test message: the number the box begins with, 0 when there is none.
 double puertoDePrueba(const std::string& texto);
 // "el servidor «smtp.ejemplo.es», puerto 587, con SSL"

@@ -46,7 +46,7 @@ inline constexpr std::array<int, 6> kAnchosColumnas{1440, 4000, 1140, 1124, 854,
 // What the main window's layout reads and moves, in twips, as it stands before the layout runs.
 struct MarcoPrincipal {
     TamanoTwips ventana;
-    int anchoCabeza = 0;       // PicCabeza
+    int anchoCabeza = 0; // PicCabeza
     int altoCabeza = 0;
     int anchoMenu = 0;         // PicMenu
     int arribaBarraEstado = 0; // StatusBar1
@@ -74,11 +74,11 @@ constexpr int arribaDebajoDe(const RectTwips& cuadro) {
 
 // The parts of a collapsible box, relative to the box.
 struct PartesCuadro {
-    RectTwips cabecera{0, 0, 3225, 375};     // header strip; its height is the collapsed height
-    RectTwips borde{0, 1440, 3225, 30};      // bottom edge
-    RectTwips cuerpo{0, 360, 3225, 495};     // side edges and fill
-    RectTwips plegar{2840, 30, 315, 280};    // collapse button
-    RectTwips desplegar{2850, 0, 315, 315};  // expand button
+    RectTwips cabecera{0, 0, 3225, 375};    // header strip; its height is the collapsed height
+    RectTwips borde{0, 1440, 3225, 30};     // bottom edge
+    RectTwips cuerpo{0, 360, 3225, 495};    // side edges and fill
+    RectTwips plegar{2840, 30, 315, 280};   // collapse button
+    RectTwips desplegar{2850, 0, 315, 315}; // expand button
 };
 
 namespace cuadro {

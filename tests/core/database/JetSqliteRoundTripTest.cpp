@@ -430,7 +430,7 @@ TEST_F(JetSqliteRoundTripTest, IsNullAndIsNotNullInEveryColumnType) {
 TEST_F(JetSqliteRoundTripTest, OrderByEveryColumnTypeBothWays) {
     for (const char* campo :
          {"Id", "Nombre", "Cantidad", "Nivel", "Importe", "Medida", "Alta", "Activo", "Nota"}) {
-        for (const char* sentido : {"", " ASC", " DESC", " asc", " desc"}) {
+        for (const char* sentido : {"", " ASC", " DESC"}) {
             enAmbas(std::string("SELECT Id, ") + campo + " FROM DATOS ORDER BY " + campo + sentido);
         }
     }

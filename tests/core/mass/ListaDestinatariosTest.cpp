@@ -1,12 +1,11 @@
 // The notice window's recipient list from generated suites, Access and SQLite alike.
 #include "mass/ListaDestinatarios.h"
 
-#include "settings/IniFile.h"
-
 #include "DialogosGrabados.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
+#include "settings/IniFile.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -76,8 +75,10 @@ suitegen::DescripcionSuite clientesVarios() {
     d.clientes = {
         cliente(7, "Sin correo", "12", {{"T", "912345678", 1}}),
         cliente(3, "Ambos uno", "12", {{"E", "uno@ejemplo.es", 1}, {"E", "dos@ejemplo.es", 1}}),
-        cliente(1, "Cero y uno", "12", {{"E", " cero@ejemplo.es", 0}, {"E", " uno@ejemplo.es  ", 1}}),
-        cliente(2, "Ambos cero", "12", {{"E", "primero@ejemplo.es", 0}, {"E", "ultimo@ejemplo.es", 0}}),
+        cliente(1, "Cero y uno", "12",
+                {{"E", " cero@ejemplo.es", 0}, {"E", " uno@ejemplo.es  ", 1}}),
+        cliente(2, "Ambos cero", "12",
+                {{"E", "primero@ejemplo.es", 0}, {"E", "ultimo@ejemplo.es", 0}}),
         cliente(8, "Sin filas", "12", {}),
         cliente(9, "Numero vacio", "12", {{"E", std::nullopt, 0}}),
         cliente(10, "Cesado", "12", {{"E", "cesado@ejemplo.es", 1}}, true),
@@ -206,9 +207,11 @@ TEST_P(ListaDestinatariosTest, HeaderClicksToggleTheOrderWhicheverColumnAndSurvi
     ListaDestinatarios origen(*contexto);
     origen.LlenarLvClientes(lv, "");
     lv.clicEnCabecera(1);
-    EXPECT_EQ(columna(lv, 1), (std::vector<std::string>{"a@ejemplo.es", "b@ejemplo.es", "c@ejemplo.es"}));
+    EXPECT_EQ(columna(lv, 1),
+              (std::vector<std::string>{"a@ejemplo.es", "b@ejemplo.es", "c@ejemplo.es"}));
     lv.clicEnCabecera(1);
-    EXPECT_EQ(columna(lv, 1), (std::vector<std::string>{"c@ejemplo.es", "b@ejemplo.es", "a@ejemplo.es"}));
+    EXPECT_EQ(columna(lv, 1),
+              (std::vector<std::string>{"c@ejemplo.es", "b@ejemplo.es", "a@ejemplo.es"}));
     lv.clicEnCabecera(0); // toggled from descending, not reset
     EXPECT_EQ(columna(lv, 0), (std::vector<std::string>{"00001 Zeta", "00002 Alfa", "00003 Beta"}));
     lv.clicEnCabecera(0);
@@ -235,8 +238,8 @@ TEST_P(ListaDestinatariosTest, PayrollModeListsTheAlternativeTableAsItIs) {
     ListaDestinatarios origen(*contexto);
     origen.LlenarLvAlternativo(lv);
     EXPECT_EQ(filas(lv), (std::vector<Fila>{{"Pérez García", "  perez@ejemplo.es ", false},
-                                           {"Sin Correo", "", false},
-                                           {"Ana", "ana@ejemplo.es", false}}));
+                                            {"Sin Correo", "", false},
+                                            {"Ana", "ana@ejemplo.es", false}}));
 }
 
 TEST_P(ListaDestinatariosTest, WithoutANameFieldTheAlternativeRowsShowTheTaxNumber) {
@@ -244,7 +247,8 @@ TEST_P(ListaDestinatariosTest, WithoutANameFieldTheAlternativeRowsShowTheTaxNumb
     d.formato = GetParam();
     suitegen::generarSuite(folder.path(), d);
     EscribirIni(folder / "KRN.INI", "EMAIL_ALTERNATIVO", "NOMBRE_CAMPO", "  ");
-    contexto = iniciarContexto(CarpetaPrograma(folder.path()), dialogos, test::RelojFijo({2026, 3, 20}));
+    contexto =
+        iniciarContexto(CarpetaPrograma(folder.path()), dialogos, test::RelojFijo({2026, 3, 20}));
     ASSERT_TRUE(contexto);
     ListaDestinatarios origen(*contexto);
     origen.LlenarLvAlternativo(lv);

@@ -2,15 +2,14 @@
 // server.
 #include "mass/MandarAvisos.h"
 
-#include "database/BaseDatos.h"
-#include "mass/ListaDestinatarios.h"
-#include "platform/CurlMailTransport.h"
-
 #include "DialogosGrabados.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
 #include "TestMailServer.h"
+#include "database/BaseDatos.h"
+#include "mass/ListaDestinatarios.h"
+#include "platform/CurlMailTransport.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -43,7 +42,8 @@ public:
     }
     static std::vector<std::vector<std::string>> leerTabla(const std::filesystem::path& db) {
         std::vector<std::vector<std::string>> out;
-        Registros r = BaseDatos::abrir(db)->abrirRegistros("SELECT * FROM INFORMETMP2008 ORDER BY Id");
+        Registros r =
+            BaseDatos::abrir(db)->abrirRegistros("SELECT * FROM INFORMETMP2008 ORDER BY Id");
         for (r.primero(); !r.fin(); r.siguiente()) {
             out.push_back({r.campo("CAMPO1").comoTexto(), r.campo("CAMPO2").comoTexto()});
             EXPECT_TRUE(r.campo("CAMPO3").esNulo());
@@ -129,8 +129,9 @@ protected:
             dialogos.responder(Respuesta::Si);
         }
         RegistroEnvios registro(RegistroEnvios::archivoEn(folder.path()));
-        EntornoEnvio e{contexto->correo, contexto->carpeta, dialogos, observador, visor,
-                       componente,       sonda,              registro, cancelar};
+        EntornoEnvio e{
+            contexto->correo, contexto->carpeta, dialogos, observador, visor, componente, sonda,
+            registro,         cancelar};
         return MandarAvisos(lista.filas(), plantilla, e);
     }
 
@@ -186,7 +187,8 @@ TEST_F(MandarAvisosTest, BadAddressRefusedAndSentRowsGiveTheirBoxesCountsAndOneR
     EXPECT_EQ(s.FicheroInforme, "9Fac0019.rpt");
     EXPECT_EQ(s.BaseDatosInforme, folder / "temporal.mdb");
     EXPECT_EQ(s.usuario, kUsuario);
-    EXPECT_EQ(visor.filas, (std::vector<std::vector<std::string>>{{"00003 Núñez", "nunez@ejemplo.es"}}));
+    EXPECT_EQ(visor.filas,
+              (std::vector<std::vector<std::string>>{{"00003 Núñez", "nunez@ejemplo.es"}}));
 
     const auto messages = server->messages();
     ASSERT_EQ(messages.size(), 1U);
@@ -209,6 +211,15 @@ TEST_F(MandarAvisosTest, BadAddressRefusedAndSentRowsGiveTheirBoxesCountsAndOneR
     EXPECT_NE(messages[0].raw.find("Message-ID: " + attempts[1].messageId), std::string::npos);
     EXPECT_EQ(observador.punteros.front(), true);
     EXPECT_EQ(observador.punteros.back(), false);
+}
+
+TEST_F(MandarAvisosTest, TheStartUpNeverTakesANoticeInTheLedgerForADocumentToMark) {
+    build(tresClientes(), "NO");
+    ASSERT_EQ(run().enviados, 1);
+    DialogosGrabados again;
+    ASSERT_TRUE(
+        iniciarContexto(CarpetaPrograma(folder.path()), again, test::RelojFijo({2026, 3, 20})));
+    EXPECT_TRUE(again.cuadros().empty());
 }
 
 TEST_F(MandarAvisosTest, AnsweringNoSendsAndWritesNothing) {
@@ -234,7 +245,8 @@ TEST_F(MandarAvisosTest, AnEmptyListIsToldAndTheWorkTableIsLeftAlone) {
     const ResultadoAvisos r = run();
     EXPECT_TRUE(r.listaVacia);
     ASSERT_EQ(dialogos.cuadros().size(), 2U);
-    EXPECT_EQ(dialogos.cuadros()[1], aviso("No tiene registrados correos electrónicos de destinatarios"));
+    EXPECT_EQ(dialogos.cuadros()[1],
+              aviso("No tiene registrados correos electrónicos de destinatarios"));
     EXPECT_EQ(workTable().size(), 1U);
     EXPECT_TRUE(visor.solicitudes.empty());
 }
@@ -249,7 +261,8 @@ TEST_F(MandarAvisosTest, WhenEveryCheckedRowFailsTheSummarySaysZeroAndNoReportOp
         ->agregarRegistro("INFORMETMP2008", {{"CAMPO1", Valor::texto("de antes")}});
     const ResultadoAvisos r = run();
     EXPECT_EQ(r.enviados, 0);
-    EXPECT_EQ(dialogos.cuadros().back(), aviso("Proceso concluido\r\n0 enviados.\r\n1 no enviados."));
+    EXPECT_EQ(dialogos.cuadros().back(),
+              aviso("Proceso concluido\r\n0 enviados.\r\n1 no enviados."));
     EXPECT_TRUE(visor.solicitudes.empty());
     EXPECT_FALSE(r.informeMostrado);
     EXPECT_TRUE(workTable().empty()); // emptied when the run started
@@ -282,7 +295,8 @@ TEST_F(MandarAvisosTest, CapitalsAreKeptAndBlanksAroundTheAddressStayOffTheEnvel
     EXPECT_NE(messages[0].raw.find("Disposition-Notification-To: oficina@ejemplo.es"),
               std::string::npos);
     EXPECT_EQ(lista.fila(0).subitems[0], "  Ana.Perez@Ejemplo.ES "); // the list keeps its text
-    EXPECT_EQ(visor.filas, (std::vector<std::vector<std::string>>{{"Ana Pérez", "Ana.Perez@Ejemplo.ES"}}));
+    EXPECT_EQ(visor.filas,
+              (std::vector<std::vector<std::string>>{{"Ana Pérez", "Ana.Perez@Ejemplo.ES"}}));
     const auto attempts = RegistroEnvios(RegistroEnvios::archivoEn(folder.path())).todos();
     ASSERT_EQ(attempts.size(), 1U);
     EXPECT_EQ(attempts[0].destinatario, "Ana.Perez@Ejemplo.ES");
@@ -299,7 +313,8 @@ TEST_F(MandarAvisosTest, ValuesLongerThanAWorkTableFieldAreShortenedAndTheRunGoe
     const ResultadoAvisos r = run();
     EXPECT_FALSE(r.salidaPorError);
     EXPECT_EQ(r.enviados, 2);
-    EXPECT_EQ(dialogos.cuadros().back(), aviso("Proceso concluido\r\n2 enviados.\r\n0 no enviados."));
+    EXPECT_EQ(dialogos.cuadros().back(),
+              aviso("Proceso concluido\r\n2 enviados.\r\n0 no enviados."));
     ASSERT_EQ(visor.filas.size(), 2U);
     EXPECT_EQ(visor.filas[0][0], ("00001 " + std::string(100, 'N')).substr(0, 100));
     EXPECT_EQ(visor.filas[1][1], largo.substr(0, 100));
@@ -321,7 +336,8 @@ TEST_F(MandarAvisosTest, EscBeforeTheRunIsForgottenAndEscDuringItStopsBeforeTheN
     EXPECT_EQ(r.enviados, 2);
     EXPECT_EQ(server->messages().size(), 2U);
     // The summary and the report follow as after a complete run.
-    EXPECT_EQ(dialogos.cuadros().back(), aviso("Proceso concluido\r\n2 enviados.\r\n0 no enviados."));
+    EXPECT_EQ(dialogos.cuadros().back(),
+              aviso("Proceso concluido\r\n2 enviados.\r\n0 no enviados."));
     EXPECT_EQ(visor.filas.size(), 2U);
 }
 

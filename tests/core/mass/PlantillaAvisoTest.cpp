@@ -1,9 +1,8 @@
 // The notice template in the settings file.
 #include "mass/PlantillaAviso.h"
 
-#include "settings/IniFile.h"
-
 #include "TemporaryFolder.h"
+#include "settings/IniFile.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +26,9 @@ protected:
     }
 };
 
-std::string texto(std::size_t n, char c = 'x') { return std::string(n, c); }
+std::string texto(std::size_t n, char c = 'x') {
+    return std::string(n, c);
+}
 
 TEST_F(PlantillaAvisoTest, ALongMessageIsCutIn200CharacterChunksAndAShorterSaveClearsTheRest) {
     const std::string largo = texto(200, 'a') + texto(200, 'b') + texto(50, 'c');

@@ -4,6 +4,7 @@
 #include "TemporaryFolder.h"
 #include "settings/ConfiguracionCorreo.h"
 #include "settings/IniFile.h"
+#include "settings/MensajeEnTrozos.h"
 
 #include <gtest/gtest.h>
 

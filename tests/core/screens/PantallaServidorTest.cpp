@@ -223,6 +223,18 @@ TEST_F(PantallaServidorTest, APortThatIsNotOneIsRefusedAndNothingIsWritten) {
               (CuadroMensaje{kTextoPuertoNoValido, "Aviso", Icono::Exclamacion, Botones::Aceptar}));
 }
 
+TEST_F(PantallaServidorTest, APasswordTheScrambledFormCannotHoldIsRefused) {
+    carpeta.write("KRN.INI", kKrnCompleto);
+    for (const char* clave : {"ÿ-final", "cafþe", "łódź"}) {
+        auto p = abrir();
+        p->escribir(CampoServidor::Password, clave);
+        EXPECT_FALSE(p->GuardarConfiguracion()) << clave;
+        EXPECT_EQ(archivo(), kKrnCompleto);
+    }
+    EXPECT_EQ(dialogos.textos(), std::vector<std::string>(3, kTextoClaveNoGuardable));
+    EXPECT_TRUE(claveGuardable("Contraseña-1 €ü"));
+}
+
 TEST_F(PantallaServidorTest, AFailedWriteIsToldAndKeepsTheChangesAndTheWindowOpen) {
     krn = carpeta / "no-existe" / "KRN.INI";
     auto p = abrir();
