@@ -6,6 +6,7 @@
 #include "platform/ExecutableFolder.h"
 #include "gui/Arte.h"
 #include "gui/DialogosQt.h"
+#include "gui/ComandosPrincipal.h"
 #include "gui/FrmPrincipal.h"
 
 #include <QApplication>
@@ -60,6 +61,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     dialogos.setPropietario(ventana.get());
+    envio::gui::conectarComandos(*ventana);
     ventana->show();
     return QApplication::exec();
 }

@@ -7,7 +7,7 @@ build=$1
 dest=$(mktemp -d)
 trap 'rm -rf "$dest"' EXIT
 DESTDIR="$dest" cmake --install "$build" --prefix /usr >/dev/null
-for f in usr/bin/envio-documentos \
+for f in usr/bin/envio-documentos usr/libexec/envio-documentos/envio-lector-jet \
          usr/share/envio-documentos/9Fac0019.rpt \
          usr/share/applications/envio-documentos.desktop \
          usr/share/icons/hicolor/scalable/apps/envio-documentos.svg \

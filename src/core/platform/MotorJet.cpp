@@ -1,8 +1,12 @@
 #include "platform/MotorJet.h"
 
 #include "database/SerializarTabla.h"
+#include "platform/ExecutableFolder.h"
 #include "platform/LectorJet.h"
 #include "platform/ProcesoAislado.h"
+
+#include <cstdlib>
+#include <unistd.h>
 
 namespace envio {
 namespace {
@@ -10,28 +14,64 @@ namespace {
 // A healthy read sends its rows well within this; libmdb stuck in a loop sends nothing.
 constexpr std::chrono::seconds kSilencioMaximo{30};
 
-} // namespace
-
-MotorJet::MotorJet(const std::filesystem::path& archivo) : archivo_(archivo) {
-    const TablaLeida lista = leerAislado([&] {
+TablaLeida leer(const std::vector<std::string>& argumentos) {
+    const std::filesystem::path archivo = argumentos.at(0);
+    if (argumentos.size() == 1) {
         TablaLeida t{"tablas", {"nombre"}, {}};
-        for (auto& nombre : LectorJet(archivo_).tablas()) {
+        for (auto& nombre : LectorJet(archivo).tablas()) {
             t.filas.push_back({Valor::texto(std::move(nombre))});
         }
         return t;
+    }
+    return LectorJet(archivo).leerTabla(argumentos[1], {argumentos.begin() + 2, argumentos.end()});
+}
+
+} // namespace
+
+std::string responderLecturaJet(const std::vector<std::string>& argumentos) {
+    return respuestaAislada([&] {
+        if (argumentos.empty()) {
+            throw ErrorBaseDatos("Uso: envio-lector-jet ARCHIVO [TABLA [CAMPO...]]");
+        }
+        return serializarTabla(leer(argumentos));
     });
-    for (const auto& fila : lista.filas) {
+}
+
+std::optional<std::filesystem::path> ubicarLectorJet() {
+    std::vector<std::filesystem::path> candidates;
+    if (const char* env = std::getenv("ENVIO_LECTOR_JET"); env != nullptr && *env != '\0') {
+        candidates.emplace_back(env);
+    }
+    candidates.push_back(executableFolder() / "envio-lector-jet");
+    candidates.push_back(executableFolder() / "../libexec/envio-documentos/envio-lector-jet");
+    candidates.emplace_back(ENVIO_LIBEXECDIR "/envio-lector-jet");
+    candidates.emplace_back(ENVIO_BUILD_LECTOR_JET);
+    for (const auto& candidate : candidates) {
+        if (::access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return std::nullopt;
+}
+
+MotorJet::MotorJet(const std::filesystem::path& archivo) : archivo_(archivo) {
+    for (const auto& fila : leerAislado({archivo_.string()}).filas) {
         tablas_.push_back(fila.at(0).comoTexto());
     }
 }
 
-TablaLeida MotorJet::leerAislado(const std::function<TablaLeida()>& lectura) const {
+TablaLeida MotorJet::leerAislado(const std::vector<std::string>& argumentos) const {
     std::error_code error;
     const auto size = std::filesystem::file_size(archivo_, error);
     const std::size_t limit = 64 * (error ? 0 : size) + (64U << 20U);
+    static const std::optional<std::filesystem::path> lector = ubicarLectorJet();
     try {
-        return deserializarTabla(
-            ejecutarAislado([&] { return serializarTabla(lectura()); }, kSilencioMaximo, limit));
+        if (lector) {
+            return deserializarTabla(
+                ejecutarPrograma(*lector, argumentos, kSilencioMaximo, limit));
+        }
+        return deserializarTabla(ejecutarAislado(
+            [&] { return serializarTabla(leer(argumentos)); }, kSilencioMaximo, limit));
     } catch (const ErrorDelTrabajo& e) {
         throw ErrorBaseDatos(e.what());
     } catch (const FalloAislado& e) {
@@ -43,7 +83,9 @@ TablaLeida MotorJet::leerAislado(const std::function<TablaLeida()>& lectura) con
 std::vector<std::string> MotorJet::tablas() { return tablas_; }
 
 TablaLeida MotorJet::leerTabla(std::string_view tabla, const std::vector<std::string>& campos) {
-    return leerAislado([&] { return LectorJet(archivo_).leerTabla(tabla, campos); });
+    std::vector<std::string> argumentos{archivo_.string(), std::string(tabla)};
+    argumentos.insert(argumentos.end(), campos.begin(), campos.end());
+    return leerAislado(argumentos);
 }
 
 void MotorJet::soloLectura() const {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,15 +36,7 @@ void writeAll(int fd, std::string_view bytes) {
     if (null >= 0) {
         ::dup2(null, STDERR_FILENO);
     }
-    std::string answer;
-    try {
-        answer = kOk + trabajo();
-    } catch (const std::exception& e) {
-        answer = kError + std::string(e.what());
-    } catch (...) {
-        answer = kError + std::string("error desconocido");
-    }
-    writeAll(fd, answer);
+    writeAll(fd, respuestaAislada(trabajo));
     ::_exit(0); // no destructors or exit handlers of the parent's state run twice
 }
 
@@ -78,7 +71,67 @@ std::string collect(int fd, pid_t child, std::chrono::milliseconds silence, std:
     }
 }
 
+std::string answerOf(int readFd, pid_t child, std::chrono::milliseconds silence, std::size_t limit) {
+    std::string failure;
+    std::string bytes = collect(readFd, child, silence, limit, failure);
+    ::close(readFd);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!failure.empty()) {
+        throw FalloAislado(failure);
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || bytes.empty()) {
+        throw FalloAislado("terminó de forma anormal");
+    }
+    if (bytes.front() == kError) {
+        throw ErrorDelTrabajo(bytes.substr(1));
+    }
+    return bytes.substr(1);
+}
+
 } // namespace
+
+std::string respuestaAislada(const std::function<std::string()>& trabajo) {
+    try {
+        return kOk + trabajo();
+    } catch (const std::exception& e) {
+        return kError + std::string(e.what());
+    } catch (...) {
+        return kError + std::string("error desconocido");
+    }
+}
+
+std::string ejecutarPrograma(const std::filesystem::path& programa,
+                             const std::vector<std::string>& argumentos,
+                             std::chrono::milliseconds silencioMaximo, std::size_t bytesMaximos) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        throw FalloAislado(std::string("no se pudo crear el proceso de lectura: ") +
+                           std::strerror(errno));
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<std::string> texts{programa.string()};
+    texts.insert(texts.end(), argumentos.begin(), argumentos.end());
+    std::vector<char*> argv;
+    for (auto& t : texts) {
+        argv.push_back(t.data());
+    }
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    const int rc = ::posix_spawn(&child, programa.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (rc != 0) {
+        ::close(fds[0]);
+        throw FalloAislado(std::string("no se pudo crear el proceso de lectura: ") +
+                           std::strerror(rc));
+    }
+    return answerOf(fds[0], child, silencioMaximo, bytesMaximos);
+}
 
 std::string ejecutarAislado(const std::function<std::string()>& trabajo,
                             std::chrono::milliseconds silencioMaximo, std::size_t bytesMaximos) {
@@ -100,22 +153,7 @@ std::string ejecutarAislado(const std::function<std::string()>& trabajo,
         runChild(fds[1], trabajo);
     }
     ::close(fds[1]);
-    std::string failure;
-    std::string bytes = collect(fds[0], child, silencioMaximo, bytesMaximos, failure);
-    ::close(fds[0]);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!failure.empty()) {
-        throw FalloAislado(failure);
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || bytes.empty()) {
-        throw FalloAislado("terminó de forma anormal");
-    }
-    if (bytes.front() == kError) {
-        throw ErrorDelTrabajo(bytes.substr(1));
-    }
-    return bytes.substr(1);
+    return answerOf(fds[0], child, silencioMaximo, bytesMaximos);
 }
 
 } // namespace envio

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
+#include <vector>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -24,5 +26,16 @@ public:
 
 std::string ejecutarAislado(const std::function<std::string()>& trabajo,
                             std::chrono::milliseconds silencioMaximo, std::size_t bytesMaximos);
+
+// The same for a separate program, started afresh: nothing of this process's state (locks that
+// other threads held at the moment of a fork) goes with it. The program answers on its standard
+// output with `respuestaAislada`'s bytes.
+std::string ejecutarPrograma(const std::filesystem::path& programa,
+                             const std::vector<std::string>& argumentos,
+                             std::chrono::milliseconds silencioMaximo, std::size_t bytesMaximos);
+
+// What a child or a separate program writes back: the result of `trabajo`, or the text of what
+// it threw.
+std::string respuestaAislada(const std::function<std::string()>& trabajo);
 
 } // namespace envio

@@ -1,5 +1,6 @@
 #include "report/DefinicionInforme.h"
 
+#include "platform/ExecutableFolder.h"
 #include "platform/FileSystem.h"
 #include "report/FormulaInforme.h"
 
@@ -403,6 +404,8 @@ DefinicionInforme leerDefinicionInforme(std::string_view texto) {
 
 std::vector<std::filesystem::path> carpetasDatosInforme() {
     std::vector<std::filesystem::path> carpetas;
+    // An installation moved to another prefix keeps its data beside its program.
+    carpetas.push_back(executableFolder() / "../share/envio-documentos");
 #ifdef ENVIO_DATADIR
     carpetas.emplace_back(ENVIO_DATADIR);
 #endif

@@ -11,6 +11,8 @@ public:
     void pedir() noexcept { pedida_.store(true); }
     void limpiar() noexcept { pedida_.store(false); }
     [[nodiscard]] bool pedida() const noexcept { return pedida_.load(); }
+    // The flag itself, as the runs take it.
+    std::atomic<bool>& bandera() noexcept { return pedida_; }
 
 private:
     std::atomic<bool> pedida_{false};

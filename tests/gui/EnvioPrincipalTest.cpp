@@ -1,0 +1,112 @@
+// The main window's sending run goes on a worker thread: the window keeps processing events
+// while documents are mailed to the local test mail server, rows get their sent icon, and the
+// report window opens over the main window at the end.
+#include "catalogue/PantallaPrincipal.h"
+#include "gui/ComandosPrincipal.h"
+#include "gui/FrmPrincipal.h"
+
+#include "DialogosGrabados.h"
+#include "GeneradorSuite.h"
+#include "RelojFijo.h"
+#include "TemporaryFolder.h"
+#include "TestMailServer.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+class ShellNulo : public envio::Shell {
+public:
+    int abrir(const std::filesystem::path&, std::string_view, const std::filesystem::path&) override {
+        return 0;
+    }
+};
+
+} // namespace
+
+class EnvioPrincipalTest : public QObject {
+    Q_OBJECT
+private slots:
+    void theWindowStaysResponsiveDuringARun() {
+        envio::test::MailServerOptions options;
+        options.user = "envios";
+        options.password = "clave";
+        envio::test::TestMailServer server(options);
+        envio::test::TemporaryFolder folder;
+        suitegen::DescripcionSuite d;
+        constexpr int kDocumentos = 40;
+        for (int i = 1; i <= kDocumentos; ++i) {
+            d.clientes.push_back({i, "Cliente " + std::to_string(i), "ORO", false,
+                                  {{"E", "c" + std::to_string(i) + "@ejemplo.es", 1}}});
+            d.documentos.push_back(
+                {suitegen::nombreFactura(i, 2026, 3, 1 + i % 28, i), "2026", 400000});
+        }
+        suitegen::ServidorCorreo correo;
+        correo.puerto = server.plainPort();
+        correo.usuario = "envios";
+        correo.password = "clave";
+        correo.cuenta = "facturacion@ejemplo.es";
+        correo.asunto = "Su factura";
+        d.correo = correo;
+        suitegen::generarSuite(folder.path(), d);
+        std::filesystem::copy_file(ENVIO_REPORT_DATA "/9Fac0019.rpt", folder / "9Fac0019.rpt");
+
+        envio::test::DialogosGrabados dialogos;
+        ShellNulo shell;
+        const envio::test::RelojFijo reloj(envio::Fecha{2026, 3, 15});
+        auto ventana = envio::gui::abrirPrincipal(envio::CarpetaPrograma(folder.path()), dialogos,
+                                                  shell, reloj);
+        QVERIFY(ventana);
+        envio::gui::conectarComandos(*ventana);
+        ventana->show();
+        QVERIFY2(ventana->pantalla().lista().cantidad() == kDocumentos,
+                 dialogos.textos().empty() ? "no rows" : dialogos.textos().front().c_str());
+
+        // The report window is modal: close it as soon as it shows.
+        bool reportShown = false;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                reportShown = modal->windowTitle() == QStringLiteral("Impresión de informes");
+                modal->close();
+            }
+        });
+        closer.start(20);
+
+        int ticks = 0;
+        int ticksWhileSending = 0;
+        bool barSeen = false;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            ++ticks;
+            if (ventana->Barra()->isVisible()) {
+                barSeen = true;
+                ++ticksWhileSending;
+            }
+        });
+        timer.start(5);
+
+        ventana->ejecutarEnlace(6); // Seleccionar todo
+        ventana->ejecutarEnlace(0); // Enviar
+        QTRY_VERIFY_WITH_TIMEOUT(server.messages().size() == kDocumentos && !ventana->Barra()->isVisible(),
+                                 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(reportShown, 20000);
+        QVERIFY(barSeen);
+        QVERIFY2(ticksWhileSending > 3, qPrintable(QString::number(ticksWhileSending)));
+        QCOMPARE(ventana->lblBarra()->text(), QStringLiteral("Enviando ..."));
+        QTRY_VERIFY(ventana->pantalla().lista().fila(0).icono == envio::kIconoEnviado);
+        for (const auto& fila : ventana->pantalla().lista().filas()) {
+            QVERIFY(fila.etiqueta.ends_with(".ENVIADO.PDF"));
+            QVERIFY(std::filesystem::exists(fila.etiqueta));
+        }
+        QVERIFY(dialogos.cuadros().empty());
+        ventana->close();
+    }
+};
+
+QTEST_MAIN(EnvioPrincipalTest)
+#include "EnvioPrincipalTest.moc"
