@@ -2,13 +2,12 @@
 // 40,000 e-mail rows in an Access file. Targets: a fill in 0.25 s, a refilter (one keystroke in
 // the search box) in 30 ms. Beside them, the same fill done with two queries per file, the way
 // a catalogue without the in-memory index would work; its ratio is printed at the end.
-#include "catalogue/Catalogo.h"
-#include "database/BaseDatos.h"
-
 #include "DialogosGrabados.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
+#include "catalogue/Catalogo.h"
+#include "database/BaseDatos.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -35,7 +34,8 @@ struct Mundo {
         }
         for (int i = 1; i <= kDocumentos; ++i) {
             d.documentos.push_back(
-                {suitegen::nombreFactura(1 + (i * 7) % kClientes, 2026, 3, 1 + i % 28, i), "2026", 600});
+                {suitegen::nombreFactura(1 + (i * 7) % kClientes, 2026, 3, 1 + i % 28, i), "2026",
+                 600});
         }
         suitegen::generarSuite(folder.path(), d);
         envio::test::DialogosGrabados dialogos;
@@ -104,8 +104,7 @@ void Razon(benchmark::State& state) {
     state.counters["veces_mas_rapido"] = ratio;
     std::cout << "Relleno indexado: " << segundosPorArchivoIndexado * 1e6
               << " us por archivo; dos consultas por archivo: "
-              << segundosPorArchivoConConsultas * 1e6 << " us por archivo; razón " << ratio
-              << "\n";
+              << segundosPorArchivoConConsultas * 1e6 << " us por archivo; razón " << ratio << "\n";
 }
 BENCHMARK(Razon)->Iterations(1);
 

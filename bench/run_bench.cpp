@@ -1,16 +1,15 @@
 // A sending run of 500 invoices of 60 KB to the local test mail server, with authentication:
 // documents per second for the whole run (address check, ledger, message, rename, work table).
 // The mail layer's own figure is in mail_bench.
-#include "catalogue/Catalogo.h"
-#include "catalogue/Seleccion.h"
-#include "mail/MandarCorreos.h"
-#include "platform/CurlMailTransport.h"
-
 #include "DialogosGrabados.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
 #include "TestMailServer.h"
+#include "catalogue/Catalogo.h"
+#include "catalogue/Seleccion.h"
+#include "mail/MandarCorreos.h"
+#include "platform/CurlMailTransport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -44,9 +43,13 @@ void EnvioDe500Facturas(benchmark::State& state) {
         envio::test::TemporaryFolder folder;
         suitegen::DescripcionSuite d;
         for (int i = 1; i <= kDocumentos; ++i) {
-            d.clientes.push_back({i, "Cliente " + std::to_string(i), "ORO", false,
+            d.clientes.push_back({i,
+                                  "Cliente " + std::to_string(i),
+                                  "ORO",
+                                  false,
                                   {{"E", "cliente" + std::to_string(i) + "@ejemplo.es", 1}}});
-            d.documentos.push_back({suitegen::nombreFactura(i, 2026, 3, 1 + i % 28, i), "2026", 60000});
+            d.documentos.push_back(
+                {suitegen::nombreFactura(i, 2026, 3, 1 + i % 28, i), "2026", 60000});
         }
         suitegen::ServidorCorreo correo;
         correo.puerto = server.plainPort();
@@ -68,8 +71,9 @@ void EnvioDe500Facturas(benchmark::State& state) {
         envio::CurlMailTransport componente;
         envio::RegistroEnvios registro(envio::RegistroEnvios::archivoEn(folder.path()));
         std::atomic<bool> cancelar{false};
-        envio::EntornoEnvio entorno{contexto->correo, contexto->carpeta, dialogos, ventana, ventana,
-                                    componente,       sonda,             registro, cancelar};
+        envio::EntornoEnvio entorno{contexto->correo, contexto->carpeta, dialogos, ventana,
+                                    ventana,          componente,        sonda,    registro,
+                                    cancelar};
         state.ResumeTiming();
         sent += envio::MandarCorreos(lista.filas(), entorno).enviados;
     }

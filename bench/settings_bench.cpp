@@ -1,9 +1,8 @@
 // Loading the mail settings reads the settings file once per key; a suite's KRN.INI holds a few
 // hundred lines, and the load runs at start-up and after every template save.
+#include "TemporaryFolder.h"
 #include "settings/ConfiguracionCorreo.h"
 #include "settings/IniFile.h"
-
-#include "TemporaryFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -14,7 +13,8 @@ std::string suiteLikeSettings() {
     for (int s = 0; s < 40; ++s) {
         text += "[Seccion" + std::to_string(s) + "]\r\n";
         for (int k = 0; k < 10; ++k) {
-            text += "Clave" + std::to_string(k) + "=valor de la clave " + std::to_string(k) + "\r\n";
+            text +=
+                "Clave" + std::to_string(k) + "=valor de la clave " + std::to_string(k) + "\r\n";
         }
     }
     text += "[servidor]\r\nServidor=smtp.ejemplo.es\r\nPuerto=587\r\n[DocumentoPORemail]\r\n";

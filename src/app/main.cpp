@@ -1,13 +1,14 @@
-#include "cli/LineaDeOrdenes.h"
 #include "InformeEnPdf.h"
+#include "cli/LineaDeOrdenes.h"
 #include "cli/OrdenAvisos.h"
 #include "cli/OrdenEnviar.h"
 #include "cli/OrdenListar.h"
-#include "platform/ExecutableFolder.h"
 #include "gui/Arte.h"
-#include "gui/DialogosQt.h"
 #include "gui/ComandosPrincipal.h"
+#include "gui/EnvioPrincipal.h"
+#include "gui/DialogosQt.h"
 #include "gui/FrmPrincipal.h"
+#include "platform/ExecutableFolder.h"
 
 #include <QApplication>
 #include <iostream>
@@ -23,15 +24,20 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     switch (opciones.orden) {
-    case Orden::Ayuda: std::cout << textoAyuda(); return 0;
-    case Orden::Version: std::cout << textoVersion(); return 0;
+    case Orden::Ayuda:
+        std::cout << textoAyuda();
+        return 0;
+    case Orden::Version:
+        std::cout << textoVersion();
+        return 0;
     case Orden::Listar: {
         const envio::CarpetaPrograma carpeta(opciones.carpeta.value_or(envio::executableFolder()));
         return ordenListar(opciones, carpeta, envio::RelojDelSistema(), std::cout, std::cerr);
     }
     case Orden::Enviar: {
         const envio::CarpetaPrograma carpeta(opciones.carpeta.value_or(envio::executableFolder()));
-        const auto crearInforme = [](const envio::CarpetaPrograma& c, const std::filesystem::path& pdf) {
+        const auto crearInforme = [](const envio::CarpetaPrograma& c,
+                                     const std::filesystem::path& pdf) {
             return std::make_unique<envio::InformeEnPdf>(c, pdf, std::cerr);
         };
         return ordenEnviar(opciones, carpeta, envio::RelojDelSistema(), crearInforme, std::cout,
@@ -39,13 +45,15 @@ int main(int argc, char* argv[]) {
     }
     case Orden::Avisos: {
         const envio::CarpetaPrograma carpeta(opciones.carpeta.value_or(envio::executableFolder()));
-        const auto crearInforme = [](const envio::CarpetaPrograma& c, const std::filesystem::path& pdf) {
+        const auto crearInforme = [](const envio::CarpetaPrograma& c,
+                                     const std::filesystem::path& pdf) {
             return std::make_unique<envio::InformeEnPdf>(c, pdf, std::cerr);
         };
         return ordenAvisos(opciones, carpeta, envio::RelojDelSistema(), crearInforme, std::cout,
                            std::cerr);
     }
-    case Orden::Ventana: break;
+    case Orden::Ventana:
+        break;
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("envio-documentos"));
@@ -61,7 +69,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     dialogos.setPropietario(ventana.get());
-    envio::gui::conectarComandos(*ventana);
+    const auto envioDocumentos = envio::gui::conectarComandos(*ventana);
     ventana->show();
     return QApplication::exec();
 }

@@ -95,12 +95,15 @@ Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
 
 std::string textoAyuda() {
     return "Uso: envio-documentos [--carpeta CARPETA]\n"
-           "       envio-documentos [--carpeta CARPETA] --listar [--anio AAAA] [--mes 1..12|TODOS]\n"
+           "       envio-documentos [--carpeta CARPETA] --listar [--anio AAAA] [--mes "
+           "1..12|TODOS]\n"
            "                        [--tipo TIPO] [--filtro TEXTO]\n"
            "       envio-documentos [--carpeta CARPETA] --enviar --seleccion todo|email|pendiente\n"
-           "                        [--anio AAAA] [--mes 1..12|TODOS] [--tipo TIPO] [--filtro TEXTO]\n"
+           "                        [--anio AAAA] [--mes 1..12|TODOS] [--tipo TIPO] [--filtro "
+           "TEXTO]\n"
            "                        [--reenviar] [--informe FICHERO.pdf]\n"
-           "       envio-documentos [--carpeta CARPETA] --avisos [--grupo TEXTO] [--seleccion todo]\n"
+           "       envio-documentos [--carpeta CARPETA] --avisos [--grupo TEXTO] [--seleccion "
+           "todo]\n"
            "                        [--informe FICHERO.pdf]\n"
            "\n"
            "Envía por correo electrónico los documentos PDF (facturas o documentos de nómina)\n"
@@ -115,10 +118,12 @@ std::string textoAyuda() {
            "  --anio AAAA        año (por defecto, el actual)\n"
            "  --mes M            mes, de 1 a 12, o TODOS (por defecto, el actual)\n"
            "  --tipo TIPO        tipo de documento: FACTURAS, o en nómina NOMINAS, CERTIFICADOS,\n"
-           "                     FINIQUITOS, CONTRATOS, COSTOS, MODELO145 (por defecto, el primero)\n"
+           "                     FINIQUITOS, CONTRATOS, COSTOS, MODELO145 (por defecto, el "
+           "primero)\n"
            "  --filtro TEXTO     como el cuadro de búsqueda de la ventana\n"
            "  --enviar           envía por correo los documentos que marca --seleccion, como el\n"
-           "                     enlace Enviar de la ventana; los avisos van a la salida de errores\n"
+           "                     enlace Enviar de la ventana; los avisos van a la salida de "
+           "errores\n"
            "  --seleccion MODO   todo, email (los que tienen dirección) o pendiente\n"
            "  --reenviar         reenvía sin preguntar los documentos que ya se enviaron\n"
            "  --informe FICHERO  guarda el informe del envío como PDF\n"
@@ -138,6 +143,8 @@ std::string textoAyuda() {
            "errores) o las opciones no son válidas.\n";
 }
 
-std::string textoVersion() { return std::string("envio-documentos ") + ENVIO_VERSION + "\n"; }
+std::string textoVersion() {
+    return std::string("envio-documentos ") + ENVIO_VERSION + "\n";
+}
 
 } // namespace envio::cli

@@ -48,8 +48,8 @@ int ordenEnviar(const Opciones& opciones, const CarpetaPrograma& carpeta, const 
         LinuxConnectivityProbe sonda;
         RegistroEnvios registro(RegistroEnvios::archivoEn(carpeta.ruta()));
         std::atomic<bool> cancelar{false};
-        EntornoEnvio entorno{contexto->correo, carpeta,    dialogos, observador, *visor,
-                             componente,      sonda,      registro, cancelar};
+        EntornoEnvio entorno{contexto->correo, carpeta, dialogos, observador, *visor,
+                             componente,       sonda,   registro, cancelar};
         const ResultadoEnvios r = MandarCorreos(lista.filas(), entorno);
         salida << "Enviados: " << r.enviados << "; no enviados: " << r.noEnviados << "\n";
         if (r.salidaPorError) {

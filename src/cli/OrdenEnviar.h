@@ -12,8 +12,8 @@
 namespace envio::cli {
 
 // Writes a run's report to a PDF file without a window (the desktop layer provides it).
-using CreadorInformePdf =
-    std::function<std::unique_ptr<VisorInforme>(const CarpetaPrograma&, const std::filesystem::path&)>;
+using CreadorInformePdf = std::function<std::unique_ptr<VisorInforme>(
+    const CarpetaPrograma&, const std::filesystem::path&)>;
 
 // --enviar: the same run as the window's, over the rows that the selection mode checks.
 // Exit status: 0 when every selected document went out, 1 when some did not, 2 when the run

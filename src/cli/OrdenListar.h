@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/LineaDeOrdenes.h"
 #include "catalogue/Catalogo.h"
+#include "cli/LineaDeOrdenes.h"
 #include "host/ContextoAnfitrion.h"
 
 #include <ostream>

@@ -11,9 +11,10 @@
 
 namespace envio::gui {
 
-void conectarComandos(FrmPrincipal& ventana) {
-    auto* envio = new EnvioPrincipal(ventana);
-    QObject::connect(&ventana, &FrmPrincipal::enviarSolicitado, envio, &EnvioPrincipal::enviar);
+std::unique_ptr<EnvioPrincipal> conectarComandos(FrmPrincipal& ventana) {
+    auto envio = std::make_unique<EnvioPrincipal>(ventana);
+    QObject::connect(&ventana, &FrmPrincipal::enviarSolicitado, envio.get(),
+                     &EnvioPrincipal::enviar);
 
     FrmPrincipal* v = &ventana;
     const auto recargar = [v](const ConfiguracionCorreo& correo) {
@@ -22,13 +23,14 @@ void conectarComandos(FrmPrincipal& ventana) {
     QObject::connect(&ventana, &FrmPrincipal::configurarMensajeSolicitado, &ventana, [v, recargar] {
         abrirFrmConfigMsgFactura(v, v->pantalla().contexto().carpeta, recargar);
     });
-    QObject::connect(&ventana, &FrmPrincipal::configurarServidorSolicitado, &ventana, [v, recargar] {
-        abrirFrmServidor(v, v->pantalla().contexto().carpeta, recargar);
-    });
+    QObject::connect(
+        &ventana, &FrmPrincipal::configurarServidorSolicitado, &ventana,
+        [v, recargar] { abrirFrmServidor(v, v->pantalla().contexto().carpeta, recargar); });
     QObject::connect(&ventana, &FrmPrincipal::mensajesMasivosSolicitado, &ventana, [v] {
         abrirFrmConfiguracion(v, v->pantalla().contexto(), v->Combo1()->currentText().toStdString(),
                               v->dialogos());
     });
+    return envio;
 }
 
 } // namespace envio::gui

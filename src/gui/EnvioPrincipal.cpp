@@ -43,9 +43,8 @@ public:
         });
     }
     void textoProgreso(const std::string& texto) override {
-        enVentana(&ventana_, [this, t = QString::fromStdString(texto)] {
-            ventana_.lblBarra()->setText(t);
-        });
+        enVentana(&ventana_,
+                  [this, t = QString::fromStdString(texto)] { ventana_.lblBarra()->setText(t); });
     }
     void punteroOcupado(bool ocupado) override {
         enVentana(&ventana_, [this, ocupado] {
@@ -94,15 +93,18 @@ private:
 
 } // namespace
 
-EnvioPrincipal::EnvioPrincipal(FrmPrincipal& ventana) : QObject(&ventana), ventana_(ventana) {
+EnvioPrincipal::EnvioPrincipal(FrmPrincipal& ventana) : ventana_(ventana) {
     ventana_.installEventFilter(this);
 }
 
 EnvioPrincipal::~EnvioPrincipal() {
     if (hilo_.joinable()) {
-        ventana_.blnCancelar().pedir();
+        if (enCurso_) {
+            ventana_.blnCancelar().pedir();
+        }
         hilo_.join();
     }
+    ventana_.removeEventFilter(this);
 }
 
 void EnvioPrincipal::enviar() {
@@ -131,9 +133,15 @@ void EnvioPrincipal::ejecutar(std::vector<FilaLista> filas, ConfiguracionCorreo 
         CurlMailTransport componente(opcionesComponente(contexto.carpeta));
         LinuxConnectivityProbe sonda;
         RegistroEnvios registro(RegistroEnvios::archivoEn(contexto.carpeta.ruta()));
-        EntornoEnvio entorno{correo,     contexto.carpeta, ventana_.dialogos(),
-                             observador, visor,            componente,
-                             sonda,      registro,         ventana_.blnCancelar().bandera()};
+        EntornoEnvio entorno{correo,
+                             contexto.carpeta,
+                             ventana_.dialogos(),
+                             observador,
+                             visor,
+                             componente,
+                             sonda,
+                             registro,
+                             ventana_.blnCancelar().bandera()};
         MandarCorreos(filas, entorno);
     } catch (const std::exception& e) {
         ventana_.dialogos().mostrar({e.what(), "Aviso", Icono::Critico, Botones::Aceptar});

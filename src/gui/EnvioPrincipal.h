@@ -16,7 +16,7 @@ class FrmPrincipal;
 // reaches it: the run works on a copy of the rows and hands each changed row back to the
 // window's thread; its boxes and the report window open over the main window and the run waits
 // for them. One run at a time; closing the window during a run stops it after the current
-// document and closes when it has finished.
+// document and closes when it has finished. Must be destroyed before the window.
 class EnvioPrincipal : public QObject {
     Q_OBJECT
 public:

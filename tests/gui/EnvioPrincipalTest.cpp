@@ -1,15 +1,15 @@
 // The main window's sending run goes on a worker thread: the window keeps processing events
 // while documents are mailed to the local test mail server, rows get their sent icon, and the
 // report window opens over the main window at the end.
-#include "catalogue/PantallaPrincipal.h"
-#include "gui/ComandosPrincipal.h"
-#include "gui/FrmPrincipal.h"
-
 #include "DialogosGrabados.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
 #include "TestMailServer.h"
+#include "catalogue/PantallaPrincipal.h"
+#include "gui/ComandosPrincipal.h"
+#include "gui/EnvioPrincipal.h"
+#include "gui/FrmPrincipal.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -21,7 +21,8 @@ namespace {
 
 class ShellNulo : public envio::Shell {
 public:
-    int abrir(const std::filesystem::path&, std::string_view, const std::filesystem::path&) override {
+    int abrir(const std::filesystem::path&, std::string_view,
+              const std::filesystem::path&) override {
         return 0;
     }
 };
@@ -40,7 +41,10 @@ private slots:
         suitegen::DescripcionSuite d;
         constexpr int kDocumentos = 40;
         for (int i = 1; i <= kDocumentos; ++i) {
-            d.clientes.push_back({i, "Cliente " + std::to_string(i), "ORO", false,
+            d.clientes.push_back({i,
+                                  "Cliente " + std::to_string(i),
+                                  "ORO",
+                                  false,
                                   {{"E", "c" + std::to_string(i) + "@ejemplo.es", 1}}});
             d.documentos.push_back(
                 {suitegen::nombreFactura(i, 2026, 3, 1 + i % 28, i), "2026", 400000});
@@ -61,7 +65,7 @@ private slots:
         auto ventana = envio::gui::abrirPrincipal(envio::CarpetaPrograma(folder.path()), dialogos,
                                                   shell, reloj);
         QVERIFY(ventana);
-        envio::gui::conectarComandos(*ventana);
+        auto envio = envio::gui::conectarComandos(*ventana);
         ventana->show();
         QVERIFY2(ventana->pantalla().lista().cantidad() == kDocumentos,
                  dialogos.textos().empty() ? "no rows" : dialogos.textos().front().c_str());
@@ -92,8 +96,8 @@ private slots:
 
         ventana->ejecutarEnlace(6); // Seleccionar todo
         ventana->ejecutarEnlace(0); // Enviar
-        QTRY_VERIFY_WITH_TIMEOUT(server.messages().size() == kDocumentos && !ventana->Barra()->isVisible(),
-                                 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            server.messages().size() == kDocumentos && !ventana->Barra()->isVisible(), 60000);
         QTRY_VERIFY_WITH_TIMEOUT(reportShown, 20000);
         QVERIFY(barSeen);
         QVERIFY2(ticksWhileSending > 3, qPrintable(QString::number(ticksWhileSending)));
@@ -104,6 +108,7 @@ private slots:
             QVERIFY(std::filesystem::exists(fila.etiqueta));
         }
         QVERIFY(dialogos.cuadros().empty());
+        envio.reset();
         ventana->close();
     }
 };

@@ -41,7 +41,9 @@ void TemporaryFolder::writePath(const std::filesystem::path& file, std::string_v
     }
 }
 
-std::string TemporaryFolder::read(std::string_view name) const { return readPath(*this / name); }
+std::string TemporaryFolder::read(std::string_view name) const {
+    return readPath(*this / name);
+}
 
 std::string TemporaryFolder::readPath(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);

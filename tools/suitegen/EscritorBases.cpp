@@ -38,11 +38,15 @@ std::string isoDate(const jetwriter::DateTime& date) {
 const char* sqliteType(ColumnType type) {
     switch (type) {
     case ColumnType::Text:
-    case ColumnType::Memo: return "TEXT";
-    case ColumnType::DateTime: return "DATETIME";
+    case ColumnType::Memo:
+        return "TEXT";
+    case ColumnType::DateTime:
+        return "DATETIME";
     case ColumnType::Double:
-    case ColumnType::Currency: return "REAL";
-    default: return "INTEGER";
+    case ColumnType::Currency:
+        return "REAL";
+    default:
+        return "INTEGER";
     }
 }
 
@@ -68,7 +72,8 @@ void bind(sqlite3* db, sqlite3_stmt* statement, int index, const Value& value) {
         const std::string text = isoDate(*date);
         rc = sqlite3_bind_text(statement, index, text.c_str(), -1, SQLITE_TRANSIENT);
     } else if (const auto* money = std::get_if<jetwriter::Currency>(&data)) {
-        rc = sqlite3_bind_double(statement, index, static_cast<double>(money->tenThousandths) / 10000.0);
+        rc = sqlite3_bind_double(statement, index,
+                                 static_cast<double>(money->tenThousandths) / 10000.0);
     } else {
         rc = sqlite3_bind_null(statement, index);
     }
@@ -88,12 +93,15 @@ void writeSqlite(const std::filesystem::path& archivo, const std::vector<TablaGe
                 columns += (columns.empty() ? "\"" : ", \"") + c.name + "\" " + sqliteType(c.type);
                 marks += marks.empty() ? "?" : ", ?";
             }
-            check(db, sqlite3_exec(db, ("CREATE TABLE \"" + t.nombre + "\" (" + columns + ")").c_str(),
-                                   nullptr, nullptr, nullptr),
+            check(db,
+                  sqlite3_exec(db, ("CREATE TABLE \"" + t.nombre + "\" (" + columns + ")").c_str(),
+                               nullptr, nullptr, nullptr),
                   "create " + t.nombre);
             sqlite3_stmt* insert = nullptr;
-            check(db, sqlite3_prepare_v2(db, ("INSERT INTO \"" + t.nombre + "\" VALUES (" + marks + ")").c_str(),
-                                         -1, &insert, nullptr),
+            check(db,
+                  sqlite3_prepare_v2(
+                      db, ("INSERT INTO \"" + t.nombre + "\" VALUES (" + marks + ")").c_str(), -1,
+                      &insert, nullptr),
                   "prepare");
             for (const auto& fila : t.filas) {
                 for (std::size_t i = 0; i < fila.size(); ++i) {
@@ -146,9 +154,9 @@ void escribirBaseFacturas(const std::filesystem::path& archivo, Formato formato,
                      {"Prioridad", ColumnType::Integer}},
                     {}};
     for (const auto& cliente : clientes) {
-        c.filas.push_back({Value(cliente.id), Value(cliente.nombre), optional(cliente.grupo),
-                           cliente.cesado ? Value(jetwriter::DateTime::fromCivil(2020, 1, 31))
-                                          : Value::null()});
+        c.filas.push_back(
+            {Value(cliente.id), Value(cliente.nombre), optional(cliente.grupo),
+             cliente.cesado ? Value(jetwriter::DateTime::fromCivil(2020, 1, 31)) : Value::null()});
         for (const auto& fila : cliente.telefonos) {
             t.filas.push_back({Value(cliente.id), Value(fila.tipo), optional(fila.numero),
                                optional(fila.prioridad)});
@@ -159,9 +167,8 @@ void escribirBaseFacturas(const std::filesystem::path& archivo, Formato formato,
 
 void escribirBaseNomina(const std::filesystem::path& archivo, Formato formato,
                         const std::vector<Empleado>& empleados) {
-    TablaGenerada e{"campos_ex_tra",
-                    {{"codigo", ColumnType::Long}, {"nombre", ColumnType::Text, 100}},
-                    {}};
+    TablaGenerada e{
+        "campos_ex_tra", {{"codigo", ColumnType::Long}, {"nombre", ColumnType::Text, 100}}, {}};
     for (const auto& empleado : empleados) {
         e.filas.push_back({Value(empleado.codigo), Value(empleado.nombre)});
     }

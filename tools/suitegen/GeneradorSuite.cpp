@@ -1,7 +1,6 @@
 #include "GeneradorSuite.h"
 
 #include "EscritorBases.h"
-
 #include "settings/CodificarClave.h"
 #include "settings/IniFile.h"
 #include "settings/MensajeEnTrozos.h"
@@ -13,7 +12,9 @@
 namespace suitegen {
 namespace {
 
-std::string twoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+std::string twoDigits(int n) {
+    return (n < 10 ? "0" : "") + std::to_string(n);
+}
 
 std::string padded(long long n, std::size_t width) {
     std::string s = std::to_string(n);
@@ -63,12 +64,10 @@ void writeMailSettings(const std::filesystem::path& krn, const ServidorCorreo& c
 std::string pdfDePrueba(const std::string& titulo, std::size_t tamano) {
     const std::string content = "BT /F1 18 Tf 72 770 Td (" + titulo + ") Tj ET";
     std::vector<std::string> objects = {
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R "
         "/Resources << /Font << /F1 5 0 R >> >> >>",
-        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
-            "\nendstream",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"};
     std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
     std::vector<std::size_t> offsets;
@@ -112,7 +111,8 @@ SuiteGenerada generarSuite(const std::filesystem::path& carpeta, const Descripci
         const auto datos = carpeta / "Nomina";
         s.baseDatos = datos / "krnpgl.mdb";
         s.carpetaDocumentos = datos / "publicar";
-        envio::EscribirIni(krn, "clsempleado", "rutaficheros", asSuiteWrites(datos, d.rutasAlEstiloWindows));
+        envio::EscribirIni(krn, "clsempleado", "rutaficheros",
+                           asSuiteWrites(datos, d.rutasAlEstiloWindows));
         escribirBaseNomina(s.baseDatos, d.formato, d.empleados);
     } else {
         const auto datos = carpeta / "Datos";

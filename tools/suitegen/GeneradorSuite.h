@@ -41,8 +41,8 @@ struct DireccionAlternativa {
 };
 
 struct Documento {
-    std::string nombre;   // file name as the suite writes it
-    std::string carpeta;  // invoices: the year; payroll: the document type
+    std::string nombre;  // file name as the suite writes it
+    std::string carpeta; // invoices: the year; payroll: the document type
     std::size_t tamano = 2048;
 };
 
@@ -94,7 +94,7 @@ struct ParametrosEjemplo {
     int anio = 2026;
     int mes = 3;
     int clientes = 20;
-    int documentos = 30;          // per month, for this month and the one before
+    int documentos = 30;           // per month, for this month and the one before
     int sinDireccionCadaN = 7;     // every Nth client has no e-mail row
     int enviadosCadaN = 5;         // every Nth document is already sent
     int desconocidosCadaN = 11;    // every Nth document belongs to nobody in the database

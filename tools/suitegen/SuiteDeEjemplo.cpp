@@ -7,9 +7,10 @@ namespace suitegen {
 namespace {
 
 constexpr std::array<const char*, 12> kNombres = {
-    "Peña Ibáñez, José",   "Muñoz Gómez, Ángela",  "Fernández Ruiz, Íñigo", "Construcciones Álvarez SL",
-    "Talleres Núñez SA",   "García López, María",  "Distribuciones Báez",    "Óptica Úbeda",
-    "Panadería La Espiga", "Martínez Sáenz, Raúl", "Electricidad Ortúzar",   "Café Doña Inés"};
+    "Peña Ibáñez, José",         "Muñoz Gómez, Ángela",  "Fernández Ruiz, Íñigo",
+    "Construcciones Álvarez SL", "Talleres Núñez SA",    "García López, María",
+    "Distribuciones Báez",       "Óptica Úbeda",         "Panadería La Espiga",
+    "Martínez Sáenz, Raúl",      "Electricidad Ortúzar", "Café Doña Inés"};
 
 constexpr std::array<const char*, 5> kGrupos = {"ORO", "PLATA", "Bronce", "oro", "Proveedores"};
 
@@ -29,7 +30,10 @@ void addClients(DescripcionSuite& d, const ParametrosEjemplo& p) {
         Cliente c;
         c.id = 100 + i;
         c.nombre = kNombres[static_cast<std::size_t>(i) % kNombres.size()];
-        c.grupo = i % 6 == 0 ? std::nullopt : std::optional<std::string>(kGrupos[static_cast<std::size_t>(i) % kGrupos.size()]);
+        c.grupo =
+            i % 6 == 0
+                ? std::nullopt
+                : std::optional<std::string>(kGrupos[static_cast<std::size_t>(i) % kGrupos.size()]);
         c.cesado = i % 13 == 0;
         if (p.sinDireccionCadaN == 0 || i % p.sinDireccionCadaN != 0) {
             for (int r = 0; r < p.filasCorreoPorCliente; ++r) {
@@ -77,13 +81,13 @@ DescripcionSuite suiteDeEjemplo(const ParametrosEjemplo& p) {
             const long long who = unknown ? 999000 + i : 1 + (i - 1) % p.clientes;
             if (p.nomina) {
                 const char clase = "MMMAP"[i % 5];
-                d.documentos.push_back({nombreNomina(unknown ? 9000000 + i : who, anio, mes, clase,
-                                                     nif(who), sent),
-                                        "NOMINAS", size(random)});
+                d.documentos.push_back(
+                    {nombreNomina(unknown ? 9000000 + i : who, anio, mes, clase, nif(who), sent),
+                     "NOMINAS", size(random)});
             } else {
-                d.documentos.push_back({nombreFactura(unknown ? who : 100 + who, anio, mes,
-                                                      1 + i % 28, numero, sent),
-                                        std::to_string(anio), size(random)});
+                d.documentos.push_back(
+                    {nombreFactura(unknown ? who : 100 + who, anio, mes, 1 + i % 28, numero, sent),
+                     std::to_string(anio), size(random)});
             }
         }
         // Names the suite did not write: they must not be listed.

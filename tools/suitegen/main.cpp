@@ -9,9 +9,10 @@
 namespace {
 
 int usage() {
-    std::cerr << "Uso: generar-suite CARPETA [--nomina] [--sqlite] [--anio AAAA] [--mes M]\n"
-                 "                    [--clientes N] [--documentos N] [--servidor HOST --puerto N]\n"
-                 "                    [--usuario U --password P] [--ssl]\n";
+    std::cerr
+        << "Uso: generar-suite CARPETA [--nomina] [--sqlite] [--anio AAAA] [--mes M]\n"
+           "                    [--clientes N] [--documentos N] [--servidor HOST --puerto N]\n"
+           "                    [--usuario U --password P] [--ssl]\n";
     return 2;
 }
 

@@ -27,10 +27,14 @@ long long leadingCode(std::string_view name, std::size_t length) {
 
 std::string payKind(char letter) {
     switch (letter) {
-    case 'M': return "Mensualidad";
-    case 'A': return "Atrasos";
-    case 'P': return "Pagas";
-    default: return std::string(1, letter);
+    case 'M':
+        return "Mensualidad";
+    case 'A':
+        return "Atrasos";
+    case 'P':
+        return "Pagas";
+    default:
+        return std::string(1, letter);
     }
 }
 
@@ -57,8 +61,9 @@ std::string Catalogo::patron(const SeleccionPeriodo& s) {
     return "???????_" + year + monthText(s.mes) + "??_*.PDF";
 }
 
-std::vector<Catalogo::Documento> Catalogo::LlenarLvFacturas(const std::filesystem::path& carpeta,
-                                                           const std::vector<fs::ListedFile>& archivos) {
+std::vector<Catalogo::Documento>
+Catalogo::LlenarLvFacturas(const std::filesystem::path& carpeta,
+                           const std::vector<fs::ListedFile>& archivos) {
     std::vector<Documento> out;
     for (const auto& [nombre, bytes] : archivos) {
         const long long codigo = leadingCode(nombre, 6);
@@ -67,8 +72,8 @@ std::vector<Catalogo::Documento> Catalogo::LlenarLvFacturas(const std::filesyste
             continue;
         }
         const std::string direccion = indice_.direccionCliente(codigo);
-        const std::string fecha = nombre.substr(13, 2) + "/" + nombre.substr(11, 2) + "/" +
-                                  nombre.substr(7, 4);
+        const std::string fecha =
+            nombre.substr(13, 2) + "/" + nombre.substr(11, 2) + "/" + nombre.substr(7, 4);
         const std::string numero = nombre.substr(16, 6);
         const std::string clave = nombre.substr(7, 8);
         const auto path = carpeta / nombre;
@@ -78,16 +83,17 @@ std::vector<Catalogo::Documento> Catalogo::LlenarLvFacturas(const std::filesyste
         d.fila.subitems = {direccion, fecha, numero, tamanoFactura(bytes), clave};
         d.fila.etiqueta = path.string();
         d.fila.icono = estaEnviado(nombre) ? kIconoEnviado : kIconoPendiente;
-        d.busqueda = mayusculas("#" + conCeros(codigo, 5) + "#" + *cliente + "#" + direccion + "#" +
-                                fecha + "#" + numero + "#" + tamanoFacturaBusqueda(bytes) + "#" +
-                                clave);
+        d.busqueda =
+            mayusculas("#" + conCeros(codigo, 5) + "#" + *cliente + "#" + direccion + "#" + fecha +
+                       "#" + numero + "#" + tamanoFacturaBusqueda(bytes) + "#" + clave);
         out.push_back(std::move(d));
     }
     return out;
 }
 
-std::vector<Catalogo::Documento> Catalogo::LlenarLvNomina(const std::filesystem::path& carpeta,
-                                                         const std::vector<fs::ListedFile>& archivos) {
+std::vector<Catalogo::Documento>
+Catalogo::LlenarLvNomina(const std::filesystem::path& carpeta,
+                         const std::vector<fs::ListedFile>& archivos) {
     std::vector<Documento> out;
     for (const auto& [nombre, bytes] : archivos) {
         const long long codigo = leadingCode(nombre, 7);
@@ -118,7 +124,10 @@ std::vector<Catalogo::Documento> Catalogo::LlenarLvNomina(const std::filesystem:
 
 const std::vector<Catalogo::Documento>& Catalogo::documentos(const SeleccionPeriodo& s) {
     const auto folder = carpeta(s);
-    Periodo periodo{s.tipo, s.anio, s.mes, fs::stampOf(folder),
+    Periodo periodo{s.tipo,
+                    s.anio,
+                    s.mes,
+                    fs::stampOf(folder),
                     fs::stampOf(contexto_.dbPrincipal->ruta()),
                     contexto_.dbAlternativa ? fs::stampOf(contexto_.dbAlternativa->ruta())
                                             : fs::Stamp{}};
@@ -129,7 +138,7 @@ const std::vector<Catalogo::Documento>& Catalogo::documentos(const SeleccionPeri
         indice_.cargar(s.tipo == kTipoFacturas ? Modo::Facturas : Modo::Nomina);
         const auto archivos = listado.get();
         documentos_ = s.tipo == kTipoFacturas ? LlenarLvFacturas(folder, archivos)
-                                               : LlenarLvNomina(folder, archivos);
+                                              : LlenarLvNomina(folder, archivos);
         periodo_ = periodo;
     }
     return documentos_;

@@ -38,12 +38,18 @@ const std::array<EntradaMenu, 10>& menuContextual() {
 
 std::optional<std::string_view> modoSeleccion(Accion accion) {
     switch (accion) {
-    case Accion::SeleccionarTodo: return "TODO";
-    case Accion::DeseleccionarTodo: return "NADA";
-    case Accion::InvertirSeleccion: return "INVERTIR";
-    case Accion::SeleccionarConEmail: return "EMAIL";
-    case Accion::SeleccionarPendientes: return "PENDIENTE";
-    default: return std::nullopt;
+    case Accion::SeleccionarTodo:
+        return "TODO";
+    case Accion::DeseleccionarTodo:
+        return "NADA";
+    case Accion::InvertirSeleccion:
+        return "INVERTIR";
+    case Accion::SeleccionarConEmail:
+        return "EMAIL";
+    case Accion::SeleccionarPendientes:
+        return "PENDIENTE";
+    default:
+        return std::nullopt;
     }
 }
 

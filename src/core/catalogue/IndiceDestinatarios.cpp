@@ -41,7 +41,8 @@ void IndiceDestinatarios::cargarClientes() {
         return contexto_.dbPrincipal->abrirRegistros(
             "SELECT IDEMPRESA, numero, Prioridad FROM CLITELEFONOS WHERE TIPO = 'E'");
     });
-    Registros clientes = contexto_.dbPrincipal->abrirRegistros("SELECT IDCLIENTE, nombre FROM CLIENTES");
+    Registros clientes =
+        contexto_.dbPrincipal->abrirRegistros("SELECT IDCLIENTE, nombre FROM CLIENTES");
     for (clientes.primero(); !clientes.fin(); clientes.siguiente()) {
         if (const auto id = whole(clientes.campo(0))) {
             clientes_.try_emplace(*id, clientes.campo(1).comoTexto());
@@ -66,7 +67,8 @@ void IndiceDestinatarios::cargarEmpleados() {
         return;
     }
     empleados_.clear();
-    Registros filas = contexto_.dbPrincipal->abrirRegistros("SELECT codigo, nombre FROM campos_ex_tra");
+    Registros filas =
+        contexto_.dbPrincipal->abrirRegistros("SELECT codigo, nombre FROM campos_ex_tra");
     for (filas.primero(); !filas.fin(); filas.siguiente()) {
         if (const auto codigo = whole(filas.campo(0))) {
             empleados_.try_emplace(*codigo, filas.campo(1).comoTexto());

@@ -13,7 +13,9 @@ std::string fifteenDigits(double value) {
     return {buffer.data(), result.ptr};
 }
 
-double kilobytes(std::uintmax_t bytes) { return static_cast<double>(bytes) / 1024.0; }
+double kilobytes(std::uintmax_t bytes) {
+    return static_cast<double>(bytes) / 1024.0;
+}
 
 } // namespace
 
@@ -35,7 +37,9 @@ std::string tamanoFacturaBusqueda(std::uintmax_t bytes) {
     return number + " KB";
 }
 
-std::string tamanoNomina(std::uintmax_t bytes) { return " " + std::to_string(bytes / 1024) + " KB"; }
+std::string tamanoNomina(std::uintmax_t bytes) {
+    return " " + std::to_string(bytes / 1024) + " KB";
+}
 
 std::string conCeros(long long codigo, int digitos) {
     const bool negative = codigo < 0;

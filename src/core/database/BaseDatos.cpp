@@ -31,7 +31,8 @@ FormatoBaseDatos formatoDe(std::string_view cabecera) {
         return FormatoBaseDatos::Sqlite;
     }
     if (cabecera.size() >= 20 && cabecera[0] == '\0' &&
-        (cabecera.substr(4, 15) == "Standard Jet DB" || cabecera.substr(4, 15) == "Standard ACE DB")) {
+        (cabecera.substr(4, 15) == "Standard Jet DB" ||
+         cabecera.substr(4, 15) == "Standard ACE DB")) {
         return FormatoBaseDatos::Jet;
     }
     return FormatoBaseDatos::Desconocido;
@@ -55,7 +56,8 @@ std::unique_ptr<BaseDatos> BaseDatos::abrir(const std::filesystem::path& archivo
         }
         return std::make_unique<BaseDatos>(archivo, std::make_unique<MotorJet>(archivo));
     }
-    case FormatoBaseDatos::Desconocido: break;
+    case FormatoBaseDatos::Desconocido:
+        break;
     }
     throw ErrorBaseDatos("No se pudo abrir la base de datos " + archivo.string() +
                          ": no es una base de datos de Access ni de SQLite");
@@ -73,8 +75,8 @@ Registros BaseDatos::abrirRegistros(std::string_view sql) {
     if (consulta.tipo != ConsultaSql::Tipo::Seleccion) {
         throw ErrorSql("Se esperaba una consulta SELECT: " + std::string(sql));
     }
-    return Registros(evaluarConsulta(consulta, motor_->leerTabla(consulta.tabla,
-                                                                 camposNecesarios(consulta))));
+    return Registros(
+        evaluarConsulta(consulta, motor_->leerTabla(consulta.tabla, camposNecesarios(consulta))));
 }
 
 void BaseDatos::ejecutar(std::string_view sql) {
@@ -90,8 +92,12 @@ void BaseDatos::agregarRegistro(std::string_view tabla,
     motor_->agregarRegistro(tabla, campos);
 }
 
-std::vector<std::string> BaseDatos::tablas() { return motor_->tablas(); }
+std::vector<std::string> BaseDatos::tablas() {
+    return motor_->tablas();
+}
 
-void BaseDatos::crearTabla(const DefinicionTabla& definicion) { motor_->crearTabla(definicion); }
+void BaseDatos::crearTabla(const DefinicionTabla& definicion) {
+    motor_->crearTabla(definicion);
+}
 
 } // namespace envio

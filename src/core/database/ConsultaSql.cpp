@@ -98,8 +98,8 @@ private:
     Token number() {
         const std::size_t start = pos_;
         ++pos_;
-        while (pos_ < sql_.size() && (std::isdigit(static_cast<unsigned char>(sql_[pos_])) != 0 ||
-                                      sql_[pos_] == '.')) {
+        while (pos_ < sql_.size() &&
+               (std::isdigit(static_cast<unsigned char>(sql_[pos_])) != 0 || sql_[pos_] == '.')) {
             ++pos_;
         }
         Token t{Token::Clase::Numero, std::string(sql_.substr(start, pos_ - start))};
@@ -190,9 +190,9 @@ private:
     }
 
     std::string expectName() {
-        static constexpr std::string_view reserved[] = {"SELECT", "FROM",  "WHERE", "AND", "OR",
-                                                        "ORDER",  "BY",    "IS",    "NOT", "NULL",
-                                                        "DELETE", "LIKE",  "ASC",   "DESC"};
+        static constexpr std::string_view reserved[] = {"SELECT", "FROM", "WHERE", "AND", "OR",
+                                                        "ORDER",  "BY",   "IS",    "NOT", "NULL",
+                                                        "DELETE", "LIKE", "ASC",   "DESC"};
         const Token& t = peek();
         if (t.clase != Token::Clase::Nombre) {
             fail("se esperaba un nombre");
@@ -219,8 +219,8 @@ private:
         Condicion c;
         c.campo = expectName();
         if (acceptKeyword("IS")) {
-            c.operador = acceptKeyword("NOT") ? Condicion::Operador::NoEsNulo
-                                              : Condicion::Operador::EsNulo;
+            c.operador =
+                acceptKeyword("NOT") ? Condicion::Operador::NoEsNulo : Condicion::Operador::EsNulo;
             expectKeyword("NULL");
             return c;
         }

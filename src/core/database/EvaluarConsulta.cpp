@@ -29,9 +29,12 @@ bool equals(const Valor& value, const Valor& literal) {
 
 bool matches(const Condicion& condicion, const Valor& value) {
     switch (condicion.operador) {
-    case Condicion::Operador::EsNulo: return value.esNulo();
-    case Condicion::Operador::NoEsNulo: return !value.esNulo();
-    case Condicion::Operador::Igual: return equals(value, condicion.valor);
+    case Condicion::Operador::EsNulo:
+        return value.esNulo();
+    case Condicion::Operador::NoEsNulo:
+        return !value.esNulo();
+    case Condicion::Operador::Igual:
+        return equals(value, condicion.valor);
     }
     return false;
 }

@@ -94,10 +94,17 @@ TablaLeida deserializarTabla(std::string_view bytes) {
         fila.reserve(columns);
         for (std::size_t c = 0; c < columns; ++c) {
             switch (static_cast<Valor::Tipo>(in.byte())) {
-            case Valor::Tipo::Nulo: fila.push_back(Valor::nulo()); break;
-            case Valor::Tipo::Texto: fila.push_back(Valor::texto(in.text())); break;
-            case Valor::Tipo::Numero: fila.push_back(Valor::numero(in.text())); break;
-            default: throw ErrorBaseDatos("La lectura de la base de datos devolvió datos incompletos");
+            case Valor::Tipo::Nulo:
+                fila.push_back(Valor::nulo());
+                break;
+            case Valor::Tipo::Texto:
+                fila.push_back(Valor::texto(in.text()));
+                break;
+            case Valor::Tipo::Numero:
+                fila.push_back(Valor::numero(in.text()));
+                break;
+            default:
+                throw ErrorBaseDatos("La lectura de la base de datos devolvió datos incompletos");
             }
         }
         tabla.filas.push_back(std::move(fila));

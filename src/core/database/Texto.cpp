@@ -29,7 +29,7 @@ namespace {
 // Sort weight of U+00C0..U+00FF (after folding to capitals): the base letter, or 0 to keep it.
 char baseLetter(unsigned char latin1) {
     using namespace std::string_view_literals;
-    static constexpr std::string_view kBases = "AAAAAAACEEEEIIII"       // C0..CF
+    static constexpr std::string_view kBases = "AAAAAAACEEEEIIII"        // C0..CF
                                                "D\0OOOOO\0OUUUUY\0\0"sv; // D0..DF
     const std::size_t index = latin1 - 0xC0U;
     return index < kBases.size() ? kBases[index] : '\0';

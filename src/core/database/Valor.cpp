@@ -12,13 +12,15 @@ std::string textoDeNumero(double n) {
     const double magnitude = std::fabs(n);
     const bool plain = magnitude == 0.0 || (magnitude >= 1e-5 && magnitude < 1e15);
     std::array<char, 64> buffer{};
-    const auto result =
-        plain ? std::to_chars(buffer.data(), buffer.data() + buffer.size(), n, std::chars_format::fixed)
-              : std::to_chars(buffer.data(), buffer.data() + buffer.size(), n);
+    const auto result = plain ? std::to_chars(buffer.data(), buffer.data() + buffer.size(), n,
+                                              std::chars_format::fixed)
+                              : std::to_chars(buffer.data(), buffer.data() + buffer.size(), n);
     return {buffer.data(), result.ptr};
 }
 
-Valor Valor::numero(double n) { return numero(textoDeNumero(n)); }
+Valor Valor::numero(double n) {
+    return numero(textoDeNumero(n));
+}
 
 std::optional<double> Valor::comoNumero() const {
     if (tipo_ == Tipo::Nulo) {

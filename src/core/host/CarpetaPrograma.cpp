@@ -6,9 +6,13 @@ namespace envio {
 
 CarpetaPrograma::CarpetaPrograma(std::filesystem::path carpeta) : carpeta_(std::move(carpeta)) {}
 
-std::filesystem::path CarpetaPrograma::krnIni() const { return archivo("KRN.INI"); }
+std::filesystem::path CarpetaPrograma::krnIni() const {
+    return archivo("KRN.INI");
+}
 
-std::filesystem::path CarpetaPrograma::temporalMdb() const { return archivo("temporal.mdb"); }
+std::filesystem::path CarpetaPrograma::temporalMdb() const {
+    return archivo("temporal.mdb");
+}
 
 std::filesystem::path CarpetaPrograma::archivo(std::string_view nombre) const {
     return fs::resolveInFolder(carpeta_, nombre);

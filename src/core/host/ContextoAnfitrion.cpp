@@ -113,11 +113,11 @@ std::optional<ContextoAnfitrion> iniciarContexto(const CarpetaPrograma& carpeta,
         return std::nullopt;
     }
     if (c.baseTrabajo.apartado) {
-        avisar(dialogos, "El archivo " + c.baseTrabajo.baseDatos.filename().string() +
-                             " no era una base de datos que el programa pueda escribir. Se ha "
-                             "guardado como " +
-                             c.baseTrabajo.apartado->filename().string() +
-                             " y se ha creado uno nuevo.",
+        avisar(dialogos,
+               "El archivo " + c.baseTrabajo.baseDatos.filename().string() +
+                   " no era una base de datos que el programa pueda escribir. Se ha "
+                   "guardado como " +
+                   c.baseTrabajo.apartado->filename().string() + " y se ha creado uno nuevo.",
                Icono::Exclamacion);
     }
     try {

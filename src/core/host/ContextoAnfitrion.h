@@ -39,9 +39,9 @@ struct ContextoAnfitrion {
     std::shared_ptr<BaseDatos> dbPrincipal;
     std::shared_ptr<BaseDatos> dbAlternativa; // none when not configured or missing
     OrigenAlternativo alternativo;
-    std::vector<std::string> tipos;    // the type selector's entries; the first is selected
+    std::vector<std::string> tipos;   // the type selector's entries; the first is selected
     std::array<std::string, 5> anios; // year tab captions, this year first
-    int mesActual = 1;                 // 1..12
+    int mesActual = 1;                // 1..12
     ConfiguracionCorreo correo;
     ResultadoPreparacion baseTrabajo;
 };

@@ -211,7 +211,8 @@ bool matchesWildcard(std::string_view name, std::string_view pattern) {
     return matchFrom(utf8ToWindows1252(name), utf8ToWindows1252(pattern));
 }
 
-std::vector<ListedFile> listWildcard(const std::filesystem::path& folder, std::string_view pattern) {
+std::vector<ListedFile> listWildcard(const std::filesystem::path& folder,
+                                     std::string_view pattern) {
     // readdir and fstatat on the open folder: a month holds thousands of documents, and a stat
     // by full path walks the whole path again for each of them.
     std::vector<std::pair<std::string, ListedFile>> found; // folded name, file

@@ -119,7 +119,8 @@ Valor decodeRaw(MdbHandle* mdb, const MdbColumn* column) {
     }
     const unsigned char* bytes = mdb->pg_buf + column->cur_value_start;
     switch (column->col_type) {
-    case MDB_BYTE: return Valor::numero(integerText(bytes[0]));
+    case MDB_BYTE:
+        return Valor::numero(integerText(bytes[0]));
     case MDB_INT:
         return length >= 2 ? Valor::numero(integerText(readLittleEndian<std::int16_t>(bytes)))
                            : Valor::nulo();
@@ -127,7 +128,8 @@ Valor decodeRaw(MdbHandle* mdb, const MdbColumn* column) {
         return length >= 4 ? Valor::numero(integerText(readLittleEndian<std::int32_t>(bytes)))
                            : Valor::nulo();
     case MDB_FLOAT:
-        return length >= 4 ? Valor::numero(singleText(readLittleEndian<float>(bytes))) : Valor::nulo();
+        return length >= 4 ? Valor::numero(singleText(readLittleEndian<float>(bytes)))
+                           : Valor::nulo();
     case MDB_DOUBLE:
         return length >= 8 ? Valor::numero(readLittleEndian<double>(bytes)) : Valor::nulo();
     case MDB_MONEY:
@@ -137,11 +139,14 @@ Valor decodeRaw(MdbHandle* mdb, const MdbColumn* column) {
         std::string date = length >= 8 ? jetDate(readLittleEndian<double>(bytes)) : "";
         return date.empty() ? Valor::nulo() : Valor::texto(std::move(date));
     }
-    default: return Valor::nulo();
+    default:
+        return Valor::nulo();
     }
 }
 
-bool isText(int type) { return type == MDB_TEXT || type == MDB_MEMO; }
+bool isText(int type) {
+    return type == MDB_TEXT || type == MDB_MEMO;
+}
 
 // libmdb hands over a NULL and an empty text alike, as no bytes, but Jet keeps them apart ('' is a
 // value, NULL is none): only the row's null mask tells. mdb_fetch_row leaves the row's page in
@@ -167,12 +172,16 @@ Valor decodeBound(const BoundColumn& bound) {
     std::string text(bound.buffer.data(), static_cast<std::size_t>(std::max(bound.length, 0)));
     switch (type) {
     case MDB_TEXT:
-    case MDB_MEMO: return Valor::texto(std::move(text));
+    case MDB_MEMO:
+        return Valor::texto(std::move(text));
     case MDB_BOOL:
-    case MDB_NUMERIC: return text.empty() ? Valor::nulo() : Valor::numero(std::move(text));
+    case MDB_NUMERIC:
+        return text.empty() ? Valor::nulo() : Valor::numero(std::move(text));
     case MDB_OLE:
-    case MDB_BINARY: return Valor::nulo(); // the program never reads binary fields
-    default: return text.empty() ? Valor::nulo() : Valor::texto(std::move(text));
+    case MDB_BINARY:
+        return Valor::nulo(); // the program never reads binary fields
+    default:
+        return text.empty() ? Valor::nulo() : Valor::texto(std::move(text));
     }
 }
 
@@ -204,7 +213,9 @@ LectorJet::LectorJet(const std::filesystem::path& archivo)
     }
 }
 
-LectorJet::~LectorJet() { mdb_close(estado_->mdb); }
+LectorJet::~LectorJet() {
+    mdb_close(estado_->mdb);
+}
 
 std::vector<std::string> LectorJet::tablas() {
     std::vector<std::string> nombres;
@@ -232,7 +243,8 @@ TablaLeida LectorJet::leerTabla(std::string_view tabla, const std::vector<std::s
             mdb_free_tabledef(table);
         }
         throw ErrorBaseDatos("No se pudo leer la tabla " + std::string(tabla) +
-                             " de la base de datos " + archivo_.string() + ": el archivo está dañado");
+                             " de la base de datos " + archivo_.string() +
+                             ": el archivo está dañado");
     }
     TablaLeida result{entry->object_name, {}, {}};
     std::vector<BoundColumn> bound;

@@ -31,7 +31,8 @@ public:
     virtual std::vector<std::string> tablas() = 0;
     // The rows of `tabla` (found without regard to case) with the named fields, or all of them
     // when `campos` is empty. Throws ErrorBaseDatos when the table does not exist.
-    virtual TablaLeida leerTabla(std::string_view tabla, const std::vector<std::string>& campos) = 0;
+    virtual TablaLeida leerTabla(std::string_view tabla,
+                                 const std::vector<std::string>& campos) = 0;
     virtual void borrarTodo(std::string_view tabla) = 0;
     virtual void agregarRegistro(std::string_view tabla,
                                  const std::vector<std::pair<std::string, Valor>>& campos) = 0;

@@ -67,11 +67,10 @@ TablaLeida MotorJet::leerAislado(const std::vector<std::string>& argumentos) con
     static const std::optional<std::filesystem::path> lector = ubicarLectorJet();
     try {
         if (lector) {
-            return deserializarTabla(
-                ejecutarPrograma(*lector, argumentos, kSilencioMaximo, limit));
+            return deserializarTabla(ejecutarPrograma(*lector, argumentos, kSilencioMaximo, limit));
         }
-        return deserializarTabla(ejecutarAislado(
-            [&] { return serializarTabla(leer(argumentos)); }, kSilencioMaximo, limit));
+        return deserializarTabla(ejecutarAislado([&] { return serializarTabla(leer(argumentos)); },
+                                                 kSilencioMaximo, limit));
     } catch (const ErrorDelTrabajo& e) {
         throw ErrorBaseDatos(e.what());
     } catch (const FalloAislado& e) {
@@ -80,7 +79,9 @@ TablaLeida MotorJet::leerAislado(const std::vector<std::string>& argumentos) con
     }
 }
 
-std::vector<std::string> MotorJet::tablas() { return tablas_; }
+std::vector<std::string> MotorJet::tablas() {
+    return tablas_;
+}
 
 TablaLeida MotorJet::leerTabla(std::string_view tabla, const std::vector<std::string>& campos) {
     std::vector<std::string> argumentos{archivo_.string(), std::string(tabla)};
@@ -93,12 +94,17 @@ void MotorJet::soloLectura() const {
                          " es de Access y el programa sólo la lee");
 }
 
-void MotorJet::borrarTodo(std::string_view) { soloLectura(); }
-
-void MotorJet::agregarRegistro(std::string_view, const std::vector<std::pair<std::string, Valor>>&) {
+void MotorJet::borrarTodo(std::string_view) {
     soloLectura();
 }
 
-void MotorJet::crearTabla(const DefinicionTabla&) { soloLectura(); }
+void MotorJet::agregarRegistro(std::string_view,
+                               const std::vector<std::pair<std::string, Valor>>&) {
+    soloLectura();
+}
+
+void MotorJet::crearTabla(const DefinicionTabla&) {
+    soloLectura();
+}
 
 } // namespace envio

@@ -28,9 +28,12 @@ using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
 
 Valor columnValue(sqlite3_stmt* statement, int column) {
     switch (sqlite3_column_type(statement, column)) {
-    case SQLITE_NULL: return Valor::nulo();
-    case SQLITE_INTEGER: return Valor::numero(std::to_string(sqlite3_column_int64(statement, column)));
-    case SQLITE_FLOAT: return Valor::numero(sqlite3_column_double(statement, column));
+    case SQLITE_NULL:
+        return Valor::nulo();
+    case SQLITE_INTEGER:
+        return Valor::numero(std::to_string(sqlite3_column_int64(statement, column)));
+    case SQLITE_FLOAT:
+        return Valor::numero(sqlite3_column_double(statement, column));
     default: {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
         return Valor::texto(text == nullptr ? "" : text);
@@ -56,7 +59,9 @@ MotorSqlite::MotorSqlite(const std::filesystem::path& archivo, bool crear) : arc
     }
 }
 
-MotorSqlite::~MotorSqlite() { sqlite3_close(db_); }
+MotorSqlite::~MotorSqlite() {
+    sqlite3_close(db_);
+}
 
 void MotorSqlite::fallo(const std::string& que) const {
     throw ErrorBaseDatos(que + " en la base de datos " + archivo_.string() + ": " +
@@ -71,8 +76,9 @@ void MotorSqlite::ejecutar(const std::string& sql) {
 
 std::vector<std::string> MotorSqlite::tablas() {
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db_, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid",
-                           -1, &raw, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db_,
+                           "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid", -1,
+                           &raw, nullptr) != SQLITE_OK) {
         fallo("No se pudo leer la lista de tablas");
     }
     Statement statement(raw);
@@ -145,8 +151,9 @@ void MotorSqlite::agregarRegistro(std::string_view tabla,
         names += (names.empty() ? "" : ", ") + sqlName(campo.first);
         marks += marks.empty() ? "?" : ", ?";
     }
-    const std::string sql = "INSERT INTO " + sqlName(nombreReal(tabla)) +
-                            (campos.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + marks + ")");
+    const std::string sql =
+        "INSERT INTO " + sqlName(nombreReal(tabla)) +
+        (campos.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + marks + ")");
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
         fallo("No se pudo añadir un registro a " + std::string(tabla));

@@ -71,7 +71,8 @@ std::string collect(int fd, pid_t child, std::chrono::milliseconds silence, std:
     }
 }
 
-std::string answerOf(int readFd, pid_t child, std::chrono::milliseconds silence, std::size_t limit) {
+std::string answerOf(int readFd, pid_t child, std::chrono::milliseconds silence,
+                     std::size_t limit) {
     std::string failure;
     std::string bytes = collect(readFd, child, silence, limit, failure);
     ::close(readFd);
@@ -138,7 +139,7 @@ std::string ejecutarAislado(const std::function<std::string()>& trabajo,
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         throw FalloAislado(std::string("no se pudo crear el proceso de lectura: ") +
-                                 std::strerror(errno));
+                           std::strerror(errno));
     }
     const pid_t child = ::fork();
     if (child < 0) {
@@ -146,7 +147,7 @@ std::string ejecutarAislado(const std::function<std::string()>& trabajo,
         ::close(fds[0]);
         ::close(fds[1]);
         throw FalloAislado(std::string("no se pudo crear el proceso de lectura: ") +
-                                 std::strerror(error));
+                           std::strerror(error));
     }
     if (child == 0) {
         ::close(fds[0]);

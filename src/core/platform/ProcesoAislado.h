@@ -2,10 +2,10 @@
 
 #include <chrono>
 #include <filesystem>
-#include <vector>
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace envio {
 

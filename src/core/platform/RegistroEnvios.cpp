@@ -29,10 +29,14 @@ CREATE INDEX IF NOT EXISTS intentos_documento ON intentos (documento, sha256);
 
 const char* nombreDe(RegistroEnvios::Resultado r) {
     switch (r) {
-    case RegistroEnvios::Resultado::Enviando: return "enviando";
-    case RegistroEnvios::Resultado::Aceptado: return "aceptado";
-    case RegistroEnvios::Resultado::Rechazado: return "rechazado";
-    case RegistroEnvios::Resultado::Incierto: return "incierto";
+    case RegistroEnvios::Resultado::Enviando:
+        return "enviando";
+    case RegistroEnvios::Resultado::Aceptado:
+        return "aceptado";
+    case RegistroEnvios::Resultado::Rechazado:
+        return "rechazado";
+    case RegistroEnvios::Resultado::Incierto:
+        return "incierto";
     }
     return "enviando";
 }
@@ -85,7 +89,9 @@ RegistroEnvios::RegistroEnvios(const std::filesystem::path& archivo) : archivo_(
     }
 }
 
-RegistroEnvios::~RegistroEnvios() { sqlite3_close(db_); }
+RegistroEnvios::~RegistroEnvios() {
+    sqlite3_close(db_);
+}
 
 void RegistroEnvios::ejecutar(const std::string& sql, const std::vector<std::string>& args) {
     sqlite3_stmt* s = nullptr;
@@ -104,9 +110,10 @@ void RegistroEnvios::ejecutar(const std::string& sql, const std::vector<std::str
 }
 
 long long RegistroEnvios::antesDeEnviar(const Intento& i) {
-    ejecutar("INSERT INTO intentos (ejecucion, documento, tamano, sha256, destinatario, hora, "
-             "resultado) VALUES (?, ?, ?, ?, ?, ?, 'enviando')",
-             {i.ejecucion, i.documento, std::to_string(i.tamano), i.sha256, i.destinatario, i.hora});
+    ejecutar(
+        "INSERT INTO intentos (ejecucion, documento, tamano, sha256, destinatario, hora, "
+        "resultado) VALUES (?, ?, ?, ?, ?, ?, 'enviando')",
+        {i.ejecucion, i.documento, std::to_string(i.tamano), i.sha256, i.destinatario, i.hora});
     return sqlite3_last_insert_rowid(db_);
 }
 
@@ -123,8 +130,8 @@ void RegistroEnvios::renombrado(long long id, const std::filesystem::path& nuevo
              {nuevo.string(), std::to_string(id)});
 }
 
-std::vector<RegistroEnvios::Intento> RegistroEnvios::consultar(const std::string& where,
-                                                               const std::vector<std::string>& args) {
+std::vector<RegistroEnvios::Intento>
+RegistroEnvios::consultar(const std::string& where, const std::vector<std::string>& args) {
     const std::string sql = "SELECT id, ejecucion, documento, tamano, sha256, destinatario, hora, "
                             "resultado, message_id, respuesta, renombrado_a FROM intentos WHERE " +
                             where;
@@ -173,6 +180,8 @@ std::optional<RegistroEnvios::Intento> RegistroEnvios::envioPrevio(const std::st
     return found.front();
 }
 
-std::vector<RegistroEnvios::Intento> RegistroEnvios::todos() { return consultar("1 ORDER BY id", {}); }
+std::vector<RegistroEnvios::Intento> RegistroEnvios::todos() {
+    return consultar("1 ORDER BY id", {});
+}
 
 } // namespace envio

@@ -66,9 +66,8 @@ void CrearTablaTemporal(const std::filesystem::path& baseDatos, std::string_view
     DefinicionTabla definicion{std::string(tabla), {}};
     definicion.campos.push_back({"Id", DefinicionCampo::Tipo::EnteroAutonumerico, 0});
     for (int n = 1; n <= 40; ++n) {
-        definicion.campos.push_back(
-            {"CAMPO" + std::to_string(n), DefinicionCampo::Tipo::Texto,
-             static_cast<int>(kLongitudCampo)});
+        definicion.campos.push_back({"CAMPO" + std::to_string(n), DefinicionCampo::Tipo::Texto,
+                                     static_cast<int>(kLongitudCampo)});
     }
     BaseDatos::abrir(baseDatos)->crearTabla(definicion);
 }
@@ -95,7 +94,8 @@ ResultadoPreparacion prepararBaseTrabajo(const CarpetaPrograma& carpeta) {
 std::string acortarCampo(std::string_view valor) {
     std::size_t characters = 0;
     for (std::size_t i = 0; i < valor.size(); ++i) {
-        if ((static_cast<unsigned char>(valor[i]) & 0xC0) != 0x80 && characters++ == kLongitudCampo) {
+        if ((static_cast<unsigned char>(valor[i]) & 0xC0) != 0x80 &&
+            characters++ == kLongitudCampo) {
             return std::string(valor.substr(0, i));
         }
     }

@@ -7,10 +7,14 @@ namespace {
 
 std::string_view marcador(char caracter) {
     switch (caracter) {
-    case '\n': return "[CR]";
-    case '\r': return "[LF]";
-    case '\'': return "[CS]";
-    default: return {};
+    case '\n':
+        return "[CR]";
+    case '\r':
+        return "[LF]";
+    case '\'':
+        return "[CS]";
+    default:
+        return {};
     }
 }
 

@@ -7,7 +7,9 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trim(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) {
@@ -168,8 +170,7 @@ void IniDocument::insertLine(std::size_t position, std::string text) {
                   Line{std::move(text), end});
 }
 
-void IniDocument::setValue(std::string_view section, std::string_view key,
-                           std::string_view value) {
+void IniDocument::setValue(std::string_view section, std::string_view key, std::string_view value) {
     const std::string stored = toFile(value);
     const auto header = findSection(section);
     if (!header) {

@@ -34,7 +34,8 @@ private:
     [[nodiscard]] bool namesMatch(std::string_view stored, std::string_view wanted) const;
     [[nodiscard]] std::optional<std::size_t> findSection(std::string_view section) const;
     [[nodiscard]] std::size_t sectionEnd(std::size_t header) const;
-    [[nodiscard]] std::optional<std::size_t> findKey(std::size_t header, std::string_view key) const;
+    [[nodiscard]] std::optional<std::size_t> findKey(std::size_t header,
+                                                     std::string_view key) const;
     void insertLine(std::size_t position, std::string text);
     [[nodiscard]] std::string lineEnd() const;
 

@@ -29,7 +29,9 @@ std::string clave(std::string_view prefijo, std::size_t n) {
     return std::string(prefijo) + std::to_string(n);
 }
 
-bool esBlanco(char c) { return c == ' ' || c == '\t'; }
+bool esBlanco(char c) {
+    return c == ' ' || c == '\t';
+}
 
 bool sobreviveLectura(std::string_view trozo) {
     if (trozo.empty() || esBlanco(trozo.front()) || esBlanco(trozo.back())) {

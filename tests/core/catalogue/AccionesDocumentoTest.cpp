@@ -1,9 +1,9 @@
 #include "catalogue/AccionesDocumento.h"
-#include "catalogue/Comandos.h"
-#include "catalogue/Seleccion.h"
 
 #include "DialogosGrabados.h"
 #include "TemporaryFolder.h"
+#include "catalogue/Comandos.h"
+#include "catalogue/Seleccion.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +24,8 @@ TEST(CompruebaDireccionEMailTest, NormalizesTheCallersTextWhateverTheVerdict) {
 
 TEST(CompruebaDireccionEMailTest, TheTenRules) {
     const auto check = [](std::string a) { return CompruebaDireccionEMail(a); };
-    EXPECT_FALSE(check("a@b.c"));   // five characters
-    EXPECT_TRUE(check("ab@b.c"));   // six
+    EXPECT_FALSE(check("a@b.c")); // five characters
+    EXPECT_TRUE(check("ab@b.c")); // six
     EXPECT_FALSE(check("ab c@d.es"));
     EXPECT_FALSE(check("abcd.es"));
     EXPECT_FALSE(check("abc@des"));
@@ -35,8 +35,8 @@ TEST(CompruebaDireccionEMailTest, TheTenRules) {
     EXPECT_FALSE(check("@abcd.es"));
     EXPECT_FALSE(check("abcd.es@"));
     EXPECT_FALSE(check("abc@d.es."));
-    EXPECT_TRUE(check("a.b@cdef"));  // nothing asks for a point after the "@"
-    EXPECT_TRUE(check(".ab@c.de"));  // nor forbids one in front
+    EXPECT_TRUE(check("a.b@cdef")); // nothing asks for a point after the "@"
+    EXPECT_TRUE(check(".ab@c.de")); // nor forbids one in front
     EXPECT_FALSE(check(""));
 }
 
@@ -99,8 +99,9 @@ protected:
         return f;
     }
     std::size_t files() const {
-        return static_cast<std::size_t>(std::distance(
-            std::filesystem::directory_iterator(folder.path()), std::filesystem::directory_iterator()));
+        return static_cast<std::size_t>(
+            std::distance(std::filesystem::directory_iterator(folder.path()),
+                          std::filesystem::directory_iterator()));
     }
 };
 

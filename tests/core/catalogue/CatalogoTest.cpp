@@ -51,13 +51,21 @@ suitegen::Documento invoice(std::string name, std::size_t size = 2048) {
 
 suitegen::DescripcionSuite invoices() {
     suitegen::DescripcionSuite d;
-    d.clientes = {
-        {123, "Acme", "ORO", false, {{"E", "acme@ejemplo.es", 0}, {"T", "915550000", 1}}},
-        {7, "Peña Ibáñez", std::nullopt, false,
-         {{"E", "  primera@ejemplo.es ", 0}, {"E", "segunda@ejemplo.es", 1}, {"E", "tercera@ejemplo.es", 1}}},
-        {8, "Sin prioridad", "x", false, {{"E", "uno@ejemplo.es", 0}, {"e", "dos@ejemplo.es", std::nullopt}}},
-        {9, "Sin correo", "x", false, {}},
-        {123456, "Código largo", "x", false, {{"E", "largo@ejemplo.es", 0}}}};
+    d.clientes = {{123, "Acme", "ORO", false, {{"E", "acme@ejemplo.es", 0}, {"T", "915550000", 1}}},
+                  {7,
+                   "Peña Ibáñez",
+                   std::nullopt,
+                   false,
+                   {{"E", "  primera@ejemplo.es ", 0},
+                    {"E", "segunda@ejemplo.es", 1},
+                    {"E", "tercera@ejemplo.es", 1}}},
+                  {8,
+                   "Sin prioridad",
+                   "x",
+                   false,
+                   {{"E", "uno@ejemplo.es", 0}, {"e", "dos@ejemplo.es", std::nullopt}}},
+                  {9, "Sin correo", "x", false, {}},
+                  {123456, "Código largo", "x", false, {{"E", "largo@ejemplo.es", 0}}}};
     d.documentos = {invoice("000123_20260315_000045.pdf"),
                     invoice("000123_20260315_000046.ENVIADO.PDF", 1536),
                     invoice("000007_20260301_000047.pdf", 1000),
@@ -76,15 +84,19 @@ TEST_P(CatalogoTest, ListsTheInvoicesOfAMonthWithTheirRecipients) {
     build(invoices());
     const EtiquetasLista e = fill("FACTURAS", "2026", 3);
     using Row = std::vector<std::string>;
-    EXPECT_EQ(rowsOf(lista),
-              (std::vector<Row>{
-                  {"00007 PEÑA IBÁÑEZ", "segunda@ejemplo.es", "01/03/2026", "000047", " .9765625 KB", "20260301", "1"},
-                  {"00008 SIN PRIORIDAD", "dos@ejemplo.es", "02/03/2026", "000048", " 2 KB", "20260302", "1"},
-                  {"00009 SIN CORREO", "", "03/03/2026", "000049", " 2 KB", "20260303", "1"},
-                  {"00123 ACME", "acme@ejemplo.es", "15/03/2026", "000045", " 2 KB", "20260315", "1"},
-                  {"00123 ACME", "acme@ejemplo.es", "15/03/2026", "000046", " 1.5 KB", "20260315", "2"},
-                  {"123456 CÓDIGO LARGO", "largo@ejemplo.es", "04/03/2026", "000050", " 2 KB", "20260304", "1"},
-              }));
+    EXPECT_EQ(
+        rowsOf(lista),
+        (std::vector<Row>{
+            {"00007 PEÑA IBÁÑEZ", "segunda@ejemplo.es", "01/03/2026", "000047", " .9765625 KB",
+             "20260301", "1"},
+            {"00008 SIN PRIORIDAD", "dos@ejemplo.es", "02/03/2026", "000048", " 2 KB", "20260302",
+             "1"},
+            {"00009 SIN CORREO", "", "03/03/2026", "000049", " 2 KB", "20260303", "1"},
+            {"00123 ACME", "acme@ejemplo.es", "15/03/2026", "000045", " 2 KB", "20260315", "1"},
+            {"00123 ACME", "acme@ejemplo.es", "15/03/2026", "000046", " 1.5 KB", "20260315", "2"},
+            {"123456 CÓDIGO LARGO", "largo@ejemplo.es", "04/03/2026", "000050", " 2 KB", "20260304",
+             "1"},
+        }));
     EXPECT_EQ(lista.fila(0).etiqueta,
               (contexto->rutaDocumentos / "2026" / "000007_20260301_000047.pdf").string());
     EXPECT_EQ(e.detalle, "Documentos");
@@ -205,7 +217,9 @@ TEST_P(CatalogoTest, PayslipsWithoutAnAlternativeSourceHaveNoAddress) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formatos, CatalogoTest, ::testing::Values(Formato::Jet, Formato::Sqlite),
-                         [](const auto& info) { return info.param == Formato::Jet ? "Jet" : "Sqlite"; });
+                         [](const auto& info) {
+                             return info.param == Formato::Jet ? "Jet" : "Sqlite";
+                         });
 
 } // namespace
 } // namespace envio

@@ -1,4 +1,5 @@
 #include "database/ConsultaSql.h"
+
 #include "database/EvaluarConsulta.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,7 @@
 // Files that are not databases, or damaged ones, must give an error naming the file: never a
 // crash, a hang or a silent empty answer.
-#include "database/BaseDatos.h"
-
 #include "TemporaryFolder.h"
+#include "database/BaseDatos.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -51,7 +50,8 @@ TEST(DamagedFilesTest, TruncatedAndScrambledCopiesOfRealFilesNeverBringTheProgra
     std::mt19937 random(20261206);
     for (const char* name : {"testV2003.mdb", "testV1997.mdb", "indexTestV2003.mdb"}) {
         const std::string original = test::TemporaryFolder::readPath(kSamples / name);
-        const auto truncated = folder.write("cut.mdb", original.substr(0, original.size() / 2 + 100));
+        const auto truncated =
+            folder.write("cut.mdb", original.substr(0, original.size() / 2 + 100));
         expectErrorNamingTheFile(truncated);
         for (int variant = 0; variant < 12; ++variant) {
             std::string damaged = original;

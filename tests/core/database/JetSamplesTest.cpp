@@ -16,7 +16,9 @@ protected:
             GTEST_SKIP() << "no Access sample files at " << kSamples;
         }
     }
-    static std::unique_ptr<BaseDatos> open(const char* name) { return BaseDatos::abrir(kSamples / name); }
+    static std::unique_ptr<BaseDatos> open(const char* name) {
+        return BaseDatos::abrir(kSamples / name);
+    }
 
     static std::vector<std::vector<std::string>> rows(BaseDatos& db, const std::string& sql) {
         Registros r = db.abrirRegistros(sql);
@@ -35,10 +37,9 @@ protected:
 using Rows = std::vector<std::vector<std::string>>;
 
 TEST_F(JetSamplesTest, EveryColumnTypeOfJet4AndJet3) {
-    const Rows expected = {
-        {"abcdefg", "hijklmnop", "2", "222", "333333333", "444.555", "1974-09-21 00:00:00", "3.5",
-         "1"},
-        {"a", "b", "0", "0", "0", "0", "1981-12-12 00:00:00", "0", "0"}};
+    const Rows expected = {{"abcdefg", "hijklmnop", "2", "222", "333333333", "444.555",
+                            "1974-09-21 00:00:00", "3.5", "1"},
+                           {"a", "b", "0", "0", "0", "0", "1981-12-12 00:00:00", "0", "0"}};
     EXPECT_EQ(rows(*open("testV2003.mdb"), "SELECT * FROM Table1"), expected);
     EXPECT_EQ(rows(*open("testV1997.mdb"), "SELECT * FROM Table1 ORDER BY A DESC"), expected);
 }
@@ -53,9 +54,11 @@ TEST_F(JetSamplesTest, NumbersDoNotFollowTheProcessLocale) {
 }
 
 TEST_F(JetSamplesTest, UnicodeTextComesOutAsUtf8) {
-    const Rows got = rows(*open("testUnicodeCompV2003.mdb"), "SELECT Unicode FROM [Table] WHERE ID = 3");
+    const Rows got =
+        rows(*open("testUnicodeCompV2003.mdb"), "SELECT Unicode FROM [Table] WHERE ID = 3");
     EXPECT_EQ(got, (Rows{{"Мир"}}));
-    const Rows all = rows(*open("testUnicodeCompV2003.mdb"), "select * from [table] order by id desc");
+    const Rows all =
+        rows(*open("testUnicodeCompV2003.mdb"), "select * from [table] order by id desc");
     ASSERT_EQ(all.size(), 8U);
     EXPECT_EQ(all.back()[0], "1");
 }

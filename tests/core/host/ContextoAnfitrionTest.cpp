@@ -1,11 +1,10 @@
 #include "host/ContextoAnfitrion.h"
 
-#include "settings/IniFile.h"
-
 #include "DialogosGrabados.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
+#include "settings/IniFile.h"
 
 #include <gtest/gtest.h>
 

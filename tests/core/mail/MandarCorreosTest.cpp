@@ -2,22 +2,21 @@
 // test mail server.
 #include "mail/MandarCorreos.h"
 
+#include "DialogosGrabados.h"
+#include "GeneradorSuite.h"
+#include "RelojFijo.h"
+#include "TemporaryFolder.h"
+#include "TestMailServer.h"
 #include "catalogue/Catalogo.h"
 #include "catalogue/Seleccion.h"
 #include "database/BaseDatos.h"
 #include "platform/CurlMailTransport.h"
 #include "platform/Sha256.h"
 
-#include "DialogosGrabados.h"
-#include "GeneradorSuite.h"
-#include "RelojFijo.h"
-#include "TemporaryFolder.h"
-#include "TestMailServer.h"
-
 #include <csignal>
 #include <functional>
-#include <sys/wait.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 namespace envio {
 namespace {
@@ -120,14 +119,14 @@ protected:
         contexto = iniciarContexto(CarpetaPrograma(folder.path()), dialogos,
                                    test::RelojFijo({2026, 3, 20}));
         ASSERT_TRUE(contexto);
-        Catalogo(*contexto).ActualizarLista(
-            {contexto->tipos.front(), "2026", 3, ""}, lista);
+        Catalogo(*contexto).ActualizarLista({contexto->tipos.front(), "2026", 3, ""}, lista);
     }
 
     ResultadoEnvios run() {
         RegistroEnvios registro(RegistroEnvios::archivoEn(folder.path()));
-        EntornoEnvio e{contexto->correo, contexto->carpeta, dialogos, observador, visor,
-                       componente,       sonda,              registro, cancelar};
+        EntornoEnvio e{
+            contexto->correo, contexto->carpeta, dialogos, observador, visor, componente, sonda,
+            registro,         cancelar};
         return MandarCorreos(lista.filas(), e);
     }
 
@@ -205,7 +204,8 @@ TEST_F(MandarCorreosTest, SendsRenamesReportsAndSkipsABadAddressSilently) {
     ASSERT_EQ(attempts.size(), 2U);
     EXPECT_EQ(attempts[0].resultado, RegistroEnvios::Resultado::Aceptado);
     EXPECT_NE(messages[0].raw.find("Message-ID: " + attempts[0].messageId), std::string::npos);
-    EXPECT_EQ(attempts[0].renombradoA, (documents() / "000001_20260301_000001.ENVIADO.PDF").string());
+    EXPECT_EQ(attempts[0].renombradoA,
+              (documents() / "000001_20260301_000001.ENVIADO.PDF").string());
     EXPECT_EQ(attempts[0].tamano, 3000U);
 }
 
@@ -372,7 +372,8 @@ TEST_P(EjecucionInterrumpidaTest, NoDocumentIsLostAndNoneIsMailedTwiceUnasked) {
 
     // The restart: the start-up finishes what it can, then the same document is sent again.
     DialogosGrabados again;
-    contexto = iniciarContexto(CarpetaPrograma(folder.path()), again, test::RelojFijo({2026, 3, 20}));
+    contexto =
+        iniciarContexto(CarpetaPrograma(folder.path()), again, test::RelojFijo({2026, 3, 20}));
     ASSERT_TRUE(contexto);
     Catalogo(*contexto).ActualizarLista({"FACTURAS", "2026", 3, ""}, lista);
     Seleccionar(lista, "TODO");
@@ -412,12 +413,14 @@ TEST_F(MandarCorreosTest, TheStartUpFinishesTheRenameOfAnAcceptedDocument) {
             i.sha256 = sha256DeArchivo(doc).value();
             i.destinatario = "acme@ejemplo.es";
             const long long id = registro.antesDeEnviar(i);
-            registro.respuesta(id, RegistroEnvios::Resultado::Aceptado, "<id@ejemplo.es>", "250 OK");
+            registro.respuesta(id, RegistroEnvios::Resultado::Aceptado, "<id@ejemplo.es>",
+                               "250 OK");
         }
     }
     TemporaryFolder::writePath(second, "%PDF otro contenido"); // the suite wrote it anew since
     DialogosGrabados again;
-    contexto = iniciarContexto(CarpetaPrograma(folder.path()), again, test::RelojFijo({2026, 3, 20}));
+    contexto =
+        iniciarContexto(CarpetaPrograma(folder.path()), again, test::RelojFijo({2026, 3, 20}));
     ASSERT_TRUE(contexto);
     EXPECT_TRUE(std::filesystem::exists(documents() / "000001_20260301_000001.ENVIADO.PDF"));
     EXPECT_FALSE(std::filesystem::exists(first));

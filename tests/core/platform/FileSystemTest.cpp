@@ -1,7 +1,7 @@
-#include "host/CarpetaPrograma.h"
 #include "platform/FileSystem.h"
 
 #include "TemporaryFolder.h"
+#include "host/CarpetaPrograma.h"
 
 #include <gtest/gtest.h>
 

@@ -22,7 +22,12 @@ TEST(ProcesoAisladoTest, ReturnsTheChildsBytesOrItsErrorText) {
 }
 
 TEST(ProcesoAisladoTest, ACrashOrALoopInTheChildIsAnErrorNotTheProgramsEnd) {
-    EXPECT_THROW(ejecutarAislado([]() -> std::string { std::raise(SIGSEGV); return ""; }, 5s, 100),
+    EXPECT_THROW(ejecutarAislado(
+                     []() -> std::string {
+                         std::raise(SIGSEGV);
+                         return "";
+                     },
+                     5s, 100),
                  FalloAislado);
     EXPECT_THROW(ejecutarAislado([]() -> std::string { ::_exit(3); }, 5s, 100), FalloAislado);
     const auto start = std::chrono::steady_clock::now();

@@ -1,8 +1,7 @@
 #include "report/TablaTrabajo.h"
 
-#include "database/BaseDatos.h"
-
 #include "TemporaryFolder.h"
+#include "database/BaseDatos.h"
 
 #include <gtest/gtest.h>
 
@@ -59,12 +58,14 @@ TEST_F(TablaTrabajoTest, AnExistingDatabaseAndTableAreUsedAsTheyAre) {
     }
     EXPECT_EQ(prepararBaseTrabajo(carpeta).baseDatos, folder / "TEMPORAL.MDB");
     auto db = BaseDatos::abrir(folder / "TEMPORAL.MDB");
-    EXPECT_EQ(db->tablas(), (std::vector<std::string>{"Otra", "INFORMETMP2008", "sqlite_sequence"}));
+    EXPECT_EQ(db->tablas(),
+              (std::vector<std::string>{"Otra", "INFORMETMP2008", "sqlite_sequence"}));
     db->agregarRegistro("INFORMETMP2008", {{"CAMPO2", Valor::texto("de la última ejecución")}});
 
     prepararBaseTrabajo(carpeta);
-    EXPECT_EQ(BaseDatos::abrir(folder / "TEMPORAL.MDB")->abrirRegistros(
-                  "SELECT CAMPO2 FROM INFORMETMP2008").cantidad(),
+    EXPECT_EQ(BaseDatos::abrir(folder / "TEMPORAL.MDB")
+                  ->abrirRegistros("SELECT CAMPO2 FROM INFORMETMP2008")
+                  .cantidad(),
               1U);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
                             std::filesystem::directory_iterator()),

@@ -1,11 +1,11 @@
-#include "settings/CodificarClave.h"
 #include "settings/ConfiguracionCorreo.h"
+
+#include "TemporaryFolder.h"
+#include "settings/CodificarClave.h"
 #include "settings/ConvertirCaracter.h"
 #include "settings/IniFile.h"
 #include "settings/NumeroInicial.h"
 #include "settings/Windows1252.h"
-
-#include "TemporaryFolder.h"
 
 #include <clocale>
 #include <gtest/gtest.h>
@@ -141,9 +141,12 @@ TEST_F(CargarConfiguracionTest, ReadsEveryKeyFromItsSection) {
 }
 
 TEST_F(CargarConfiguracionTest, SslAndPortTexts) {
-    for (const auto& [stored, on] : std::vector<std::pair<std::string, bool>>{
-             {"SSL=1", true}, {"SSL=0", false}, {"SSL=", false}, {"SSL=abc", false},
-             {"SSL= 2", true}, {"", false}}) {
+    for (const auto& [stored, on] : std::vector<std::pair<std::string, bool>>{{"SSL=1", true},
+                                                                              {"SSL=0", false},
+                                                                              {"SSL=", false},
+                                                                              {"SSL=abc", false},
+                                                                              {"SSL= 2", true},
+                                                                              {"", false}}) {
         folder.write("krn.ini", "[servidor]\r\nPuerto=abc\r\n" + stored + "\r\n");
         const ConfiguracionCorreo c = CargarConfiguracion(ini);
         EXPECT_EQ(c.ssl, on) << stored;

@@ -2,8 +2,8 @@
 
 #include "TemporaryFolder.h"
 
-#include <gtest/gtest.h>
 #include <csignal>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -77,9 +77,8 @@ TEST_F(IniFileTest, WritingCreatesFileSectionAndKeyInWindows1252WithCrLf) {
     std::filesystem::create_directories(sub.parent_path());
     ASSERT_TRUE(EscribirIni(sub, "Facturación", "BaseDatos", "Peña"));
     ASSERT_TRUE(EscribirIni(sub, "Facturación", "Otra", "x"));
-    EXPECT_EQ(folder.read("nuevo/krn.ini"),
-              "[Facturaci\xF3n]\r\nBaseDatos=Pe\xF1"
-              "a\r\nOtra=x\r\n");
+    EXPECT_EQ(folder.read("nuevo/krn.ini"), "[Facturaci\xF3n]\r\nBaseDatos=Pe\xF1"
+                                            "a\r\nOtra=x\r\n");
     EXPECT_EQ(LeerIni(sub, "FACTURACIÓN", "basedatos", ""), "Peña");
 }
 
