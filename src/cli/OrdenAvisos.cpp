@@ -1,6 +1,7 @@
 #include "cli/OrdenAvisos.h"
 
 #include "cli/DialogosConsola.h"
+#include "cli/InformeEnConsola.h"
 #include "mail/OpcionesComponente.h"
 #include "mass/ListaDestinatarios.h"
 #include "mass/MandarAvisos.h"
@@ -10,18 +11,6 @@
 
 namespace envio::cli {
 namespace {
-
-class InformeEnConsola : public VisorInforme {
-public:
-    explicit InformeEnConsola(std::ostream& salida) : salida_(salida) {}
-    void mostrar(const SolicitudInforme& s) override {
-        salida_ << s.TituloInforme << " — " << s.DetalleInforme << " (tabla INFORMETMP2008 de "
-                << s.BaseDatosInforme.string() << ")\n";
-    }
-
-private:
-    std::ostream& salida_;
-};
 
 // A notice run shows no progress bar; the boxes say everything.
 class SinProgreso : public ObservadorEnvio {

@@ -3,29 +3,13 @@
 #include "catalogue/Catalogo.h"
 #include "catalogue/Seleccion.h"
 #include "cli/DialogosConsola.h"
+#include "cli/InformeEnConsola.h"
 #include "cli/ObservadorConsola.h"
 #include "cli/OrdenListar.h"
 #include "mail/MandarCorreos.h"
 #include "mail/OpcionesComponente.h"
 
 namespace envio::cli {
-namespace {
-
-// Without --informe the report has nowhere to go; the command says where the rows are.
-class InformeEnConsola : public VisorInforme {
-public:
-    explicit InformeEnConsola(std::ostream& salida) : salida_(salida) {}
-    void mostrar(const SolicitudInforme& s) override {
-        salida_ << s.TituloInforme << " — " << s.DetalleInforme << " (tabla INFORMETMP2008 de "
-                << s.BaseDatosInforme.string() << ")\n";
-    }
-
-private:
-    std::ostream& salida_;
-};
-
-} // namespace
-
 int ordenEnviar(const Opciones& opciones, const CarpetaPrograma& carpeta, const Reloj& reloj,
                 const CreadorInformePdf& crearInforme, std::ostream& salida, std::ostream& errores,
                 bool errorEsTerminal) {

@@ -1,6 +1,7 @@
 #include "catalogue/AccionesDocumento.h"
 
 #include "catalogue/MoverDocumento.h"
+#include "database/Texto.h"
 #include "host/AbrirDocumento.h"
 
 #include <cctype>
@@ -27,14 +28,6 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
-std::string trimBlanks(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 std::size_t characters(const std::string& text) {
     std::size_t n = 0;
     for (const char c : text) {
@@ -50,7 +43,7 @@ void avisar(Dialogos& dialogos, std::string texto) {
 } // namespace
 
 bool CompruebaDireccionEMail(std::string& direccion) {
-    direccion = trimBlanks(lowerCase(direccion));
+    direccion = sinBlancos(lowerCase(direccion));
     const std::string& d = direccion;
     const auto at = d.find('@');
     return !(characters(d) < 6 || d.find(' ') != std::string::npos || at == std::string::npos ||

@@ -9,14 +9,6 @@
 namespace envio {
 namespace {
 
-std::string trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
 std::string monthText(int mes) {
     return mes >= 1 && mes <= 12 ? conCeros(mes, 2) : "??";
 }
@@ -41,7 +33,7 @@ std::string payKind(char letter) {
 } // namespace
 
 bool estaEnviado(std::string_view nombreArchivo) {
-    return mayusculas(trimBlanks(nombreArchivo)).ends_with(".ENVIADO.PDF");
+    return mayusculas(sinBlancos(nombreArchivo)).ends_with(".ENVIADO.PDF");
 }
 
 Catalogo::Catalogo(const ContextoAnfitrion& contexto) : contexto_(contexto), indice_(contexto) {}
@@ -146,7 +138,7 @@ const std::vector<Catalogo::Documento>& Catalogo::documentos(const SeleccionPeri
 
 EtiquetasLista Catalogo::ActualizarLista(const SeleccionPeriodo& seleccion, ListaVista& lista) {
     lista.limpiar();
-    const std::string filtro = mayusculas(trimBlanks(seleccion.busqueda));
+    const std::string filtro = mayusculas(sinBlancos(seleccion.busqueda));
     EtiquetasLista etiquetas;
     etiquetas.detalle = filtro.empty() ? "Documentos" : "Documentos    Filtrado por: " + filtro;
     for (const auto& documento : documentos(seleccion)) {

@@ -17,14 +17,6 @@ std::optional<long long> whole(const Valor& v) {
     return static_cast<long long>(*n);
 }
 
-std::string trimBlanks(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 } // namespace
 
 IndiceDestinatarios::IndiceDestinatarios(const ContextoAnfitrion& contexto) : contexto_(contexto) {}
@@ -55,8 +47,8 @@ void IndiceDestinatarios::cargarClientes() {
         if (!id || decided[*id]) {
             continue;
         }
-        direcciones_[*id] = trimBlanks(telefonos.campo(1).comoTexto());
-        decided[*id] = NumeroInicial(trimBlanks(telefonos.campo(2).comoTexto())) != 0.0;
+        direcciones_[*id] = sinBlancos(telefonos.campo(1).comoTexto());
+        decided[*id] = NumeroInicial(sinBlancos(telefonos.campo(2).comoTexto())) != 0.0;
     }
     marcaClientes_ = marca;
 }

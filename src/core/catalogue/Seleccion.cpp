@@ -5,20 +5,8 @@
 #include <algorithm>
 
 namespace envio {
-namespace {
-
-std::string trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
-} // namespace
-
 std::string Seleccionar(ListaVista& lista, std::string_view strTexto) {
-    const std::string modo = mayusculas(trimBlanks(strTexto));
+    const std::string modo = mayusculas(sinBlancos(strTexto));
     for (auto& fila : lista.filas()) {
         if (modo == "TODO") {
             fila.marcada = true;
@@ -27,7 +15,7 @@ std::string Seleccionar(ListaVista& lista, std::string_view strTexto) {
         } else if (modo == "INVERTIR") {
             fila.marcada = !fila.marcada;
         } else if (modo == "EMAIL") {
-            fila.marcada = !trimBlanks(fila.subitems[0]).empty();
+            fila.marcada = !sinBlancos(fila.subitems[0]).empty();
         } else if (modo == "PENDIENTE") {
             fila.marcada = fila.icono == kIconoPendiente;
         }

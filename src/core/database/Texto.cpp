@@ -65,4 +65,12 @@ int compararParaOrdenar(std::string_view a, std::string_view b) {
     return claveParaOrdenar(a).compare(claveParaOrdenar(b));
 }
 
+std::string sinBlancos(std::string_view texto) {
+    const auto first = texto.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return std::string(texto.substr(first, texto.find_last_not_of(' ') - first + 1));
+}
+
 } // namespace envio

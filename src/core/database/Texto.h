@@ -15,4 +15,7 @@ int compararParaOrdenar(std::string_view a, std::string_view b);
 // The key whose byte order is that order, to compute once per row when sorting many.
 std::string claveParaOrdenar(std::string_view utf8);
 
+// The text without the blanks at its ends (spaces only, as the suite trims its values).
+std::string sinBlancos(std::string_view texto);
+
 } // namespace envio

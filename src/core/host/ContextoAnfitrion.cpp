@@ -1,5 +1,6 @@
 #include "host/ContextoAnfitrion.h"
 
+#include "database/Texto.h"
 #include "mail/RecuperarEnvios.h"
 #include "platform/FileSystem.h"
 #include "settings/IniFile.h"
@@ -8,14 +9,6 @@ namespace envio {
 namespace {
 
 constexpr std::string_view kAviso = "Aviso";
-
-std::string trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
 
 void avisar(Dialogos& dialogos, std::string texto, Icono icono = Icono::Informacion) {
     dialogos.mostrar({std::move(texto), std::string(kAviso), icono, Botones::Aceptar});
@@ -28,7 +21,7 @@ bool isFile(const std::filesystem::path& path) {
 
 void abrirAlternativa(ContextoAnfitrion& c, const std::filesystem::path& krn) {
     const std::string base = LeerIni(krn, "EMAIL_ALTERNATIVO", "BASE_ORIGEN", "");
-    if (trimBlanks(base).empty()) {
+    if (sinBlancos(base).empty()) {
         return;
     }
     c.alternativo.baseOrigen = base;
@@ -50,7 +43,7 @@ void abrirAlternativa(ContextoAnfitrion& c, const std::filesystem::path& krn) {
 // Decides the mode and the paths; false when the invoicing application cannot be found.
 void decidirModo(ContextoAnfitrion& c, const std::filesystem::path& krn, Dialogos& dialogos) {
     const std::string rutaFicheros = LeerIni(krn, "clsempleado", "rutaficheros", "");
-    if (!trimBlanks(rutaFicheros).empty()) {
+    if (!sinBlancos(rutaFicheros).empty()) {
         c.modo = Modo::Nomina;
         c.rutaDocumentos = rutaDelAnfitrion(c.carpeta, rutaFicheros + "\\publicar");
         c.rutaBaseDatos = rutaDelAnfitrion(c.carpeta, rutaFicheros + "\\krnpgl.mdb");
@@ -60,7 +53,7 @@ void decidirModo(ContextoAnfitrion& c, const std::filesystem::path& krn, Dialogo
     c.modo = Modo::Facturas;
     c.tipos = {std::string(kTipoFacturas)};
     const std::string baseDatos = LeerIni(krn, "Facturación", "BaseDatos", "");
-    if (trimBlanks(baseDatos).empty()) {
+    if (sinBlancos(baseDatos).empty()) {
         avisar(dialogos, "No se ha podido localizar la aplicación de origen");
         return;
     }

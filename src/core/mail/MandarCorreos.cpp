@@ -4,6 +4,7 @@
 #include "catalogue/Catalogo.h"
 #include "catalogue/MoverDocumento.h"
 #include "database/ErrorBaseDatos.h"
+#include "database/Texto.h"
 #include "mail/clsCDOmail.h"
 #include "platform/Sha256.h"
 #include "report/TablaInforme.h"
@@ -33,14 +34,6 @@ std::string nowUtc() {
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
-}
-
-std::string trimBlanks(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 std::string fileName(const std::string& etiqueta) {
@@ -163,7 +156,7 @@ private:
         oMail.para = para;
         oMail.Asunto = c.asunto;
         oMail.Mensaje = c.mensaje;
-        if (!trimBlanks(fila.etiqueta).empty()) {
+        if (!sinBlancos(fila.etiqueta).empty()) {
             oMail.Adjunto = fila.etiqueta;
         }
         oMail.Confirmacion = c.pideConfirmacionLeido();

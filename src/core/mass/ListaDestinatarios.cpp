@@ -1,6 +1,7 @@
 #include "mass/ListaDestinatarios.h"
 
 #include "catalogue/TextosNumericos.h"
+#include "database/Texto.h"
 #include "settings/NumeroInicial.h"
 
 #include <cmath>
@@ -18,14 +19,6 @@ std::optional<long long> whole(const Valor& v) {
     return static_cast<long long>(*n);
 }
 
-std::string trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
 // The chosen address of one client while its "E" rows are walked in the database's order.
 struct Eleccion {
     std::string direccion;
@@ -39,7 +32,7 @@ Fuente fuenteParaTipo(std::string_view tipoElegido) {
 }
 
 bool coincideGrupo(const std::optional<std::string>& grupo, std::string_view filtro) {
-    const std::string f = trimBlanks(filtro);
+    const std::string f = sinBlancos(filtro);
     return !f.empty() && grupo && grupo->find(f) != std::string::npos;
 }
 
@@ -71,8 +64,8 @@ void ListaDestinatarios::cargarClientes() {
         if (e.decidida) {
             continue;
         }
-        e.direccion = trimBlanks(telefonos.campo(1).comoTexto());
-        e.decidida = NumeroInicial(trimBlanks(telefonos.campo(2).comoTexto())) != 0.0;
+        e.direccion = sinBlancos(telefonos.campo(1).comoTexto());
+        e.decidida = NumeroInicial(sinBlancos(telefonos.campo(2).comoTexto())) != 0.0;
     }
 
     Registros clientes = contexto_.dbPrincipal->abrirRegistros(
@@ -121,10 +114,10 @@ void ListaDestinatarios::LlenarLvAlternativo(ListaVista& lv) {
     // The configured names are the only SQL text that comes from outside; they go in brackets.
     Registros filas =
         contexto_.dbAlternativa->abrirRegistros("SELECT * FROM [" + a.tablaOrigen + "]");
-    const std::string& campoNombre = trimBlanks(a.nombreCampo).empty() ? a.nifCampo : a.nombreCampo;
+    const std::string& campoNombre = sinBlancos(a.nombreCampo).empty() ? a.nifCampo : a.nombreCampo;
     for (filas.primero(); !filas.fin(); filas.siguiente()) {
-        FilaLista& fila = lv.agregar(filas.campo(trimBlanks(campoNombre)).comoTexto());
-        fila.subitems[0] = filas.campo(trimBlanks(a.emailCampo)).comoTexto();
+        FilaLista& fila = lv.agregar(filas.campo(sinBlancos(campoNombre)).comoTexto());
+        fila.subitems[0] = filas.campo(sinBlancos(a.emailCampo)).comoTexto();
     }
     lv.ordenar();
 }

@@ -292,6 +292,29 @@ TEST_F(MandarCorreosTest, ADocumentThatVanishesAfterTheSendIsStillReportedAsSent
     EXPECT_EQ(visor.filas.size(), 2U);
 }
 
+TEST_F(MandarCorreosTest, AServerThatGoesAwayMidRunFailsTheRestWithoutLosingAnything) {
+    build(threeClients());
+    Seleccionar(lista, "PENDIENTE");
+    lista.fila(1).subitems[0] = "pena@ejemplo.es";
+    componente.despues = [&](const MensajeSmtp&, const ResultadoEnvio& r) {
+        if (r.enviado) {
+            server.reset(); // the server stops right after taking the first message
+        }
+    };
+    const ResultadoEnvios r = run();
+    EXPECT_EQ(r.enviados, 1);
+    EXPECT_EQ(r.fallidos, 1);
+    EXPECT_FALSE(r.salidaPorError);
+    ASSERT_EQ(dialogos.cuadros().size(), 2U);
+    EXPECT_EQ(dialogos.cuadros()[0].icono, Icono::Critico);
+    EXPECT_EQ(dialogos.cuadros()[1].texto, "El programa no pudo procesar el mensaje para "
+                                           "pena@ejemplo.es\r\nEl mensaje no será enviado");
+    EXPECT_TRUE(std::filesystem::exists(documents() / "000001_20260301_000001.ENVIADO.PDF"));
+    EXPECT_TRUE(std::filesystem::exists(documents() / "000002_20260302_000002.pdf"));
+    EXPECT_EQ(lista.fila(1).color, kColorError);
+    EXPECT_EQ(visor.filas.size(), 1U);
+}
+
 TEST_F(MandarCorreosTest, AnUnusableWorkDatabaseEndsTheRunBeforeAnythingIsSent) {
     build(threeClients());
     Seleccionar(lista, "PENDIENTE");
