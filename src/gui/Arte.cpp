@@ -372,4 +372,31 @@ void dibujarBotonCuadro(QPainter& p, const QRectF& a, bool arriba, bool encima, 
     p.restore();
 }
 
+void pintarFondoCabecera(QPainter& p, const QRect& zona) {
+    QLinearGradient g(zona.left(), 0, zona.right(), 0);
+    g.setColorAt(0, QColor(0x1A, 0x46, 0xA8));
+    g.setColorAt(0.6, QColor(0x3A, 0x6E, 0xD0));
+    g.setColorAt(1, QColor(0x6E, 0x9A, 0xE4));
+    p.fillRect(zona, g);
+    QLinearGradient brillo(0, zona.top(), 0, zona.bottom());
+    brillo.setColorAt(0, QColor(255, 255, 255, 46));
+    brillo.setColorAt(0.5, QColor(255, 255, 255, 0));
+    p.fillRect(zona, brillo);
+}
+
+void pintarLineaCabecera(QPainter& p, const QRect& zona) {
+    QLinearGradient g(zona.left(), 0, zona.right(), 0);
+    g.setColorAt(0, QColor(0xF2, 0x9A, 0x22));
+    g.setColorAt(0.7, QColor(0xFF, 0xC8, 0x5A));
+    g.setColorAt(1, QColor(0xFF, 0xE6, 0xB0));
+    p.fillRect(zona, g);
+}
+
+void pintarPanel(QPainter& p, const QRect& zona) {
+    QLinearGradient g(0, zona.top(), 0, zona.bottom());
+    g.setColorAt(0, kAzulPanel);
+    g.setColorAt(1, kAzulPanel.darker(112));
+    p.fillRect(zona, g);
+}
+
 } // namespace envio::gui::arte

@@ -24,6 +24,12 @@ QIcon iconoEnlace(int indice);
 QIcon iconoFila(int icono);
 // The header's logo: a PDF page going out in an envelope.
 void dibujarLogo(QPainter& p, const QRectF& area);
+
+// The window frame shared by every window: the header's blue band with its gloss, the orange
+// line that closes it, and the side panel's blue.
+void pintarFondoCabecera(QPainter& p, const QRect& zona);
+void pintarLineaCabecera(QPainter& p, const QRect& zona);
+void pintarPanel(QPainter& p, const QRect& zona);
 // The program's icon, the logo on its own.
 QIcon iconoPrograma();
 // A box's round button with a double chevron, up to collapse, down to expand.

@@ -63,12 +63,8 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        QLinearGradient g(0, 0, width(), 0);
-        g.setColorAt(0, QColor(0x1A, 0x46, 0xA8));
-        g.setColorAt(0.6, QColor(0x3A, 0x6E, 0xD0));
-        g.setColorAt(1, QColor(0x6E, 0x9A, 0xE4));
-        p.fillRect(rect(), g);
-        p.fillRect(QRect(0, height() - 2, width(), 2), QColor(0xF2, 0x9A, 0x22));
+        arte::pintarFondoCabecera(p, rect());
+        arte::pintarLineaCabecera(p, QRect(0, height() - 2, width(), 2));
     }
 };
 
@@ -79,10 +75,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        QLinearGradient g(0, 0, 0, height());
-        g.setColorAt(0, arte::kAzulPanel);
-        g.setColorAt(1, arte::kAzulPanel.darker(112));
-        p.fillRect(rect(), g);
+        arte::pintarPanel(p, rect());
     }
 };
 

@@ -55,21 +55,9 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        QLinearGradient g(0, 0, width(), 0);
-        g.setColorAt(0, QColor(0x1A, 0x46, 0xA8));
-        g.setColorAt(0.6, QColor(0x3A, 0x6E, 0xD0));
-        g.setColorAt(1, QColor(0x6E, 0x9A, 0xE4));
-        p.fillRect(rect(), g);
-        QLinearGradient brillo(0, 0, 0, height());
-        brillo.setColorAt(0, QColor(255, 255, 255, 46));
-        brillo.setColorAt(0.5, QColor(255, 255, 255, 0));
-        p.fillRect(rect(), brillo);
+        arte::pintarFondoCabecera(p, rect());
         const int alto = aPixeles(45, this);
-        QLinearGradient linea(0, 0, width(), 0);
-        linea.setColorAt(0, QColor(0xF2, 0x9A, 0x22));
-        linea.setColorAt(0.7, QColor(0xFF, 0xC8, 0x5A));
-        linea.setColorAt(1, QColor(0xFF, 0xE6, 0xB0));
-        p.fillRect(QRect(0, height() - alto, width(), alto), linea);
+        arte::pintarLineaCabecera(p, QRect(0, height() - alto, width(), alto));
         const int lado = aPixeles(645, this);
         p.setRenderHint(QPainter::Antialiasing);
         arte::dibujarLogo(p,
@@ -84,10 +72,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        QLinearGradient g(0, 0, 0, height());
-        g.setColorAt(0, arte::kAzulPanel);
-        g.setColorAt(1, arte::kAzulPanel.darker(112));
-        p.fillRect(rect(), g);
+        arte::pintarPanel(p, rect());
     }
 };
 

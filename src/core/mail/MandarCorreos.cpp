@@ -5,6 +5,7 @@
 #include "catalogue/MoverDocumento.h"
 #include "database/ErrorBaseDatos.h"
 #include "database/Texto.h"
+#include "mail/ErroresEjecucion.h"
 #include "mail/clsCDOmail.h"
 #include "platform/Sha256.h"
 #include "report/TablaInforme.h"
@@ -17,25 +18,6 @@ namespace envio {
 namespace {
 
 constexpr std::string_view kAviso = "Aviso";
-constexpr long kErrorArchivo = 75;     // a document file could not be read, moved or written
-constexpr long kErrorBaseDatos = 3051; // the work database or the ledger could not be used
-constexpr long kErrorSilencioso = 32026;
-
-// An unexpected failure that ends the run, with the number its box shows.
-struct Interrupcion {
-    long numero;
-    std::string descripcion;
-};
-
-std::string nowUtc() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
-
 std::string fileName(const std::string& etiqueta) {
     const auto slash = etiqueta.find_last_of("/\\");
     return slash == std::string::npos ? etiqueta : etiqueta.substr(slash + 1);
@@ -44,7 +26,7 @@ std::string fileName(const std::string& etiqueta) {
 class Ejecucion {
 public:
     Ejecucion(std::vector<FilaLista>& filas, EntornoEnvio& e)
-        : filas_(filas), e_(e), inicio_(nowUtc()) {}
+        : filas_(filas), e_(e), inicio_(horaUtc()) {}
 
     ResultadoEnvios correr() {
         e_.observador.progresoVisible(true);
@@ -176,7 +158,7 @@ private:
         intento.tamano = std::filesystem::file_size(fila.etiqueta, error);
         intento.sha256 = sha256DeArchivo(fila.etiqueta).value_or("");
         intento.destinatario = para;
-        intento.hora = nowUtc();
+        intento.hora = horaUtc();
         return e_.registro.antesDeEnviar(intento);
     }
 

@@ -3,6 +3,7 @@
 #include "catalogue/AccionesDocumento.h"
 #include "database/BaseDatos.h"
 #include "database/ErrorBaseDatos.h"
+#include "mail/ErroresEjecucion.h"
 #include "mail/clsCDOmail.h"
 #include "report/TablaTrabajo.h"
 
@@ -13,23 +14,6 @@ namespace envio::masivo {
 namespace {
 
 constexpr std::string_view kAviso = "Aviso";
-constexpr long kErrorArchivo = 75;
-constexpr long kErrorBaseDatos = 3051;
-
-struct Interrupcion {
-    long numero;
-    std::string descripcion;
-};
-
-std::string nowUtc() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
-
 // A real server refuses an envelope address with blanks around it; the list keeps what the
 // suite holds, only the copy that goes on the wire is cleaned.
 std::string sinBlancosAlrededor(const std::string& text) {
@@ -43,7 +27,7 @@ std::string sinBlancosAlrededor(const std::string& text) {
 class Ejecucion {
 public:
     Ejecucion(const std::vector<FilaLista>& filas, const PlantillaAviso& aviso, EntornoEnvio& e)
-        : filas_(filas), aviso_(aviso), e_(e), inicio_(nowUtc()) {}
+        : filas_(filas), aviso_(aviso), e_(e), inicio_(horaUtc()) {}
 
     ResultadoAvisos correr() {
         if (e_.dialogos.mostrar(
@@ -175,7 +159,7 @@ private:
         intento.documento = documentoDeAviso(fila);
         intento.tamano = aviso_.mensaje.size();
         intento.destinatario = para;
-        intento.hora = nowUtc();
+        intento.hora = horaUtc();
         return e_.registro.antesDeEnviar(intento);
     }
 
