@@ -1,5 +1,6 @@
 #include "gui/FrmPrincipal.h"
 
+#include "catalogue/AccionesDocumento.h"
 #include "gui/Arte.h"
 #include "gui/CuadroXP.h"
 #include "gui/EnlacesComando.h"
@@ -238,6 +239,9 @@ FrmPrincipal::FrmPrincipal(ContextoAnfitrion contexto, Dialogos& dialogos, Shell
 }
 
 FrmPrincipal::~FrmPrincipal() {
+    if (borrado_.joinable()) {
+        borrado_.join();
+    }
     if (qApp != nullptr) {
         qApp->removeEventFilter(this);
     }
@@ -523,15 +527,11 @@ void FrmPrincipal::ejecutarEnlace(int indice) {
 }
 
 void FrmPrincipal::ejecutar(Accion accion) {
-    Efecto efecto = Efecto::Ninguno;
-    {
-        const bool largo = accion == Accion::Eliminar;
-        std::optional<PunteroOcupado> ocupado;
-        if (largo) {
-            ocupado.emplace();
-        }
-        efecto = pantalla_->ejecutar(accion);
+    if (accion == Accion::Eliminar) {
+        eliminarEnSegundoPlano();
+        return;
     }
+    const Efecto efecto = pantalla_->ejecutar(accion);
     switch (efecto) {
     case Efecto::Ninguno:
         break;
@@ -582,6 +582,27 @@ void FrmPrincipal::mostrarFilaCambiada(int fila) {
         return;
     }
     modelo_->filaCambiada(fila);
+}
+
+void FrmPrincipal::eliminarEnSegundoPlano() {
+    if (borrado_.joinable()) {
+        return; // one deletion at a time
+    }
+    setCursor(Qt::BusyCursor);
+    borrado_ = std::thread([this, filas = pantalla_->lista()] {
+        const bool recargar = EliminarDocumentos(filas, dialogos_);
+        QMetaObject::invokeMethod(
+            this, [this, recargar] { borradoTerminado(recargar); }, Qt::QueuedConnection);
+    });
+}
+
+void FrmPrincipal::borradoTerminado(bool recargar) {
+    borrado_.join();
+    unsetCursor();
+    if (recargar) {
+        pantalla_->ActualizarLista();
+        mostrarRecarga();
+    }
 }
 
 bool FrmPrincipal::enOtroHilo(const std::function<void()>& accion) {

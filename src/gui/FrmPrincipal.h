@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <thread>
 
 class QComboBox;
 class QLabel;
@@ -48,6 +49,9 @@ public:
     // A command link by index, a context-menu entry, or any command by its action.
     void ejecutarEnlace(int indice);
     void ejecutar(Accion accion);
+    // Deleting runs on a worker thread (the question included), so that a folder of many
+    // documents never freezes the window; the list is refilled when it ends.
+    [[nodiscard]] bool borrando() const { return borrado_.joinable(); }
 
     // After a run: the folder changed (refill), or rows changed in place (icons, colours).
     // A worker thread may call these; the window then does the work on its own thread.
@@ -106,6 +110,8 @@ private:
     void mostrarRecarga(bool enfocarBusqueda = true);
     void mostrarOrden();
     bool enOtroHilo(const std::function<void()>& accion);
+    void eliminarEnSegundoPlano();
+    void borradoTerminado(bool recargar);
     void elegirMes(int indice);
     void elegirAnio(int indice);
 
@@ -138,6 +144,7 @@ private:
     QProgressBar* barra_ = nullptr;
     QStatusBar* statusBar1_ = nullptr;
     QMenu* mnuCabeza_ = nullptr;
+    std::thread borrado_;
 };
 
 // The program's start: the host context (telling the user what stops it), then the window with

@@ -589,7 +589,10 @@ private slots:
         // Deleting asks first; No keeps everything.
         m.pulsarEnlace(6);
         const int antes = m.filas();
+        const std::size_t cuadros = m.dialogos.cuadros().size();
         m.pulsarEnlace(1);
+        QTRY_VERIFY(!v.borrando()); // the deletion runs on a worker thread
+        QCOMPARE(m.dialogos.cuadros().size(), cuadros + 1);
         QCOMPARE(m.dialogos.cuadros().back(),
                  (CuadroMensaje{"¿Desea eliminar los elementos marcados con el check?", "Aviso",
                                 Icono::Informacion, Botones::SiNo}));
@@ -600,6 +603,7 @@ private slots:
         m.ventana->modelo()->setData(v.modelo()->index(carlos, 0), Qt::Checked, Qt::CheckStateRole);
         m.dialogos.responder(Respuesta::Si);
         v.MnuCabeza()->findChild<QAction*>(QStringLiteral("MnuEliminarDoc"))->trigger();
+        QTRY_VERIFY(!v.borrando());
         QVERIFY(!std::filesystem::exists(carpeta / suitegen::nombreFactura(3, 2026, 3, 20, 103)));
         QCOMPARE(m.filas(), antes - 1);
         QCOMPARE(m.filaDe(QStringLiteral("00003")), -1);
