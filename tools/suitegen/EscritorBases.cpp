@@ -29,7 +29,7 @@ std::string isoDate(const jetwriter::DateTime& date) {
     const long long d = doy - (153 * mp + 2) / 5 + 1;
     const long long m = mp < 10 ? mp + 3 : mp - 9;
     const long long y = yoe + era * 400 + (m <= 2 ? 1 : 0);
-    char text[32];
+    char text[96]; // room for any long long the compiler can imagine, not just real dates
     std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", y, m, d,
                   seconds / 3600, seconds / 60 % 60, seconds % 60);
     return text;
