@@ -1,5 +1,8 @@
 #include "gui/Arte.h"
 
+#include "gui/EnlacesComando.h"
+#include "gui/Twips.h"
+
 #include <QLinearGradient>
 #include <QPainterPath>
 #include <QPixmap>
@@ -397,6 +400,36 @@ void pintarPanel(QPainter& p, const QRect& zona) {
     g.setColorAt(0, kAzulPanel);
     g.setColorAt(1, kAzulPanel.darker(112));
     p.fillRect(zona, g);
+}
+
+QFont fuente(double puntos, bool negrita) {
+    QFont f = fuenteEnlaces();
+    f.setPointSizeF(puntos);
+    f.setBold(negrita);
+    return f;
+}
+
+void colorTexto(QWidget* w, const QColor& c) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, c);
+    w->setPalette(p);
+}
+
+QLabel* titulosCabecera(QWidget* cabecera, const QString& titulo, const QString& linea,
+                        const char* nombreLinea) {
+    auto* t = new QLabel(titulo, cabecera);
+    t->setObjectName(QStringLiteral("lbltitulo"));
+    t->setFont(fuente(13, true));
+    colorTexto(t, Qt::white);
+    t->move(aPixeles(180, cabecera), aPixeles(60, cabecera));
+    t->adjustSize();
+    auto* l = new QLabel(linea, cabecera);
+    l->setObjectName(QLatin1String(nombreLinea));
+    l->setFont(fuente(8));
+    colorTexto(l, QColor(0xDC, 0xE8, 0xFF));
+    l->move(aPixeles(195, cabecera), t->geometry().bottom() + 1);
+    l->adjustSize();
+    return l;
 }
 
 } // namespace envio::gui::arte

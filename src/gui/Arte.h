@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QIcon>
+#include <QLabel>
 #include <QPainter>
 #include <QRect>
 
@@ -32,6 +34,15 @@ void pintarLineaCabecera(QPainter& p, const QRect& zona);
 void pintarPanel(QPainter& p, const QRect& zona);
 // The program's icon, the logo on its own.
 QIcon iconoPrograma();
+
+// The frame's lettering: the links' face at a size, and a label's text colour.
+QFont fuente(double puntos, bool negrita = false);
+void colorTexto(QWidget* w, const QColor& c);
+
+// The header's white title with its explaining line under it, placed as every window places them.
+// Returns the line, which some windows lay out further.
+QLabel* titulosCabecera(QWidget* cabecera, const QString& titulo, const QString& linea,
+                        const char* nombreLinea);
 // A box's round button with a double chevron, up to collapse, down to expand.
 void dibujarBotonCuadro(QPainter& p, const QRectF& area, bool arriba, bool encima, bool pulsado);
 

@@ -21,13 +21,6 @@ QString q(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-QFont fuente(double puntos, bool negrita = false) {
-    QFont f = fuenteEnlaces();
-    f.setPointSizeF(puntos);
-    f.setBold(negrita);
-    return f;
-}
-
 // The band over the edit area that names what is edited, as the main window's over its list.
 class Banda : public QLabel {
 public:
@@ -86,7 +79,7 @@ FrmConfigMsgFactura::FrmConfigMsgFactura(const CarpetaPrograma& carpeta, Dialogo
 
     auto* banda = new Banda(QStringLiteral("Mensaje de envio de documentos"), area);
     banda->setObjectName(QStringLiteral("lblDetalle"));
-    banda->setFont(fuente(9, true));
+    banda->setFont(arte::fuente(9, true));
     banda->setIndent(aPixeles(120, this));
     banda->setFixedHeight(aPixeles(360, this));
     QPalette blanco = banda->palette();
@@ -97,7 +90,7 @@ FrmConfigMsgFactura::FrmConfigMsgFactura(const CarpetaPrograma& carpeta, Dialogo
 
     const auto etiqueta = [&](const QString& texto, QWidget* campo) {
         auto* l = new QLabel(texto, area);
-        l->setFont(fuente(8.25, true));
+        l->setFont(arte::fuente(8.25, true));
         l->setBuddy(campo);
         capas->addWidget(l);
     };

@@ -39,19 +39,6 @@ constexpr RectTwips kP2{120, 1435, 3015, 2655};
 constexpr int kMargen = 120;
 constexpr TamanoTwips kVentana{10800, 7200};
 
-QFont fuente(double puntos, bool negrita = false) {
-    QFont f = fuenteEnlaces();
-    f.setPointSizeF(puntos);
-    f.setBold(negrita);
-    return f;
-}
-
-void colorTexto(QWidget* w, const QColor& c) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, c);
-    w->setPalette(p);
-}
-
 QString q(const std::string& s) {
     return QString::fromStdString(s);
 }
@@ -172,19 +159,9 @@ FrmConfiguracion::~FrmConfiguracion() {
 void FrmConfiguracion::construir() {
     cabecera_ = new Cabecera(this);
     cabecera_->setObjectName(QStringLiteral("PicCabeza"));
-    auto* titulo = new QLabel(QStringLiteral("Comunicaciones masivas"), cabecera_);
-    titulo->setObjectName(QStringLiteral("lbltitulo"));
-    titulo->setFont(fuente(13, true));
-    colorTexto(titulo, Qt::white);
-    titulo->move(aPixeles(180, this), aPixeles(60, this));
-    titulo->adjustSize();
-    auto* subtitulo =
-        new QLabel(QStringLiteral("Envio masivo de comunicaciones a clientes"), cabecera_);
-    subtitulo->setObjectName(QStringLiteral("lblSubtitulo"));
-    subtitulo->setFont(fuente(8));
-    colorTexto(subtitulo, QColor(0xDC, 0xE8, 0xFF));
-    subtitulo->move(aPixeles(195, this), titulo->geometry().bottom() + 1);
-    subtitulo->adjustSize();
+    arte::titulosCabecera(cabecera_, QStringLiteral("Comunicaciones masivas"),
+                          QStringLiteral("Envio masivo de comunicaciones a clientes"),
+                          "lblSubtitulo");
 
     panel_ = new Panel(this);
     panel_->setObjectName(QStringLiteral("PicMenu"));
@@ -194,8 +171,8 @@ void FrmConfiguracion::construir() {
         c->setObjectName(QLatin1String(nombre));
         c->setGeometry(aPixeles(r, this));
         auto* t = new QLabel(texto, c);
-        t->setFont(fuente(8.25, true));
-        colorTexto(t, arte::kTituloCuadro);
+        t->setFont(arte::fuente(8.25, true));
+        arte::colorTexto(t, arte::kTituloCuadro);
         t->setGeometry(aPixeles(150, this), 0, c->width() - aPixeles(700, this), c->altoCabecera());
         return c;
     };
@@ -225,8 +202,8 @@ void FrmConfiguracion::construir() {
         p2_);
     lbl_->setObjectName(QStringLiteral("lbl"));
     lbl_->setWordWrap(true);
-    lbl_->setFont(fuente(8.25));
-    colorTexto(lbl_, QColor(0x1C, 0x2E, 0x55));
+    lbl_->setFont(arte::fuente(8.25));
+    arte::colorTexto(lbl_, QColor(0x1C, 0x2E, 0x55));
     lbl_->setGeometry(aPixeles(150, this), aPixeles(480, this), ancho, aPixeles(1500, this));
     txtFiltro_ = new QLineEdit(p2_);
     txtFiltro_->setObjectName(QStringLiteral("txtFiltro"));
@@ -242,7 +219,7 @@ void FrmConfiguracion::construirPestanas() {
     auto* aviso = new QWidget;
     auto* rejilla = new QGridLayout(aviso);
     auto* encabezado = new QLabel(QStringLiteral("Aviso a clientes"));
-    encabezado->setFont(fuente(9, true));
+    encabezado->setFont(arte::fuente(9, true));
     rejilla->addWidget(encabezado, 0, 0, 1, 2);
     rejilla->addWidget(new QLabel(QStringLiteral("Asunto")), 1, 0);
     txtAsuntoAviso_ = new QLineEdit;
@@ -255,7 +232,7 @@ void FrmConfiguracion::construirPestanas() {
     txtMensajeAviso_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     rejilla->addWidget(txtMensajeAviso_, 2, 1);
     auto* opciones = new QLabel(QStringLiteral("Opciones"));
-    opciones->setFont(fuente(9, true));
+    opciones->setFont(arte::fuente(9, true));
     rejilla->addWidget(opciones, 3, 0, 1, 2);
     check1_ = new QCheckBox(QStringLiteral("Confirmación de lectura"));
     check1_->setObjectName(QStringLiteral("Check1"));
@@ -267,7 +244,7 @@ void FrmConfiguracion::construirPestanas() {
     auto* columna = new QVBoxLayout(paginaLista_);
     label9_ = new QLabel(QStringLiteral("Clientes con e-mail"));
     label9_->setObjectName(QStringLiteral("Label9"));
-    label9_->setFont(fuente(9, true));
+    label9_->setFont(arte::fuente(9, true));
     columna->addWidget(label9_);
     lv_ = new VistaDestinatarios;
     lv_->setObjectName(QStringLiteral("Lv"));

@@ -42,19 +42,6 @@ public:
     PunteroOcupado& operator=(const PunteroOcupado&) = delete;
 };
 
-QFont fuente(double puntos, bool negrita = false) {
-    QFont f = fuenteEnlaces();
-    f.setPointSizeF(puntos);
-    f.setBold(negrita);
-    return f;
-}
-
-void colorTexto(QWidget* w, const QColor& c) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, c);
-    w->setPalette(p);
-}
-
 // PicCabeza: a deep blue band shading lighter to the right.
 class Cabecera : public QWidget {
 public:
@@ -195,7 +182,7 @@ FrmPrincipal::FrmPrincipal(ContextoAnfitrion contexto, Dialogos& dialogos, Shell
       pantalla_(std::make_unique<PantallaPrincipal>(std::move(contexto), dialogos, shell)) {
     setWindowTitle(QStringLiteral("Envío de documentos por e-mail"));
     setObjectName(QStringLiteral("frmPrincipal"));
-    setFont(fuente(8.25));
+    setFont(arte::fuente(8.25));
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("areaPrincipal"));
     central->setAutoFillBackground(true);
@@ -261,19 +248,9 @@ QSize FrmPrincipal::tamanoMinimo() const {
 void FrmPrincipal::construirCabecera(QWidget* central) {
     picCabeza_ = new Cabecera(central);
     picCabeza_->setObjectName(QStringLiteral("PicCabeza"));
-    auto* titulo = new QLabel(QStringLiteral("Documentos por e-mail"), picCabeza_);
-    titulo->setObjectName(QStringLiteral("lbltitulo"));
-    titulo->setFont(fuente(13, true));
-    colorTexto(titulo, Qt::white);
-    titulo->move(aPixeles(180, this), aPixeles(60, this));
-    titulo->adjustSize();
-    auto* subtitulo =
-        new QLabel(QStringLiteral("Módulo para el envio de documentos por e-mail"), picCabeza_);
-    subtitulo->setObjectName(QStringLiteral("Label9"));
-    subtitulo->setFont(fuente(8));
-    colorTexto(subtitulo, QColor(0xDC, 0xE8, 0xFF));
-    subtitulo->move(aPixeles(195, this), titulo->geometry().bottom() + 1);
-    subtitulo->adjustSize();
+    arte::titulosCabecera(picCabeza_, QStringLiteral("Documentos por e-mail"),
+                          QStringLiteral("Módulo para el envio de documentos por e-mail"),
+                          "Label9");
     logo_ = new Logo(picCabeza_);
     logo_->setObjectName(QStringLiteral("logo"));
     linea_ = new Linea(picCabeza_);
@@ -297,8 +274,8 @@ void FrmPrincipal::construirPanel(QWidget* central) {
         c->setGeometry(aPixeles(r, this));
         auto* t = new QLabel(titulo, c);
         t->setObjectName(QLatin1String(nombreTitulo));
-        t->setFont(fuente(8.25, true));
-        colorTexto(t, arte::kTituloCuadro);
+        t->setFont(arte::fuente(8.25, true));
+        arte::colorTexto(t, arte::kTituloCuadro);
         t->setGeometry(aPixeles(150, this), 0, c->width() - aPixeles(700, this), c->altoCabecera());
         return c;
     };
@@ -356,8 +333,8 @@ void FrmPrincipal::construirPanel(QWidget* central) {
     lblBarra_->setGeometry(aPixeles(150, this), aPixeles(1215, this), ancho, aPixeles(240, this));
     lblBarra_->hide();
     for (QLabel* l : {lblCuenta_, lblFacSel_, lblBarra_}) {
-        l->setFont(fuente(8.25));
-        colorTexto(l, QColor(0x1C, 0x2E, 0x55));
+        l->setFont(arte::fuente(8.25));
+        arte::colorTexto(l, QColor(0x1C, 0x2E, 0x55));
     }
 }
 
@@ -367,8 +344,8 @@ void FrmPrincipal::construirAreaTrabajo(QWidget* central) {
     gradiente_->setObjectName(QStringLiteral("GRADIENTE"));
     lblDetalle_ = new QLabel(QStringLiteral("Documentos"), gradiente_);
     lblDetalle_->setObjectName(QStringLiteral("lblDetalle"));
-    lblDetalle_->setFont(fuente(9, true));
-    colorTexto(lblDetalle_, Qt::white);
+    lblDetalle_->setFont(arte::fuente(9, true));
+    arte::colorTexto(lblDetalle_, Qt::white);
 
     combo1_ = new QComboBox(central);
     combo1_->setObjectName(QStringLiteral("Combo1"));

@@ -34,19 +34,6 @@ std::string s(const QString& texto) {
     return texto.toStdString();
 }
 
-QFont fuente(double puntos, bool negrita = false) {
-    QFont f = fuenteEnlaces();
-    f.setPointSizeF(puntos);
-    f.setBold(negrita);
-    return f;
-}
-
-void colorTexto(QWidget* w, const QColor& c) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, c);
-    w->setPalette(p);
-}
-
 // The header: the same deep blue band as the main window's, with its logo and closing line.
 class Cabecera : public QWidget {
 public:
@@ -112,14 +99,14 @@ MarcoAjustes::MarcoAjustes(const QString& caption, const QString& titulo, const 
     picCabeza_->setGeometry(0, 0, width(), aPixeles(kAltoCabeza, this));
     lbltitulo_ = new QLabel(titulo, picCabeza_);
     lbltitulo_->setObjectName(QStringLiteral("lbltitulo"));
-    lbltitulo_->setFont(fuente(13, true));
-    colorTexto(lbltitulo_, Qt::white);
+    lbltitulo_->setFont(arte::fuente(13, true));
+    arte::colorTexto(lbltitulo_, Qt::white);
     lbltitulo_->move(aPixeles(180, this), aPixeles(60, this));
     lbltitulo_->adjustSize();
     linea_ = new QLabel(linea, picCabeza_);
     linea_->setObjectName(QStringLiteral("Label9"));
-    linea_->setFont(fuente(8));
-    colorTexto(linea_, QColor(0xDC, 0xE8, 0xFF));
+    linea_->setFont(arte::fuente(8));
+    arte::colorTexto(linea_, QColor(0xDC, 0xE8, 0xFF));
     linea_->setWordWrap(true);
     linea_->setGeometry(aPixeles(195, this), lbltitulo_->geometry().bottom() + 1,
                         width() - aPixeles(195 + 1300, this),
@@ -135,8 +122,8 @@ MarcoAjustes::MarcoAjustes(const QString& caption, const QString& titulo, const 
     p1_->setGeometry(aPixeles(RectTwips{120, 120, 3015, kPrimeraFila + 180}, this));
     auto* tituloCuadro = new QLabel(QStringLiteral("Acciones"), p1_);
     tituloCuadro->setObjectName(QStringLiteral("Label4"));
-    tituloCuadro->setFont(fuente(8.25, true));
-    colorTexto(tituloCuadro, arte::kTituloCuadro);
+    tituloCuadro->setFont(arte::fuente(8.25, true));
+    arte::colorTexto(tituloCuadro, arte::kTituloCuadro);
     tituloCuadro->setGeometry(aPixeles(150, this), 0, p1_->width() - aPixeles(700, this),
                               p1_->altoCabecera());
 }
@@ -229,7 +216,7 @@ void FrmServidor::construir() {
     const auto etiqueta = [&](const QString& texto, int fila, QWidget* campo) {
         auto* l = new QLabel(texto, area);
         l->setObjectName(QStringLiteral("lbl_%1").arg(fila));
-        l->setFont(fuente(8.25));
+        l->setFont(arte::fuente(8.25));
         l->setBuddy(campo);
         rejilla->addWidget(l, fila, 0);
     };
@@ -256,8 +243,8 @@ void FrmServidor::construir() {
     filaPuerto->addWidget(txt_server_[1]);
     lblPuerto_ = new QLabel(area);
     lblPuerto_->setObjectName(QStringLiteral("lblPuerto"));
-    lblPuerto_->setFont(fuente(7.5));
-    colorTexto(lblPuerto_, QColor(0x5A, 0x66, 0x80));
+    lblPuerto_->setFont(arte::fuente(7.5));
+    arte::colorTexto(lblPuerto_, QColor(0x5A, 0x66, 0x80));
     filaPuerto->addWidget(lblPuerto_, 1);
     etiqueta(QStringLiteral("&Puerto"), 1, txt_server_[1]);
     rejilla->addLayout(filaPuerto, 1, 1);
@@ -297,9 +284,9 @@ void FrmServidor::construir() {
 
     lblPrueba_ = new QLabel(area);
     lblPrueba_->setObjectName(QStringLiteral("lblPrueba"));
-    lblPrueba_->setFont(fuente(8));
+    lblPrueba_->setFont(arte::fuente(8));
     lblPrueba_->setWordWrap(true);
-    colorTexto(lblPrueba_, QColor(0x1C, 0x2E, 0x55));
+    arte::colorTexto(lblPrueba_, QColor(0x1C, 0x2E, 0x55));
     rejilla->addWidget(lblPrueba_, 6, 0, 1, 2);
     rejilla->setRowStretch(7, 1);
 }
