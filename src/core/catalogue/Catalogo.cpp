@@ -5,6 +5,8 @@
 #include "settings/NumeroInicial.h"
 
 #include <future>
+#include <initializer_list>
+#include <string_view>
 
 namespace envio {
 namespace {
@@ -15,6 +17,16 @@ std::string monthText(int mes) {
 
 long long leadingCode(std::string_view name, std::size_t length) {
     return redondearAPar(NumeroInicial(name.substr(0, length)));
+}
+
+// The text that the search box is matched against: every field after a "#", in capitals.
+std::string searchText(std::initializer_list<std::string_view> campos) {
+    std::string text;
+    for (const auto campo : campos) {
+        text += '#';
+        text += campo;
+    }
+    return mayusculas(text);
 }
 
 std::string payKind(char letter) {
@@ -63,7 +75,7 @@ Catalogo::LlenarLvFacturas(const std::filesystem::path& carpeta,
         if (cliente == nullptr) {
             continue;
         }
-        const std::string direccion = indice_.direccionCliente(codigo);
+        const std::string& direccion = indice_.direccionCliente(codigo);
         const std::string fecha =
             nombre.substr(13, 2) + "/" + nombre.substr(11, 2) + "/" + nombre.substr(7, 4);
         const std::string numero = nombre.substr(16, 6);
@@ -75,9 +87,8 @@ Catalogo::LlenarLvFacturas(const std::filesystem::path& carpeta,
         d.fila.subitems = {direccion, fecha, numero, tamanoFactura(bytes), clave};
         d.fila.etiqueta = path.string();
         d.fila.icono = estaEnviado(nombre) ? kIconoEnviado : kIconoPendiente;
-        d.busqueda =
-            mayusculas("#" + conCeros(codigo, 5) + "#" + *cliente + "#" + direccion + "#" + fecha +
-                       "#" + numero + "#" + tamanoFacturaBusqueda(bytes) + "#" + clave);
+        d.busqueda = searchText({conCeros(codigo, 5), *cliente, direccion, fecha, numero,
+                                 tamanoFacturaBusqueda(bytes), clave});
         out.push_back(std::move(d));
     }
     return out;
@@ -102,13 +113,18 @@ Catalogo::LlenarLvNomina(const std::filesystem::path& carpeta,
         Documento d;
         d.fila.texto = conCeros(codigo, 7) + " " + mayusculas(*empleado);
         const std::string nif = nombre.substr(15, 9);
-        d.fila.subitems = {indice_.direccionAlternativa(nif).value_or(""), periodo, payKind(letra),
-                           tamano, ""};
+        const std::string* alternativa = indice_.direccionAlternativa(nif);
+        d.fila.subitems = {alternativa != nullptr ? *alternativa : std::string(), periodo,
+                           payKind(letra), tamano, ""};
         d.fila.etiqueta = path.string();
         d.fila.icono = estaEnviado(nombre) ? kIconoEnviado : kIconoPendiente;
-        d.busqueda = mayusculas("#" + conCeros(codigo, 7) + "#" + *empleado + "#" + periodo + "#" +
-                                std::string(1, letra) + "#" + (known ? payKind(letra) + "#" : "") +
-                                tamano + "#" + "#");
+        const std::string letraTexto(1, letra);
+        // A known pay kind is searchable by its word too; the last two fields are always empty.
+        d.busqueda =
+            known
+                ? searchText({conCeros(codigo, 7), *empleado, periodo, letraTexto, payKind(letra),
+                              tamano, "", ""})
+                : searchText({conCeros(codigo, 7), *empleado, periodo, letraTexto, tamano, "", ""});
         out.push_back(std::move(d));
     }
     return out;

@@ -100,34 +100,25 @@ void IndiceDestinatarios::cargar(Modo modo) {
     }
 }
 
-const std::string* IndiceDestinatarios::cliente(long long codigo) {
-    cargarClientes();
+const std::string* IndiceDestinatarios::cliente(long long codigo) const {
     const auto it = clientes_.find(codigo);
     return it == clientes_.end() ? nullptr : &it->second;
 }
 
-std::string IndiceDestinatarios::direccionCliente(long long codigo) {
-    cargarClientes();
+const std::string& IndiceDestinatarios::direccionCliente(long long codigo) const {
+    static const std::string sinDireccion;
     const auto it = direcciones_.find(codigo);
-    return it == direcciones_.end() ? std::string() : it->second;
+    return it == direcciones_.end() ? sinDireccion : it->second;
 }
 
-const std::string* IndiceDestinatarios::empleado(long long codigo) {
-    cargarEmpleados();
+const std::string* IndiceDestinatarios::empleado(long long codigo) const {
     const auto it = empleados_.find(codigo);
     return it == empleados_.end() ? nullptr : &it->second;
 }
 
-std::optional<std::string> IndiceDestinatarios::direccionAlternativa(const std::string& nif) {
-    if (!contexto_.dbAlternativa) {
-        return std::nullopt;
-    }
-    cargarAlternativa();
+const std::string* IndiceDestinatarios::direccionAlternativa(const std::string& nif) const {
     const auto it = alternativas_.find(mayusculas(nif));
-    if (it == alternativas_.end()) {
-        return std::nullopt;
-    }
-    return it->second;
+    return it == alternativas_.end() ? nullptr : &it->second;
 }
 
 } // namespace envio

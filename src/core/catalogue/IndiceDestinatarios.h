@@ -18,19 +18,21 @@ class IndiceDestinatarios {
 public:
     explicit IndiceDestinatarios(const ContextoAnfitrion& contexto);
 
-    // Reads what the mode needs now (a fill runs it beside its folder listing).
+    // Reads what the mode needs, unless its database file is unchanged since the last read (a
+    // fill runs it beside its folder listing). The look-ups below answer from what it read: they
+    // run once per file of a month, and a stat each would cost more than the look-up.
     void cargar(Modo modo);
 
     // A client's `nombre` by `IDCLIENTE` (the first row of that number), or nothing.
-    const std::string* cliente(long long codigo);
+    [[nodiscard]] const std::string* cliente(long long codigo) const;
     // The client's address: among its "E" rows of CLITELEFONOS, the `numero` of the first row
     // with a non-zero `Prioridad`, else of the last row; empty without rows.
-    std::string direccionCliente(long long codigo);
+    [[nodiscard]] const std::string& direccionCliente(long long codigo) const;
     // An employee's `nombre` by `codigo`.
-    const std::string* empleado(long long codigo);
+    [[nodiscard]] const std::string* empleado(long long codigo) const;
     // The address that the alternative table holds for a tax number (text equality without
     // regard to case), or nothing when there is no such row or no alternative source.
-    std::optional<std::string> direccionAlternativa(const std::string& nif);
+    [[nodiscard]] const std::string* direccionAlternativa(const std::string& nif) const;
 
 private:
     void cargarClientes();

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace envio {
 namespace {
@@ -43,20 +45,55 @@ Valor columnValue(sqlite3_stmt* statement, int column) {
 
 } // namespace
 
-MotorSqlite::MotorSqlite(const std::filesystem::path& archivo, bool crear) : archivo_(archivo) {
+sqlite3* MotorSqlite::conectar(const std::filesystem::path& archivo, bool crear) {
+    sqlite3* db = nullptr;
     const int flags = SQLITE_OPEN_READWRITE | (crear ? SQLITE_OPEN_CREATE : 0);
-    if (sqlite3_open_v2(archivo.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-        const std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "sin memoria";
-        sqlite3_close(db_);
-        db_ = nullptr;
+    if (sqlite3_open_v2(archivo.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+        const std::string why = db != nullptr ? sqlite3_errmsg(db) : "sin memoria";
+        sqlite3_close(db);
         throw ErrorBaseDatos("No se pudo abrir la base de datos " + archivo.string() + ": " + why);
     }
     // Another copy of the program may be writing the work table: wait for it a little.
-    sqlite3_busy_timeout(db_, 5000);
-    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db, 5000);
+    sqlite3_extended_result_codes(db, 1);
+    return db;
+}
+
+std::optional<MotorSqlite::Identidad>
+MotorSqlite::identidadDe(const std::filesystem::path& archivo) {
+    struct stat info {};
+    if (::stat(archivo.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return Identidad{info.st_dev, info.st_ino};
+}
+
+MotorSqlite::MotorSqlite(const std::filesystem::path& archivo, bool crear)
+    : archivo_(archivo), db_(conectar(archivo, crear)), identidad_(identidadDe(archivo)) {
     if (crear) {
         ejecutar("PRAGMA user_version = 1"); // writes the header: an empty file is no database
     }
+}
+
+// A database restored from a copy, or a new export renamed over the old one, is another file
+// under the same name: an open connection would go on reading the old one, and the program would
+// mail documents to addresses that the suite no longer holds.
+void MotorSqlite::seguirAlArchivo() {
+    const auto actual = identidadDe(archivo_);
+    {
+        std::shared_lock lectura(conexion_);
+        if (actual && actual == identidad_) {
+            return;
+        }
+    }
+    std::unique_lock reapertura(conexion_);
+    if (actual && actual == identidad_) {
+        return;
+    }
+    sqlite3* nueva = conectar(archivo_, false); // throws when the file is gone
+    sqlite3_close(db_);
+    db_ = nueva;
+    identidad_ = identidadDe(archivo_);
 }
 
 MotorSqlite::~MotorSqlite() {
@@ -75,6 +112,12 @@ void MotorSqlite::ejecutar(const std::string& sql) {
 }
 
 std::vector<std::string> MotorSqlite::tablas() {
+    seguirAlArchivo();
+    std::shared_lock lectura(conexion_);
+    return listaTablas();
+}
+
+std::vector<std::string> MotorSqlite::listaTablas() {
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(db_,
                            "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid", -1,
@@ -94,7 +137,7 @@ std::vector<std::string> MotorSqlite::tablas() {
 }
 
 std::string MotorSqlite::nombreReal(std::string_view tabla) {
-    for (auto& name : tablas()) {
+    for (auto& name : listaTablas()) {
         if (igualesSinMayusculas(name, tabla)) {
             return name;
         }
@@ -104,6 +147,8 @@ std::string MotorSqlite::nombreReal(std::string_view tabla) {
 }
 
 TablaLeida MotorSqlite::leerTabla(std::string_view tabla, const std::vector<std::string>& campos) {
+    seguirAlArchivo();
+    std::shared_lock lectura(conexion_);
     const std::string name = nombreReal(tabla);
     sqlite3_stmt* raw = nullptr;
     const std::string sql = "SELECT * FROM " + sqlName(name);
@@ -140,11 +185,13 @@ TablaLeida MotorSqlite::leerTabla(std::string_view tabla, const std::vector<std:
 }
 
 void MotorSqlite::borrarTodo(std::string_view tabla) {
+    std::shared_lock escritura(conexion_);
     ejecutar("DELETE FROM " + sqlName(nombreReal(tabla)));
 }
 
 void MotorSqlite::agregarRegistro(std::string_view tabla,
                                   const std::vector<std::pair<std::string, Valor>>& campos) {
+    std::shared_lock escritura(conexion_);
     std::string names;
     std::string marks;
     for (const auto& campo : campos) {
@@ -174,6 +221,7 @@ void MotorSqlite::agregarRegistro(std::string_view tabla,
 }
 
 void MotorSqlite::crearTabla(const DefinicionTabla& definicion) {
+    std::shared_lock escritura(conexion_);
     std::string columns;
     for (const auto& campo : definicion.campos) {
         columns += columns.empty() ? "" : ", ";

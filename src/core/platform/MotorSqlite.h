@@ -3,6 +3,9 @@
 #include "platform/MotorBaseDatos.h"
 
 #include <filesystem>
+#include <optional>
+#include <shared_mutex>
+#include <utility>
 
 struct sqlite3;
 
@@ -26,12 +29,21 @@ public:
     void crearTabla(const DefinicionTabla& definicion) override;
 
 private:
+    using Identidad = std::pair<unsigned long long, unsigned long long>; // device, inode
+
+    static sqlite3* conectar(const std::filesystem::path& archivo, bool crear);
+    static std::optional<Identidad> identidadDe(const std::filesystem::path& archivo);
+    void seguirAlArchivo();
     [[noreturn]] void fallo(const std::string& que) const;
+    std::vector<std::string> listaTablas();
     std::string nombreReal(std::string_view tabla);
     void ejecutar(const std::string& sql);
 
     std::filesystem::path archivo_;
+    // Readers share the connection (SQLite serializes them); only a reopen takes it alone.
+    std::shared_mutex conexion_;
     sqlite3* db_ = nullptr;
+    std::optional<Identidad> identidad_;
 };
 
 } // namespace envio

@@ -152,6 +152,41 @@ TEST_P(CatalogoTest, RefilteringNeedsNeitherTheDatabaseNorTheFolder) {
     EXPECT_EQ(lista.cantidad(), 3U);
 }
 
+// The suite rewrites its database while the program runs: the next fill must show the new rows,
+// even when the file keeps its size (an Access file grows by whole pages).
+void rewriteSuite(const std::filesystem::path& folder, suitegen::DescripcionSuite d,
+                  Formato formato, const std::vector<std::filesystem::path>& databases) {
+    std::vector<std::filesystem::file_time_type> times;
+    for (const auto& db : databases) {
+        times.push_back(std::filesystem::last_write_time(db));
+    }
+    d.formato = formato;
+    suitegen::generarSuite(folder, d);
+    for (std::size_t i = 0; i < databases.size(); ++i) {
+        std::filesystem::last_write_time(databases[i], times[i] + std::chrono::seconds(10));
+    }
+}
+
+TEST_P(CatalogoTest, AChangedDatabaseIsReadAgainOnTheNextFill) {
+    auto d = invoices();
+    build(d);
+    fill("FACTURAS", "2026", 3, "acme");
+    ASSERT_EQ(lista.cantidad(), 2U);
+    EXPECT_EQ(lista.fila(0).subitems[0], "acme@ejemplo.es");
+
+    d.clientes[0].nombre = "Acme Nueva";
+    d.clientes[0].telefonos[0].numero = "nueva@ejemplo.es";
+    d.clientes.push_back({999, "Recién llegado", "x", false, {{"E", "nuevo@ejemplo.es", 0}}});
+    rewriteSuite(folder.path(), d, GetParam(), {contexto->rutaBaseDatos});
+    fill("FACTURAS", "2026", 3, "acme");
+    ASSERT_EQ(lista.cantidad(), 2U);
+    EXPECT_EQ(lista.fila(0).texto, "00123 ACME NUEVA");
+    EXPECT_EQ(lista.fila(0).subitems[0], "nueva@ejemplo.es");
+    fill("FACTURAS", "2026", 3, "00999");
+    ASSERT_EQ(lista.cantidad(), 1U); // its document was listed before, without a client
+    EXPECT_EQ(lista.fila(0).subitems[0], "nuevo@ejemplo.es");
+}
+
 TEST_P(CatalogoTest, SortingIsKeptAcrossRefills) {
     build(invoices());
     fill("FACTURAS", "2026", 3);
@@ -214,6 +249,22 @@ TEST_P(CatalogoTest, PayslipsWithoutAnAlternativeSourceHaveNoAddress) {
     for (const auto& fila : lista.filas()) {
         EXPECT_EQ(fila.subitems[0], "");
     }
+}
+
+TEST_P(CatalogoTest, AChangedAlternativeSourceIsReadAgainOnTheNextFill) {
+    auto d = payroll(true);
+    build(d);
+    fill("NOMINAS", "2026", 3, "pérez");
+    ASSERT_EQ(lista.cantidad(), 2U);
+    EXPECT_EQ(lista.fila(0).subitems[0], "perez@ejemplo.es");
+
+    d.alternativas[0].email = "perez.nuevo@ejemplo.es";
+    ASSERT_TRUE(contexto->dbAlternativa);
+    rewriteSuite(folder.path(), d, GetParam(), {contexto->dbAlternativa->ruta()});
+    fill("NOMINAS", "2026", 3, "pérez");
+    ASSERT_EQ(lista.cantidad(), 2U);
+    EXPECT_EQ(lista.fila(0).subitems[0], "perez.nuevo@ejemplo.es");
+    EXPECT_EQ(lista.fila(1).subitems[0], "perez.nuevo@ejemplo.es");
 }
 
 INSTANTIATE_TEST_SUITE_P(Formatos, CatalogoTest, ::testing::Values(Formato::Jet, Formato::Sqlite),

@@ -512,6 +512,30 @@ TEST(JetSqliteDeleteTest, DeleteEmptiesASqliteTableAndIsRefusedOnJet) {
               filasEspeciales().size() + kFilasDeRelleno);
 }
 
+TEST(SqliteReplacedFileTest, AFileReplacedUnderItsNameIsReadAnewAndARemovedOneIsAnError) {
+    TemporaryFolder carpeta;
+    const auto tablas = conjuntoDeDatos();
+    escribirSqlite(carpeta / "datos.db", tablas);
+    auto db = BaseDatos::abrir(carpeta / "datos.db");
+    ASSERT_FALSE(db->abrirRegistros("SELECT * FROM DATOS").vacio());
+
+    // A restored copy renamed over the open file: the old contents must not be read any more.
+    std::filesystem::copy_file(carpeta / "datos.db", carpeta / "copia.db");
+    BaseDatos::abrir(carpeta / "copia.db")->ejecutar("DELETE * FROM DATOS");
+    std::filesystem::rename(carpeta / "copia.db", carpeta / "datos.db");
+    EXPECT_TRUE(db->abrirRegistros("SELECT * FROM DATOS").vacio());
+    EXPECT_EQ(db->abrirRegistros("SELECT * FROM [Tabla con espacios]").cantidad(), 3U);
+
+    std::filesystem::remove(carpeta / "datos.db");
+    try {
+        db->abrirRegistros("SELECT * FROM DATOS");
+        ADD_FAILURE() << "a removed database was still read";
+    } catch (const ErrorBaseDatos& e) {
+        EXPECT_NE(std::string(e.what()).find((carpeta / "datos.db").string()), std::string::npos)
+            << e.what();
+    }
+}
+
 // The same distinction in a file that Access itself wrote: most customers have no region.
 TEST(JetTextNullTest, AnAccessMadeEmptyRegionIsNullNotEmptyText) {
     const std::filesystem::path muestras = ENVIO_JET_SAMPLES;
