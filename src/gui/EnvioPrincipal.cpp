@@ -3,6 +3,7 @@
 #include "catalogue/PantallaPrincipal.h"
 #include "gui/FrmPrincipal.h"
 #include "gui/FrmReporte.h"
+#include "mail/ErroresEjecucion.h"
 #include "mail/MandarCorreos.h"
 #include "mail/OpcionesComponente.h"
 #include "platform/CurlMailTransport.h"
@@ -22,45 +23,47 @@ template <typename F> void enVentana(QObject* ventana, F accion) {
 }
 
 // What the run shows, re-emitted on the window's thread. Rows are matched by the document they
-// had when the run started, so the user may sort or filter the list meanwhile.
+// had when the run started, so the user may sort or filter the list meanwhile. The queued
+// updates hold the window, never this observer: they may still be waiting when the run has
+// ended and the observer is gone.
 class ObservadorVentana : public ObservadorEnvio {
 public:
     ObservadorVentana(FrmPrincipal& ventana, std::vector<std::string> etiquetas)
-        : ventana_(ventana), etiquetas_(std::move(etiquetas)) {}
+        : ventana_(&ventana), etiquetas_(std::move(etiquetas)) {}
 
     void progresoVisible(bool visible) override {
-        enVentana(&ventana_, [this, visible] {
-            ventana_.Barra()->setVisible(visible);
-            ventana_.lblBarra()->setVisible(visible);
+        enVentana(ventana_, [v = ventana_, visible] {
+            v->Barra()->setVisible(visible);
+            v->lblBarra()->setVisible(visible);
         });
     }
     void progresoMaximo(int maximo) override {
-        enVentana(&ventana_, [this, maximo] { ventana_.Barra()->setMaximum(maximo); });
+        enVentana(ventana_, [v = ventana_, maximo] { v->Barra()->setMaximum(maximo); });
     }
     void progresoValor(int valor) override {
-        enVentana(&ventana_, [this, valor] {
-            ventana_.Barra()->setValue(std::min(valor, ventana_.Barra()->maximum()));
+        enVentana(ventana_, [v = ventana_, valor] {
+            v->Barra()->setValue(std::min(valor, v->Barra()->maximum()));
         });
     }
     void textoProgreso(const std::string& texto) override {
-        enVentana(&ventana_,
-                  [this, t = QString::fromStdString(texto)] { ventana_.lblBarra()->setText(t); });
+        enVentana(ventana_,
+                  [v = ventana_, t = QString::fromStdString(texto)] { v->lblBarra()->setText(t); });
     }
     void punteroOcupado(bool ocupado) override {
-        enVentana(&ventana_, [this, ocupado] {
-            ventana_.setCursor(ocupado ? Qt::BusyCursor : Qt::ArrowCursor);
+        enVentana(ventana_, [v = ventana_, ocupado] {
+            v->setCursor(ocupado ? Qt::BusyCursor : Qt::ArrowCursor);
         });
     }
     void filaCambiada(std::size_t indice, const FilaLista& fila) override {
-        enVentana(&ventana_, [this, etiqueta = etiquetas_.at(indice), fila] {
-            ListaVista& lista = ventana_.pantalla().lista();
+        enVentana(ventana_, [v = ventana_, etiqueta = etiquetas_.at(indice), fila] {
+            ListaVista& lista = v->pantalla().lista();
             for (std::size_t i = 0; i < lista.cantidad(); ++i) {
                 FilaLista& actual = lista.fila(i);
                 if (actual.etiqueta == etiqueta) {
                     actual.etiqueta = fila.etiqueta;
                     actual.icono = fila.icono;
                     actual.color = fila.color;
-                    ventana_.mostrarFilaCambiada(static_cast<int>(i));
+                    v->mostrarFilaCambiada(static_cast<int>(i));
                     return;
                 }
             }
@@ -69,7 +72,7 @@ public:
     }
 
 private:
-    FrmPrincipal& ventana_;
+    FrmPrincipal* ventana_;
     std::vector<std::string> etiquetas_;
 };
 
@@ -115,6 +118,7 @@ void EnvioPrincipal::enviar() {
         hilo_.join();
     }
     enCurso_ = true;
+    ventana_.envioEnCurso(true);
     // Rows and settings are copied here, on the window's thread: the user may sort the list or
     // save new settings while the run goes on.
     hilo_ = std::thread(&EnvioPrincipal::ejecutar, this, ventana_.pantalla().lista().filas(),
@@ -144,7 +148,8 @@ void EnvioPrincipal::ejecutar(std::vector<FilaLista> filas, ConfiguracionCorreo 
                              ventana_.blnCancelar().bandera()};
         MandarCorreos(filas, entorno);
     } catch (const std::exception& e) {
-        ventana_.dialogos().mostrar({e.what(), "Aviso", Icono::Critico, Botones::Aceptar});
+        // The mail component or the ledger could not be set up: the run's own error exit.
+        mostrarInterrupcion(ventana_.dialogos(), interrupcionDe(e));
     }
     enVentana(this, [this] { terminado(); });
 }
@@ -154,6 +159,7 @@ void EnvioPrincipal::terminado() {
     if (hilo_.joinable()) {
         hilo_.join();
     }
+    ventana_.envioEnCurso(false);
     ventana_.unsetCursor();
     if (cerrarAlTerminar_) {
         ventana_.close();

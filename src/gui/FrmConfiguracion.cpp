@@ -7,6 +7,7 @@
 #include "gui/FrmReporte.h"
 #include "gui/ModeloDestinatarios.h"
 #include "gui/Twips.h"
+#include "mail/ErroresEjecucion.h"
 #include "mail/OpcionesComponente.h"
 #include "mass/MenuLista.h"
 #include "platform/RegistroEnvios.h"
@@ -404,9 +405,9 @@ void FrmConfiguracion::enviar() {
                            componente, *sondaExterna_,    registro,  cancelar_};
             r = masivo::MandarAvisos(filas, plantilla, e);
         } catch (const std::exception& error) {
+            // The mail component or the ledger could not be set up: the run's own error exit.
             r.salidaPorError = true;
-            dialogos_.mostrar({"3051 " + std::string(error.what()), "Aviso", Icono::Informacion,
-                               Botones::Aceptar});
+            mostrarInterrupcion(dialogos_, interrupcionDe(error));
         }
         QMetaObject::invokeMethod(
             this, [this, r] { terminarEnvio(r); }, Qt::QueuedConnection);

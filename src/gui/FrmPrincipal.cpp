@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -418,6 +419,7 @@ void FrmPrincipal::construirMenu() {
         if (entrada.accion != Accion::Separador) {
             const Accion a = entrada.accion;
             connect(accion, &QAction::triggered, this, [this, a] { ejecutar(a); });
+            accionesMenu_.emplace_back(accion, a);
         }
     }
 }
@@ -504,6 +506,9 @@ void FrmPrincipal::ejecutarEnlace(int indice) {
 }
 
 void FrmPrincipal::ejecutar(Accion accion) {
+    if (trabajando() && !permitidaDuranteUnTrabajo(accion)) {
+        return;
+    }
     if (accion == Accion::Eliminar) {
         eliminarEnSegundoPlano();
         return;
@@ -562,23 +567,53 @@ void FrmPrincipal::mostrarFilaCambiada(int fila) {
 }
 
 void FrmPrincipal::eliminarEnSegundoPlano() {
-    if (borrado_.joinable()) {
-        return; // one deletion at a time
-    }
     setCursor(Qt::BusyCursor);
     borrado_ = std::thread([this, filas = pantalla_->lista()] {
         const bool recargar = EliminarDocumentos(filas, dialogos_);
         QMetaObject::invokeMethod(
             this, [this, recargar] { borradoTerminado(recargar); }, Qt::QueuedConnection);
     });
+    actualizarComandos();
 }
 
 void FrmPrincipal::borradoTerminado(bool recargar) {
     borrado_.join();
+    actualizarComandos();
     unsetCursor();
+    if (cerrarTrasBorrado_) {
+        close();
+        return;
+    }
     if (recargar) {
         pantalla_->ActualizarLista();
         mostrarRecarga();
+    }
+}
+
+// A deletion may still ask or report something through the window's boxes: the window waits for
+// it to end, then closes.
+void FrmPrincipal::closeEvent(QCloseEvent* event) {
+    if (borrado_.joinable()) {
+        cerrarTrasBorrado_ = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void FrmPrincipal::envioEnCurso(bool enCurso) {
+    envioEnCurso_ = enCurso;
+    actualizarComandos();
+}
+
+void FrmPrincipal::actualizarComandos() {
+    const bool libre = !trabajando();
+    for (auto* enlace : enlaces_->enlaces()) {
+        const Accion accion = enlacesComando()[static_cast<std::size_t>(enlace->indice())].accion;
+        enlace->setEnabled(libre || permitidaDuranteUnTrabajo(accion));
+    }
+    for (const auto& [accion, cual] : accionesMenu_) {
+        accion->setEnabled(libre || permitidaDuranteUnTrabajo(cual));
     }
 }
 

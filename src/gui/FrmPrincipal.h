@@ -52,6 +52,10 @@ public:
     // Deleting runs on a worker thread (the question included), so that a folder of many
     // documents never freezes the window; the list is refilled when it ends.
     [[nodiscard]] bool borrando() const { return borrado_.joinable(); }
+    // While a sending run or a deletion works on the documents, the commands that would touch
+    // the same files, the work table or the settings are refused and shown disabled.
+    void envioEnCurso(bool enCurso);
+    [[nodiscard]] bool trabajando() const { return envioEnCurso_ || borrado_.joinable(); }
 
     // After a run: the folder changed (refill), or rows changed in place (icons, colours).
     // A worker thread may call these; the window then does the work on its own thread.
@@ -95,6 +99,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* objeto, QEvent* evento) override;
 
 private:
@@ -114,6 +119,7 @@ private:
     void borradoTerminado(bool recargar);
     void elegirMes(int indice);
     void elegirAnio(int indice);
+    void actualizarComandos();
 
     Dialogos& dialogos_;
     std::unique_ptr<PantallaPrincipal> pantalla_;
@@ -144,7 +150,10 @@ private:
     QProgressBar* barra_ = nullptr;
     QStatusBar* statusBar1_ = nullptr;
     QMenu* mnuCabeza_ = nullptr;
+    std::vector<std::pair<QAction*, Accion>> accionesMenu_;
     std::thread borrado_;
+    bool envioEnCurso_ = false;
+    bool cerrarTrasBorrado_ = false;
 };
 
 // The program's start: the host context (telling the user what stops it), then the window with

@@ -8,6 +8,7 @@
 #include "TestMailServer.h"
 #include "catalogue/PantallaPrincipal.h"
 #include "gui/ComandosPrincipal.h"
+#include "gui/EnlacesComando.h"
 #include "gui/EnvioPrincipal.h"
 #include "gui/FrmPrincipal.h"
 
@@ -84,10 +85,20 @@ private slots:
         int ticks = 0;
         int ticksWhileSending = 0;
         bool barSeen = false;
+        bool refusedWhileSending = false;
         QTimer timer;
         QObject::connect(&timer, &QTimer::timeout, [&] {
             ++ticks;
             if (ventana->Barra()->isVisible()) {
+                if (!barSeen) {
+                    // The commands that would touch the documents or the work table wait.
+                    ventana->ejecutar(envio::Accion::Eliminar);
+                    ventana->ejecutar(envio::Accion::Enviar);
+                    refusedWhileSending = !ventana->borrando() &&
+                                          !ventana->lbl_cmd()->enlace(1)->isEnabled() &&
+                                          !ventana->lbl_cmd()->enlace(5)->isEnabled() &&
+                                          ventana->lbl_cmd()->enlace(4)->isEnabled();
+                }
                 barSeen = true;
                 ++ticksWhileSending;
             }
@@ -100,6 +111,8 @@ private slots:
             server.messages().size() == kDocumentos && !ventana->Barra()->isVisible(), 60000);
         QTRY_VERIFY_WITH_TIMEOUT(reportShown, 20000);
         QVERIFY(barSeen);
+        QVERIFY(refusedWhileSending);
+        QTRY_VERIFY(ventana->lbl_cmd()->enlace(1)->isEnabled());
         QVERIFY2(ticksWhileSending > 3, qPrintable(QString::number(ticksWhileSending)));
         QCOMPARE(ventana->lblBarra()->text(), QStringLiteral("Enviando ..."));
         QTRY_VERIFY(ventana->pantalla().lista().fila(0).icono == envio::kIconoEnviado);

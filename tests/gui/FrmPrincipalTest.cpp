@@ -611,6 +611,42 @@ private slots:
         QCOMPARE(v.lblFacSel()->text(), QStringLiteral("Documentos seleccionadas: 0"));
     }
 
+    void duranteUnBorradoLosDemasComandosEsperanYCerrarAguarda() {
+        Mundo m;
+        QVERIFY(m.abrir());
+        QVERIFY(m.mostrar());
+        FrmPrincipal& v = *m.ventana;
+        const auto carpeta = m.suite.carpetaDocumentos / "2026";
+        const int ana = m.filaDe(QStringLiteral("00001"));
+        QTest::mouseClick(v.Lv()->viewport(), Qt::LeftButton, {}, m.centroFila(ana));
+        m.ventana->modelo()->setData(v.modelo()->index(ana, 0), Qt::Checked, Qt::CheckStateRole);
+
+        // The question stays unanswered: the deletion is still at work.
+        m.dialogos.retenerPreguntas(true);
+        m.pulsarEnlace(1);
+        QVERIFY(v.borrando());
+        QTRY_COMPARE(m.dialogos.cuadros().size(), std::size_t{1});
+        QVERIFY(!v.lbl_cmd()->enlace(0)->isEnabled()); // Enviar
+        QVERIFY(!v.lbl_cmd()->enlace(3)->isEnabled()); // Configurar mensaje
+        QVERIFY(v.lbl_cmd()->enlace(2)->isEnabled());  // Ver
+        QVERIFY(v.lbl_cmd()->enlace(6)->isEnabled());  // Seleccionar todo
+        QVERIFY(!v.MnuCabeza()->findChild<QAction*>(QStringLiteral("MnuEnviada"))->isEnabled());
+        v.ejecutar(Accion::MarcarEnviado);
+        QVERIFY(std::filesystem::exists(carpeta / suitegen::nombreFactura(1, 2026, 3, 5, 101)));
+        v.ejecutar(Accion::Enviar);
+        v.close();
+        QVERIFY(v.isVisible());
+
+        // Answered No: nothing is deleted, the commands come back, and the window closes.
+        m.dialogos.responder(Respuesta::No);
+        m.dialogos.retenerPreguntas(false);
+        QTRY_VERIFY(!v.isVisible());
+        QVERIFY(!v.borrando());
+        QVERIFY(v.lbl_cmd()->enlace(0)->isEnabled());
+        QVERIFY(std::filesystem::exists(carpeta / suitegen::nombreFactura(1, 2026, 3, 5, 101)));
+        QCOMPARE(m.dialogos.cuadros().size(), std::size_t{1});
+    }
+
     void lasFilasQueFallanSeVenEnRojo() {
         Mundo m;
         QVERIFY(m.abrir());

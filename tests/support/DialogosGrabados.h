@@ -2,6 +2,7 @@
 
 #include "ui/Dialogos.h"
 
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <vector>
@@ -13,11 +14,12 @@ namespace envio::test {
 class DialogosGrabados : public Dialogos {
 public:
     Respuesta mostrar(const CuadroMensaje& cuadro) override {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
         cuadros_.push_back(cuadro);
         if (cuadro.botones == Botones::Aceptar) {
             return Respuesta::Aceptar;
         }
+        soltadas_.wait(lock, [this] { return !retenidas_; });
         if (respuestas_.empty()) {
             return Respuesta::No;
         }
@@ -29,6 +31,15 @@ public:
     void responder(Respuesta r) {
         std::lock_guard lock(mutex_);
         respuestas_.push_back(r);
+    }
+    // While held, a question is recorded but not answered: the worker that asked it waits, as it
+    // would while the user reads the box.
+    void retenerPreguntas(bool retener) {
+        {
+            std::lock_guard lock(mutex_);
+            retenidas_ = retener;
+        }
+        soltadas_.notify_all();
     }
     std::vector<CuadroMensaje> cuadros() const {
         std::lock_guard lock(mutex_);
@@ -45,6 +56,8 @@ public:
 
 private:
     mutable std::mutex mutex_;
+    std::condition_variable soltadas_;
+    bool retenidas_ = false;
     std::deque<Respuesta> respuestas_;
     std::vector<CuadroMensaje> cuadros_;
 };

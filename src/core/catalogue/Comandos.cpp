@@ -53,4 +53,9 @@ std::optional<std::string_view> modoSeleccion(Accion accion) {
     }
 }
 
+bool permitidaDuranteUnTrabajo(Accion accion) {
+    // Ticks only change the list on screen: the run works on its own copy of the rows.
+    return accion == Accion::Ver || accion == Accion::Salir || modoSeleccion(accion).has_value();
+}
+
 } // namespace envio

@@ -43,4 +43,8 @@ const std::array<EntradaMenu, 10>& menuContextual();
 // The selection mode of a selection command, or nothing for other commands.
 std::optional<std::string_view> modoSeleccion(Accion accion);
 
+// Whether a command may run while a sending run or a deletion is working on the documents: only
+// those that touch neither the files, the work table nor the settings that the run is using.
+bool permitidaDuranteUnTrabajo(Accion accion);
+
 } // namespace envio

@@ -3,7 +3,6 @@
 #include "catalogue/AccionesDocumento.h"
 #include "catalogue/Catalogo.h"
 #include "catalogue/MoverDocumento.h"
-#include "database/ErrorBaseDatos.h"
 #include "database/Texto.h"
 #include "mail/ErroresEjecucion.h"
 #include "mail/clsCDOmail.h"
@@ -46,12 +45,8 @@ public:
             mostrarInforme();
         } catch (const Interrupcion& i) {
             interrumpir(i);
-        } catch (const ErrorComponenteCorreo& error) {
-            interrumpir({error.numero(), error.what()});
-        } catch (const ErrorBaseDatos& error) {
-            interrumpir({kErrorBaseDatos, error.what()});
         } catch (const std::exception& error) {
-            interrumpir({kErrorArchivo, error.what()});
+            interrumpir(interrupcionDe(error));
         }
         return terminar();
     }
@@ -70,10 +65,7 @@ private:
         e_.observador.punteroOcupado(false);
         e_.observador.progresoVisible(false);
         resultado_.salidaPorError = true;
-        if (i.numero != kErrorSilencioso) {
-            e_.dialogos.mostrar({std::to_string(i.numero) + " " + i.descripcion,
-                                 std::string(kAviso), Icono::Informacion, Botones::Aceptar});
-        }
+        mostrarInterrupcion(e_.dialogos, i);
     }
 
     // A checked row counts as already sent when it shows the sent icon, or when the ledger says
@@ -194,29 +186,33 @@ private:
             return;
         }
         fila.icono = kIconoEnviado;
-        marcarEnviado(fila, intento);
+        const bool renombrado = marcarEnviado(fila);
         ++resultado_.enviados;
         e_.observador.filaCambiada(i, fila);
         tabla_->agregar(fila.texto, para, fileName(fila.etiqueta));
+        // Last, so that a ledger that cannot be written ends the run with the document already
+        // shown as sent and in the report.
+        if (renombrado) {
+            e_.registro.renombrado(intento, fila.etiqueta);
+        }
     }
 
     // The message is with the server: from here on nothing may make the document look pending.
     // A file that cannot be renamed keeps its name, and the ledger lets the next start finish
-    // the rename; the user is told which one.
-    void marcarEnviado(FilaLista& fila, long long intento) {
+    // the rename; the user is told which one. True when the file is under its sent name.
+    bool marcarEnviado(FilaLista& fila) {
         if (estaEnviado(fileName(fila.etiqueta))) {
-            e_.registro.renombrado(intento, fila.etiqueta);
-            return;
+            return true;
         }
         try {
-            const auto final = moverDocumento(fila.etiqueta, rutaEnviada(fila.etiqueta));
-            fila.etiqueta = final.string();
-            e_.registro.renombrado(intento, final);
+            fila.etiqueta = moverDocumento(fila.etiqueta, rutaEnviada(fila.etiqueta)).string();
+            return true;
         } catch (const std::runtime_error& error) {
             e_.dialogos.mostrar(
                 {"El documento " + fileName(fila.etiqueta) +
                      " se ha enviado, pero no se pudo marcar como enviado: " + error.what(),
                  std::string(kAviso), Icono::Exclamacion, Botones::Aceptar});
+            return false;
         }
     }
 

@@ -2,7 +2,6 @@
 
 #include "catalogue/AccionesDocumento.h"
 #include "database/BaseDatos.h"
-#include "database/ErrorBaseDatos.h"
 #include "mail/ErroresEjecucion.h"
 #include "mail/clsCDOmail.h"
 #include "report/TablaTrabajo.h"
@@ -55,12 +54,8 @@ public:
             }
         } catch (const Interrupcion& i) {
             interrumpir(i);
-        } catch (const ErrorComponenteCorreo& error) {
-            interrumpir({error.numero(), error.what()});
-        } catch (const ErrorBaseDatos& error) {
-            interrumpir({kErrorBaseDatos, error.what()});
         } catch (const std::exception& error) {
-            interrumpir({kErrorArchivo, error.what()});
+            interrumpir(interrupcionDe(error));
         }
         e_.observador.punteroOcupado(false);
         return resultado_;

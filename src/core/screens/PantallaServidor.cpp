@@ -210,10 +210,7 @@ bool PantallaServidor::iniciarPrueba(std::function<void(const IntentoPrueba&)> a
         } catch (const std::exception& e) {
             // Only a component that cannot be created gets here; the user learns why.
             dialogos_.mostrar({e.what(), "Aviso", Icono::Critico, Botones::Aceptar});
-            dialogos_.mostrar({std::string(kTextoNoEnviado) + "\n\nSe intentó con " +
-                                   describirIntento(intento.servidor, intento.puerto, intento.ssl) +
-                                   ".",
-                               "Aviso", Icono::Critico, Botones::Aceptar});
+            dialogos_.mostrar({kTextoNoEnviado, "Aviso", Icono::Critico, Botones::Aceptar});
         }
         // Cleared first: whatever `alTerminar` sets off may already start the next test.
         probando_ = false;
@@ -261,9 +258,8 @@ IntentoPrueba PantallaServidor::ProbarConfiguracion(const CamposServidor& campos
         intento.enviado = false;
     }
     if (!intento.enviado) {
-        dialogos.mostrar({std::string(kTextoNoEnviado) + "\n\nSe intentó con " +
-                              describirIntento(intento.servidor, intento.puerto, intento.ssl) + ".",
-                          "Aviso", Icono::Critico, Botones::Aceptar});
+        // The window's status line says which server and port were tried; the box keeps its text.
+        dialogos.mostrar({kTextoNoEnviado, "Aviso", Icono::Critico, Botones::Aceptar});
     }
     return intento;
 }

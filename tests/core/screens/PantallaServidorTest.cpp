@@ -385,7 +385,8 @@ TEST_F(PantallaServidorTest, AFailedTestShowsTheErrorThenSaysWhichServerAndPortI
     p->escribir(CampoServidor::Servidor, "127.0.0.1");
     p->escribir(CampoServidor::Puerto, "abc");
     p->escribir(CampoServidor::Cuenta, "prueba@gestoria.es");
-    ASSERT_TRUE(p->iniciarPrueba());
+    IntentoPrueba intento;
+    ASSERT_TRUE(p->iniciarPrueba([&](const IntentoPrueba& i) { intento = i; }));
     p->esperarPrueba();
     EXPECT_TRUE(servidor.messages().empty());
     const auto cuadros = dialogos.cuadros();
@@ -396,8 +397,11 @@ TEST_F(PantallaServidorTest, AFailedTestShowsTheErrorThenSaysWhichServerAndPortI
     EXPECT_EQ(cuadros[1].titulo, "Aviso");
     EXPECT_EQ(cuadros[1].icono, Icono::Critico);
     EXPECT_EQ(cuadros[1].texto,
-              std::string(kTextoNoEnviado) +
-                  "\n\nSe intentó con el servidor «127.0.0.1», puerto 0, sin SSL.");
+              "El programa no fue capaz de enviar el mensaje, revise la configuración");
+    // What was tried goes to the window's status line.
+    EXPECT_FALSE(intento.enviado);
+    EXPECT_EQ(describirIntento(intento.servidor, intento.puerto, intento.ssl),
+              "el servidor «127.0.0.1», puerto 0, sin SSL");
 }
 
 } // namespace
