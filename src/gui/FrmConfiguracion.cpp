@@ -375,7 +375,8 @@ masivo::PlantillaAviso FrmConfiguracion::plantillaDeControles() const {
 }
 
 void FrmConfiguracion::guardar() {
-    masivo::GuardaDatos(contexto_.carpeta.krnIni(), plantillaDeControles(), contexto_.correo);
+    masivo::guardarPlantilla(contexto_.carpeta.krnIni(), plantillaDeControles(), contexto_.correo,
+                             dialogos_);
 }
 
 void FrmConfiguracion::ejecutarEnlace(int indice) {

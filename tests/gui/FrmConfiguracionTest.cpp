@@ -290,19 +290,28 @@ private slots:
         clientes();
         FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
         w.show();
-        w.modelo()->setData(w.modelo()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+        for (int fila = 0; fila < 3; ++fila) {
+            w.modelo()->setData(w.modelo()->index(fila, 0), Qt::Checked, Qt::CheckStateRole);
+        }
         w.txtAsuntoAviso()->setText(QStringLiteral("Cerrado a media"));
+        // The confirmation stays on screen while the window is closed; then the user says Yes.
+        dialogosPropios->retenerPreguntas(true);
         dialogosPropios->responder(Respuesta::Si);
         QSignalSpy terminado(&w, &FrmConfiguracion::envioTerminado);
         w.ejecutarEnlace(0);
         w.ejecutarEnlace(0); // a second run never starts while one is under way
+        QTRY_COMPARE(dialogosPropios->cuadros().size(), std::size_t{1});
         w.ejecutarEnlace(1);
         QVERIFY(w.isVisible());
         QVERIFY(w.blnCancelar());
+        dialogosPropios->retenerPreguntas(false);
         QVERIFY(terminado.wait(20000));
         QCOMPARE(terminado.count(), 1);
         QTRY_VERIFY(!w.isVisible());
-        QVERIFY(server->messages().size() <= 1);
+        // The run stopped before its first recipient and still ended as a run does.
+        QCOMPARE(server->messages().size(), std::size_t{0});
+        QCOMPARE(QString::fromStdString(dialogosPropios->cuadros().back().texto),
+                 QStringLiteral("Proceso concluido\r\n0 enviados.\r\n0 no enviados."));
         QCOMPARE(QString::fromStdString(
                      LeerIni(*folder / "KRN.INI", "AvisoPORemail", "AsuntoAviso", "")),
                  QStringLiteral("Cerrado a media"));

@@ -57,11 +57,13 @@ void decidirModo(ContextoAnfitrion& c, const std::filesystem::path& krn, Dialogo
         avisar(dialogos, "No se ha podido localizar la aplicación de origen");
         return;
     }
-    // A value without any separator names a file in the program folder.
+    // A value without any separator names a file in the program folder, and the documents'
+    // folder sits beside it there (not at the root, where a leading "\\" would put it).
     const auto separator = baseDatos.find_last_of("\\/");
-    const std::string folder =
-        separator == std::string::npos ? std::string() : baseDatos.substr(0, separator);
-    c.rutaDocumentos = rutaDelAnfitrion(c.carpeta, folder + "\\FacturasPorEmail");
+    c.rutaDocumentos = rutaDelAnfitrion(
+        c.carpeta, separator == std::string::npos
+                       ? std::string("FacturasPorEmail")
+                       : baseDatos.substr(0, separator) + "\\FacturasPorEmail");
     c.rutaBaseDatos = rutaDelAnfitrion(c.carpeta, baseDatos);
 }
 

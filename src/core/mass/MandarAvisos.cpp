@@ -29,6 +29,9 @@ public:
         : filas_(filas), aviso_(aviso), e_(e), inicio_(horaUtc()) {}
 
     ResultadoAvisos correr() {
+        // Esc pressed before the run does not count; a window closed while the question is up
+        // does, so the flag is cleared before the question, not after it.
+        e_.cancelar = false;
         if (e_.dialogos.mostrar(
                 {"Va a enviar un correo electrónico a todos los clientes seleccionados.\r"
                  "El correo incluirá el asunto y mensaje que haya indicado en la pestaña "
@@ -45,7 +48,6 @@ public:
                 avisar("No tiene registrados correos electrónicos de destinatarios");
             } else {
                 abrirTablaTrabajo();
-                e_.cancelar = false;
                 recorrer();
                 e_.observador.punteroOcupado(false);
                 avisar("Proceso concluido\r\n" + std::to_string(resultado_.enviados) +
@@ -119,8 +121,10 @@ private:
         ++resultado_.enviados;
         // The message is out: a value longer than a work-table field is shortened rather than
         // ending the run and losing the record of what was sent.
-        db_->agregarRegistro(kTablaInforme, {{"CAMPO1", Valor::texto(acortarCampo(fila.texto))},
-                                             {"CAMPO2", Valor::texto(acortarCampo(para))}});
+        // The report shows the list's own text; only the envelope needs it without blanks.
+        db_->agregarRegistro(kTablaInforme,
+                             {{"CAMPO1", Valor::texto(acortarCampo(fila.texto))},
+                              {"CAMPO2", Valor::texto(acortarCampo(fila.subitems[0]))}});
         ++filasTabla_;
     }
 

@@ -35,4 +35,15 @@ bool GuardaDatos(const std::filesystem::path& krn, const PlantillaAviso& plantil
     return ok;
 }
 
+bool guardarPlantilla(const std::filesystem::path& krn, const PlantillaAviso& plantilla,
+                      ConfiguracionCorreo& correo, Dialogos& dialogos) {
+    if (GuardaDatos(krn, plantilla, correo)) {
+        return true;
+    }
+    dialogos.mostrar({"No se pudo guardar el mensaje de aviso en " + krn.string() +
+                          ". Compruebe que el archivo no es de solo lectura.",
+                      "Aviso", Icono::Critico, Botones::Aceptar});
+    return false;
+}
+
 } // namespace envio::masivo

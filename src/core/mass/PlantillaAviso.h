@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/ConfiguracionCorreo.h"
+#include "ui/Dialogos.h"
 
 #include <filesystem>
 #include <string>
@@ -27,5 +28,10 @@ PlantillaAviso CargarPlantillaAviso(const std::filesystem::path& krn);
 // failed (the rest is still written).
 bool GuardaDatos(const std::filesystem::path& krn, const PlantillaAviso& plantilla,
                  ConfiguracionCorreo& correo);
+
+// GuardaDatos for the window, which saves on sending and on closing: a failed write is told, so
+// that the user knows the notice will not be there next time.
+bool guardarPlantilla(const std::filesystem::path& krn, const PlantillaAviso& plantilla,
+                      ConfiguracionCorreo& correo, Dialogos& dialogos);
 
 } // namespace envio::masivo

@@ -44,6 +44,18 @@ TEST_F(ContextoAnfitrionTest, InvoiceModeFromAWindowsPathInAnotherCase) {
     EXPECT_EQ(c->correo.puerto, 25);
 }
 
+TEST_F(ContextoAnfitrionTest, ADatabaseNamedWithoutAFolderIsInTheProgramFolderWithItsDocuments) {
+    suitegen::DescripcionSuite d;
+    d.clientes = {{123, "Acme", "ORO", false, {}}};
+    const auto suite = suitegen::generarSuite(folder.path(), d);
+    std::filesystem::copy_file(suite.baseDatos, folder / "GESTION.MDB");
+    EscribirIni(folder / "KRN.INI", "Facturación", "BaseDatos", "gestion.mdb");
+    const auto c = start();
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->rutaBaseDatos, folder / "GESTION.MDB");
+    EXPECT_EQ(c->rutaDocumentos, folder / "FacturasPorEmail");
+}
+
 TEST_F(ContextoAnfitrionTest, PayrollModeWithItsSixTypesAndTheAlternativeSource) {
     suitegen::DescripcionSuite d;
     d.nomina = true;

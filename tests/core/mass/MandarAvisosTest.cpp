@@ -296,7 +296,7 @@ TEST_F(MandarAvisosTest, CapitalsAreKeptAndBlanksAroundTheAddressStayOffTheEnvel
               std::string::npos);
     EXPECT_EQ(lista.fila(0).subitems[0], "  Ana.Perez@Ejemplo.ES "); // the list keeps its text
     EXPECT_EQ(visor.filas,
-              (std::vector<std::vector<std::string>>{{"Ana Pérez", "Ana.Perez@Ejemplo.ES"}}));
+              (std::vector<std::vector<std::string>>{{"Ana Pérez", "  Ana.Perez@Ejemplo.ES "}}));
     const auto attempts = RegistroEnvios(RegistroEnvios::archivoEn(folder.path())).todos();
     ASSERT_EQ(attempts.size(), 1U);
     EXPECT_EQ(attempts[0].destinatario, "Ana.Perez@Ejemplo.ES");

@@ -1,6 +1,7 @@
 // The notice template in the settings file.
 #include "mass/PlantillaAviso.h"
 
+#include "DialogosGrabados.h"
 #include "TemporaryFolder.h"
 #include "settings/IniFile.h"
 
@@ -101,6 +102,21 @@ TEST_F(PlantillaAvisoTest, SavingReloadsTheMailSettings) {
     guardar("hola");
     EXPECT_EQ(correo.servidor, "smtp.ejemplo.es");
     EXPECT_EQ(correo.puerto, 587);
+}
+
+TEST_F(PlantillaAvisoTest, TheWindowsSaveTellsAFailedWriteAndOnlyThat) {
+    test::DialogosGrabados dialogos;
+    EXPECT_TRUE(guardarPlantilla(krn, {"Asunto", "Cuerpo", false}, correo, dialogos));
+    EXPECT_TRUE(dialogos.cuadros().empty());
+    EXPECT_EQ(CargarPlantillaAviso(krn).asunto, "Asunto");
+
+    const auto inalcanzable = folder / "no-existe" / "KRN.INI";
+    EXPECT_FALSE(guardarPlantilla(inalcanzable, {"Asunto", "Cuerpo", false}, correo, dialogos));
+    ASSERT_EQ(dialogos.cuadros().size(), 1U);
+    EXPECT_EQ(dialogos.cuadros()[0],
+              (CuadroMensaje{"No se pudo guardar el mensaje de aviso en " + inalcanzable.string() +
+                                 ". Compruebe que el archivo no es de solo lectura.",
+                             "Aviso", Icono::Critico, Botones::Aceptar}));
 }
 
 } // namespace
