@@ -30,7 +30,8 @@ struct EtiquetasLista {
 
 // The documents of a period with their recipients. The rows of a period are built once and kept
 // while the folder and the databases stay unchanged, so that narrowing the list as the user
-// types touches neither the disk nor the databases.
+// types touches neither the disk nor the databases. Any other refill lists the folder again
+// (`releerCarpeta`): a document rewritten in place leaves its folder's time as it was.
 class Catalogo {
 public:
     explicit Catalogo(const ContextoAnfitrion& contexto);
@@ -38,6 +39,8 @@ public:
     // Refills `lista` for the selection (invoices for "FACTURAS", payroll documents otherwise).
     // Throws ErrorBaseDatos when the suite's tables cannot be read.
     EtiquetasLista ActualizarLista(const SeleccionPeriodo& seleccion, ListaVista& lista);
+    // The next fill lists the folder again; the recipients stay while their files are unchanged.
+    void releerCarpeta() { periodo_.reset(); }
 
     // The folder and the file-name pattern of a selection.
     [[nodiscard]] std::filesystem::path carpeta(const SeleccionPeriodo& seleccion) const;

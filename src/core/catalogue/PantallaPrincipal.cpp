@@ -56,10 +56,15 @@ void PantallaPrincipal::elegirMes(int mes) {
 
 void PantallaPrincipal::cambiarBusqueda(const std::string& texto) {
     seleccion_.busqueda = texto;
-    ActualizarLista();
+    rellenar(); // a keystroke narrows the rows already built
 }
 
 void PantallaPrincipal::ActualizarLista() {
+    catalogo_.releerCarpeta();
+    rellenar();
+}
+
+void PantallaPrincipal::rellenar() {
     try {
         etiquetas_ = catalogo_.ActualizarLista(seleccion_, lista_);
     } catch (const std::exception& e) {

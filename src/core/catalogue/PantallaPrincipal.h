@@ -65,6 +65,8 @@ public:
     Efecto ejecutar(Accion accion);
 
 private:
+    void rellenar();
+
     std::unique_ptr<ContextoAnfitrion> contexto_; // the catalogue keeps a reference to it
     Dialogos& dialogos_;
     Shell& shell_;

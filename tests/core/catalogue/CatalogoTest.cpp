@@ -152,6 +152,22 @@ TEST_P(CatalogoTest, RefilteringNeedsNeitherTheDatabaseNorTheFolder) {
     EXPECT_EQ(lista.cantidad(), 3U);
 }
 
+TEST_P(CatalogoTest, ADocumentRewrittenInPlaceShowsItsNewSizeWhenTheFolderIsListedAgain) {
+    build(invoices());
+    fill("FACTURAS", "2026", 3, "000045");
+    ASSERT_EQ(lista.cantidad(), 1U);
+    EXPECT_EQ(lista.fila(0).subitems[3], " 2 KB");
+    // Writing into an existing file leaves the folder's time as it was.
+    const auto carpeta = contexto->rutaDocumentos / "2026";
+    const auto time = std::filesystem::last_write_time(carpeta);
+    TemporaryFolder::writePath(carpeta / "000123_20260315_000045.pdf", std::string(3072, 'x'));
+    std::filesystem::last_write_time(carpeta, time);
+    catalogo->releerCarpeta();
+    fill("FACTURAS", "2026", 3, "000045");
+    ASSERT_EQ(lista.cantidad(), 1U);
+    EXPECT_EQ(lista.fila(0).subitems[3], " 3 KB");
+}
+
 // The suite rewrites its database while the program runs: the next fill must show the new rows,
 // even when the file keeps its size (an Access file grows by whole pages).
 void rewriteSuite(const std::filesystem::path& folder, suitegen::DescripcionSuite d,
