@@ -3,6 +3,7 @@
 #include "catalogue/TextosNumericos.h"
 #include "database/Texto.h"
 #include "settings/NumeroInicial.h"
+#include "settings/Windows1252.h"
 
 #include <future>
 #include <initializer_list>
@@ -15,8 +16,8 @@ std::string monthText(int mes) {
     return mes >= 1 && mes <= 12 ? conCeros(mes, 2) : "??";
 }
 
-long long leadingCode(std::string_view name, std::size_t length) {
-    return redondearAPar(NumeroInicial(name.substr(0, length)));
+long long leadingCode(std::string_view code) {
+    return redondearAPar(NumeroInicial(code));
 }
 
 // The text that the search box is matched against: every field after a "#", in capitals.
@@ -29,18 +30,33 @@ std::string searchText(std::initializer_list<std::string_view> campos) {
     return mayusculas(text);
 }
 
-std::string payKind(char letter) {
-    switch (letter) {
-    case 'M':
+std::string payKind(const std::string& letra) {
+    if (letra == "M") {
         return "Mensualidad";
-    case 'A':
-        return "Atrasos";
-    case 'P':
-        return "Pagas";
-    default:
-        return std::string(1, letter);
     }
+    if (letra == "A") {
+        return "Atrasos";
+    }
+    if (letra == "P") {
+        return "Pagas";
+    }
+    return letra;
 }
+
+// The suite lays its file names out by character positions, counted as Windows counts them; the
+// names on this disk are UTF-8, where a letter such as "Ñ" takes two bytes and would shift every
+// later field. Positions are taken on the name in the code page, as the pattern matched it.
+class NombreDocumento {
+public:
+    explicit NombreDocumento(std::string_view nombre) : letras_(utf8ToWindows1252(nombre)) {}
+    [[nodiscard]] std::string trozo(std::size_t desde, std::size_t cuantas) const {
+        return desde < letras_.size() ? windows1252ToUtf8(letras_.substr(desde, cuantas))
+                                      : std::string();
+    }
+
+private:
+    std::string letras_;
+};
 
 } // namespace
 
@@ -70,16 +86,17 @@ Catalogo::LlenarLvFacturas(const std::filesystem::path& carpeta,
                            const std::vector<fs::ListedFile>& archivos) {
     std::vector<Documento> out;
     for (const auto& [nombre, bytes] : archivos) {
-        const long long codigo = leadingCode(nombre, 6);
+        const NombreDocumento partes(nombre);
+        const long long codigo = leadingCode(partes.trozo(0, 6));
         const std::string* cliente = indice_.cliente(codigo);
         if (cliente == nullptr) {
             continue;
         }
         const std::string& direccion = indice_.direccionCliente(codigo);
         const std::string fecha =
-            nombre.substr(13, 2) + "/" + nombre.substr(11, 2) + "/" + nombre.substr(7, 4);
-        const std::string numero = nombre.substr(16, 6);
-        const std::string clave = nombre.substr(7, 8);
+            partes.trozo(13, 2) + "/" + partes.trozo(11, 2) + "/" + partes.trozo(7, 4);
+        const std::string numero = partes.trozo(16, 6);
+        const std::string clave = partes.trozo(7, 8);
         const auto path = carpeta / nombre;
 
         Documento d;
@@ -99,32 +116,31 @@ Catalogo::LlenarLvNomina(const std::filesystem::path& carpeta,
                          const std::vector<fs::ListedFile>& archivos) {
     std::vector<Documento> out;
     for (const auto& [nombre, bytes] : archivos) {
-        const long long codigo = leadingCode(nombre, 7);
+        const NombreDocumento partes(nombre);
+        const long long codigo = leadingCode(partes.trozo(0, 7));
         const std::string* empleado = indice_.empleado(codigo);
         if (empleado == nullptr) {
             continue;
         }
-        const std::string periodo = nombre.substr(8, 4);
-        const char letra = nombre[13];
+        const std::string periodo = partes.trozo(8, 4);
+        const std::string letra = partes.trozo(13, 1);
         const auto path = carpeta / nombre;
         const std::string tamano = tamanoNomina(bytes);
-        const bool known = letra == 'M' || letra == 'A' || letra == 'P';
+        const bool known = letra == "M" || letra == "A" || letra == "P";
 
         Documento d;
         d.fila.texto = conCeros(codigo, 7) + " " + mayusculas(*empleado);
-        const std::string nif = nombre.substr(15, 9);
+        const std::string nif = partes.trozo(15, 9);
         const std::string* alternativa = indice_.direccionAlternativa(nif);
         d.fila.subitems = {alternativa != nullptr ? *alternativa : std::string(), periodo,
                            payKind(letra), tamano, ""};
         d.fila.etiqueta = path.string();
         d.fila.icono = estaEnviado(nombre) ? kIconoEnviado : kIconoPendiente;
-        const std::string letraTexto(1, letra);
         // A known pay kind is searchable by its word too; the last two fields are always empty.
         d.busqueda =
-            known
-                ? searchText({conCeros(codigo, 7), *empleado, periodo, letraTexto, payKind(letra),
-                              tamano, "", ""})
-                : searchText({conCeros(codigo, 7), *empleado, periodo, letraTexto, tamano, "", ""});
+            known ? searchText({conCeros(codigo, 7), *empleado, periodo, letra, payKind(letra),
+                                tamano, "", ""})
+                  : searchText({conCeros(codigo, 7), *empleado, periodo, letra, tamano, "", ""});
         out.push_back(std::move(d));
     }
     return out;

@@ -258,6 +258,19 @@ TEST_P(CatalogoTest, ListsPayslipsWithTheAlternativeAddress) {
     EXPECT_EQ(lista.cantidad(), 1U);
 }
 
+TEST_P(CatalogoTest, AnAccentedLetterInAPayslipNameTakesOnePosition) {
+    auto d = payroll(true);
+    d.documentos = {{"0000042_26031Ñ_12345678Z.PDF", "NOMINAS", 2048}};
+    build(d);
+    fill("NOMINAS", "2026", 3);
+    ASSERT_EQ(lista.cantidad(), 1U);
+    EXPECT_EQ(lista.fila(0).subitems[0], "perez@ejemplo.es"); // the tax number after it
+    EXPECT_EQ(lista.fila(0).subitems[1], "2603");
+    EXPECT_EQ(lista.fila(0).subitems[2], "Ñ");
+    fill("NOMINAS", "2026", 3, "#ñ#");
+    EXPECT_EQ(lista.cantidad(), 1U);
+}
+
 TEST_P(CatalogoTest, PayslipsWithoutAnAlternativeSourceHaveNoAddress) {
     build(payroll(false));
     fill("NOMINAS", "2026", 3);
