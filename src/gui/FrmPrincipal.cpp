@@ -450,6 +450,7 @@ void FrmPrincipal::conectar() {
         if (cargando_) {
             return;
         }
+        PunteroOcupado ocupado;
         pantalla_->cambiarBusqueda(texto.toStdString());
         mostrarRecarga();
     });

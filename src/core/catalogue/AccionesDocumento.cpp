@@ -78,11 +78,19 @@ bool EliminarDocumentos(const ListaVista& lista, Dialogos& dialogos) {
     return true;
 }
 
-void VerDocumento(const ListaVista& lista, Shell& shell, const std::filesystem::path& carpeta) {
+void VerDocumento(const ListaVista& lista, Shell& shell, const std::filesystem::path& carpeta,
+                  Dialogos& dialogos) {
     if (lista.vacia() || !lista.actual()) {
         return;
     }
-    AbrirDocumento(shell, lista.fila(*lista.actual()).etiqueta, "", carpeta);
+    const std::string& documento = lista.fila(*lista.actual()).etiqueta;
+    // Above 32 is success, as the desktop's call reports it.
+    if (AbrirDocumento(shell, documento, "", carpeta) <= 32) {
+        dialogos.mostrar({"No se pudo abrir el documento " + documento +
+                              ". Compruebe que el archivo existe y que hay un programa para ver "
+                              "archivos PDF.",
+                          std::string(kAviso), Icono::Exclamacion, Botones::Aceptar});
+    }
 }
 
 void MarcarDocumento(ListaVista& lista, std::string_view strMarca, Dialogos& dialogos) {

@@ -19,8 +19,10 @@ bool CompruebaDireccionEMail(std::string& direccion);
 // the others are still deleted.
 bool EliminarDocumentos(const ListaVista& lista, Dialogos& dialogos);
 
-// Opens the current row's document with the desktop's program.
-void VerDocumento(const ListaVista& lista, Shell& shell, const std::filesystem::path& carpeta);
+// Opens the current row's document with the desktop's program. The Linux desktop says nothing
+// when it cannot open a file, so a failure is told through `dialogos`.
+void VerDocumento(const ListaVista& lista, Shell& shell, const std::filesystem::path& carpeta,
+                  Dialogos& dialogos);
 
 // Marks the current row's document as sent ("ENVIADO": the name loses its last five characters
 // and gains "_E.pdf") or pending ("PENDIENTE": "_P.pdf"), and updates the row's tag and icon.

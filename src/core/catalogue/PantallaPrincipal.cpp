@@ -116,7 +116,7 @@ Efecto PantallaPrincipal::ejecutar(Accion accion) {
         ActualizarLista();
         return Efecto::ListaRecargada;
     case Accion::Ver:
-        VerDocumento(lista_, shell_, contexto_->carpeta.ruta());
+        VerDocumento(lista_, shell_, contexto_->carpeta.ruta(), dialogos_);
         return Efecto::Ninguno;
     case Accion::MarcarPendiente:
         MarcarDocumento(lista_, "PENDIENTE", dialogos_);

@@ -10,7 +10,7 @@ namespace envio {
 class Shell {
 public:
     virtual ~Shell() = default;
-    // Returns the desktop's result code; nobody acts on it, the desktop shows its own errors.
+    // Returns the desktop's result code: above 32 when the file was opened.
     virtual int abrir(const std::filesystem::path& archivo, std::string_view parametros,
                       const std::filesystem::path& carpetaTrabajo) = 0;
 };

@@ -168,10 +168,45 @@ TEST_F(DocumentosTest, MarkingNeverReplacesAnotherFileNorLosesOne) {
     EXPECT_EQ(files(), 1U);
 }
 
+// Answers as the desktop would and records what it was asked to open.
+class ShellGrabado : public Shell {
+public:
+    int resultado = 42;
+    std::vector<std::filesystem::path> abiertos;
+    int abrir(const std::filesystem::path& archivo, std::string_view,
+              const std::filesystem::path&) override {
+        abiertos.push_back(archivo);
+        return resultado;
+    }
+};
+
 TEST_F(DocumentosTest, NoCurrentRowMeansNothingToViewOrMark) {
     add("a.pdf");
     MarcarDocumento(lista, "ENVIADO", dialogos);
     EXPECT_TRUE(std::filesystem::exists(folder / "a.pdf"));
+    ShellGrabado shell;
+    VerDocumento(lista, shell, folder.path(), dialogos);
+    EXPECT_TRUE(shell.abiertos.empty());
+    EXPECT_TRUE(dialogos.cuadros().empty());
+}
+
+TEST_F(DocumentosTest, ViewingOpensTheCurrentDocumentAndTellsWhenTheDesktopCannot) {
+    add("a.pdf");
+    lista.seleccionar(0);
+    ShellGrabado shell;
+    VerDocumento(lista, shell, folder.path(), dialogos);
+    ASSERT_EQ(shell.abiertos.size(), 1U);
+    EXPECT_EQ(shell.abiertos[0], folder / "a.pdf");
+    EXPECT_TRUE(dialogos.cuadros().empty());
+
+    shell.resultado = 2;
+    VerDocumento(lista, shell, folder.path(), dialogos);
+    ASSERT_EQ(dialogos.cuadros().size(), 1U);
+    EXPECT_EQ(dialogos.cuadros()[0],
+              (CuadroMensaje{"No se pudo abrir el documento " + (folder / "a.pdf").string() +
+                                 ". Compruebe que el archivo existe y que hay un programa para "
+                                 "ver archivos PDF.",
+                             "Aviso", Icono::Exclamacion, Botones::Aceptar}));
 }
 
 } // namespace
