@@ -3,6 +3,7 @@
 #include "settings/IniFile.h"
 #include "settings/MensajeEnTrozos.h"
 #include "settings/NumeroInicial.h"
+#include "settings/Windows1252.h"
 
 namespace envio::masivo {
 namespace {
@@ -37,6 +38,15 @@ bool GuardaDatos(const std::filesystem::path& krn, const PlantillaAviso& plantil
 
 bool guardarPlantilla(const std::filesystem::path& krn, const PlantillaAviso& plantilla,
                       ConfiguracionCorreo& correo, Dialogos& dialogos) {
+    // The window saves as it closes and sends what it shows, so the notice is saved anyway and
+    // the user learns what the next opening will show differently.
+    const std::string fuera = letrasFueraDelArchivo(plantilla.asunto + plantilla.mensaje);
+    if (!fuera.empty()) {
+        dialogos.mostrar({"El aviso contiene caracteres que no se pueden guardar en la "
+                          "configuración: " +
+                              fuera + ". La próxima vez aparecerán como «?».",
+                          "Aviso", Icono::Exclamacion, Botones::Aceptar});
+    }
     if (GuardaDatos(krn, plantilla, correo)) {
         return true;
     }

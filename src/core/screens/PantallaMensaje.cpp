@@ -5,6 +5,7 @@
 #include "settings/IniFile.h"
 #include "settings/MensajeEnTrozos.h"
 #include "settings/NumeroInicial.h"
+#include "settings/Windows1252.h"
 
 namespace envio {
 namespace {
@@ -72,6 +73,15 @@ void PantallaMensaje::marcarConfirmacion(bool marcada) {
 }
 
 bool PantallaMensaje::GuardaDatos() {
+    // The file would keep "?" in their place, and every invoice would go out with it.
+    const std::string fuera = letrasFueraDelArchivo(asunto_ + mensaje_);
+    if (!fuera.empty()) {
+        dialogos_.mostrar({"El asunto o el mensaje contiene caracteres que no se pueden guardar "
+                           "en la configuración: " +
+                               fuera + ". Cámbielos antes de guardar.",
+                           "Aviso", Icono::Exclamacion, Botones::Aceptar});
+        return false;
+    }
     bool ok = EscribirIni(krn_, kSeccion, "Asunto", asunto_) &&
               escribirMensajeEnTrozos(krn_, kSeccion, kPrefijo, mensaje_);
     ok = ok && EscribirIni(krn_, kSeccion, "ConfirmacionLeido", confirmacion_ ? "1" : "0");

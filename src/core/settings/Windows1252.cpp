@@ -103,6 +103,25 @@ std::string utf8ToWindows1252(std::string_view utf8) {
     return out;
 }
 
+std::string letrasFueraDelArchivo(std::string_view utf8) {
+    std::string fuera;
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        char32_t cp = 0;
+        const std::size_t length = decodeUtf8(utf8, pos, cp);
+        if (length == 0) {
+            ++pos; // a stray byte is kept as the byte it is
+            continue;
+        }
+        const std::string_view letra = utf8.substr(pos, length);
+        pos += length;
+        if (byteOf(cp) < 0 && fuera.find(letra) == std::string::npos) {
+            fuera += (fuera.empty() ? "" : " ") + std::string(letra);
+        }
+    }
+    return fuera;
+}
+
 std::string windows1252ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);

@@ -119,5 +119,15 @@ TEST_F(PlantillaAvisoTest, TheWindowsSaveTellsAFailedWriteAndOnlyThat) {
                              "Aviso", Icono::Critico, Botones::Aceptar}));
 }
 
+TEST_F(PlantillaAvisoTest, LettersTheSettingsFileCannotHoldAreToldAndTheNoticeIsStillSaved) {
+    test::DialogosGrabados dialogos;
+    EXPECT_TRUE(guardarPlantilla(krn, {"Cierre", "Hasta el lunes ✓", false}, correo, dialogos));
+    ASSERT_EQ(dialogos.cuadros().size(), 1U);
+    EXPECT_EQ(dialogos.cuadros()[0].texto,
+              "El aviso contiene caracteres que no se pueden guardar en la configuración: ✓. La "
+              "próxima vez aparecerán como «?».");
+    EXPECT_EQ(CargarPlantillaAviso(krn).mensaje, "Hasta el lunes ?");
+}
+
 } // namespace
 } // namespace envio::masivo

@@ -257,5 +257,27 @@ TEST(CortarEnTrozos, CutsEvery200CharactersUnlessAnEndWouldBeLost) {
     EXPECT_TRUE(cortarEnTrozos("").empty());
 }
 
+TEST_F(PantallaMensajeTest, LettersTheSettingsFileCannotHoldAreRefusedAndNamed) {
+    guardar("Cuerpo guardado");
+    const std::string antes = archivo();
+    auto p = abrir();
+    p->cambiarAsunto("Factura de Łukasz");
+    p->cambiarMensaje("Gracias, Łukasz 😀 y Œ");
+    EXPECT_FALSE(p->pulsarGuardar());
+    ASSERT_EQ(dialogos.cuadros().size(), 1U);
+    // "Œ" is in the code page; the other two are not, each named once.
+    EXPECT_EQ(dialogos.cuadros()[0],
+              (CuadroMensaje{"El asunto o el mensaje contiene caracteres que no se pueden "
+                             "guardar en la configuración: Ł 😀. Cámbielos antes de guardar.",
+                             "Aviso", Icono::Exclamacion, Botones::Aceptar}));
+    EXPECT_TRUE(p->guardarHabilitado());
+    EXPECT_EQ(archivo(), antes);
+
+    p->cambiarAsunto("Factura de Lukasz");
+    p->cambiarMensaje("Gracias, Lukasz y Œ");
+    EXPECT_TRUE(p->pulsarGuardar());
+    EXPECT_EQ(abrir()->mensaje(), "Gracias, Lukasz y Œ");
+}
+
 } // namespace
 } // namespace envio
