@@ -52,6 +52,22 @@ bool vaciarDesde(const std::filesystem::path& archivo, std::string_view seccion,
     return true;
 }
 
+// A chunk made only of blanks reads back as empty, which ends the body there and drops the rest.
+// No run of blanks longer than half a chunk is kept, so every chunk holds a letter.
+std::string acotarBlancos(std::string_view texto) {
+    constexpr std::size_t kMaximo = kTamanoTrozo / 2;
+    std::string out;
+    out.reserve(texto.size());
+    std::size_t seguidos = 0;
+    for (const char c : texto) {
+        seguidos = esBlanco(c) ? seguidos + 1 : 0;
+        if (seguidos <= kMaximo) {
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 std::vector<std::string> cortarEnTrozos(std::string_view codificado) {
@@ -88,7 +104,7 @@ std::vector<std::string> cortarEnTrozos(std::string_view codificado) {
 
 bool escribirMensajeEnTrozos(const std::filesystem::path& archivo, std::string_view seccion,
                              std::string_view prefijo, const std::string& texto) {
-    const std::vector<std::string> trozos = cortarEnTrozos(codificarSaltos(texto));
+    const std::vector<std::string> trozos = cortarEnTrozos(acotarBlancos(codificarSaltos(texto)));
     bool ok = vaciarDesde(archivo, seccion, prefijo, 0);
     for (std::size_t n = 0; ok && n < trozos.size(); ++n) {
         ok = EscribirIni(archivo, seccion, clave(prefijo, n), trozos[n]);

@@ -15,8 +15,9 @@ std::string leerMensajeEnTrozos(const std::filesystem::path& archivo, std::strin
 
 // Stores a body: encodes its line breaks, empties the old chunks up to the first empty one,
 // writes the new chunks from `prefijo`0 on, then empties the stale ones that follow them up to
-// the next gap, so a later read never joins an old tail onto the new body. Returns false when a
-// write failed.
+// the next gap, so a later read never joins an old tail onto the new body. A run of more than 100
+// blanks is shortened to 100, since the file cannot hold a chunk of blanks alone. Returns false
+// when a write failed.
 bool escribirMensajeEnTrozos(const std::filesystem::path& archivo, std::string_view seccion,
                              std::string_view prefijo, const std::string& texto);
 

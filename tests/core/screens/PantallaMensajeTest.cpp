@@ -279,5 +279,11 @@ TEST_F(PantallaMensajeTest, LettersTheSettingsFileCannotHoldAreRefusedAndNamed) 
     EXPECT_EQ(abrir()->mensaje(), "Gracias, Lukasz y Œ");
 }
 
+TEST_F(PantallaMensajeTest, ALongRunOfBlanksNeverCutsTheBodyShort) {
+    // 500 blanks would fill a chunk with blanks alone, which reads back as the end of the body.
+    guardar("Primera parte" + std::string(500, ' ') + "segunda parte");
+    EXPECT_EQ(abrir()->mensaje(), "Primera parte" + std::string(100, ' ') + "segunda parte");
+}
+
 } // namespace
 } // namespace envio
