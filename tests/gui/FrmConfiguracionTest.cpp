@@ -295,7 +295,7 @@ private slots:
         }
         w.txtAsuntoAviso()->setText(QStringLiteral("Cerrado a media"));
         // The confirmation stays on screen while the window is closed; then the user says Yes.
-        dialogosPropios->retenerPreguntas(true);
+        dialogosPropios->retener(true);
         dialogosPropios->responder(Respuesta::Si);
         QSignalSpy terminado(&w, &FrmConfiguracion::envioTerminado);
         w.ejecutarEnlace(0);
@@ -304,7 +304,7 @@ private slots:
         w.ejecutarEnlace(1);
         QVERIFY(w.isVisible());
         QVERIFY(w.blnCancelar());
-        dialogosPropios->retenerPreguntas(false);
+        dialogosPropios->retener(false);
         QVERIFY(terminado.wait(20000));
         QCOMPARE(terminado.count(), 1);
         QTRY_VERIFY(!w.isVisible());

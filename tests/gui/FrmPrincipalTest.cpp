@@ -622,7 +622,7 @@ private slots:
         m.ventana->modelo()->setData(v.modelo()->index(ana, 0), Qt::Checked, Qt::CheckStateRole);
 
         // The question stays unanswered: the deletion is still at work.
-        m.dialogos.retenerPreguntas(true);
+        m.dialogos.retener(true);
         m.pulsarEnlace(1);
         QVERIFY(v.borrando());
         QTRY_COMPARE(m.dialogos.cuadros().size(), std::size_t{1});
@@ -639,7 +639,7 @@ private slots:
 
         // Answered No: nothing is deleted, the commands come back, and the window closes.
         m.dialogos.responder(Respuesta::No);
-        m.dialogos.retenerPreguntas(false);
+        m.dialogos.retener(false);
         QTRY_VERIFY(!v.isVisible());
         QVERIFY(!v.borrando());
         QVERIFY(v.lbl_cmd()->enlace(0)->isEnabled());

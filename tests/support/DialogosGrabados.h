@@ -16,10 +16,10 @@ public:
     Respuesta mostrar(const CuadroMensaje& cuadro) override {
         std::unique_lock lock(mutex_);
         cuadros_.push_back(cuadro);
+        soltadas_.wait(lock, [this] { return !retenidas_; });
         if (cuadro.botones == Botones::Aceptar) {
             return Respuesta::Aceptar;
         }
-        soltadas_.wait(lock, [this] { return !retenidas_; });
         if (respuestas_.empty()) {
             return Respuesta::No;
         }
@@ -32,9 +32,9 @@ public:
         std::lock_guard lock(mutex_);
         respuestas_.push_back(r);
     }
-    // While held, a question is recorded but not answered: the worker that asked it waits, as it
+    // While held, a box is recorded but not answered: the worker that showed it waits, as it
     // would while the user reads the box.
-    void retenerPreguntas(bool retener) {
+    void retener(bool retener) {
         {
             std::lock_guard lock(mutex_);
             retenidas_ = retener;

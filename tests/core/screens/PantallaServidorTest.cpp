@@ -337,8 +337,10 @@ TEST_F(PantallaServidorTest, TheTestWithUnsavedEditsReachesTheServerAndLeavesThe
     p->escribir(CampoServidor::Password, "Contraseña-1");
 
     std::optional<IntentoPrueba> fin;
+    dialogos.retener(true); // the test's box stays up until the window has tried to close
     ASSERT_TRUE(p->iniciarPrueba([&](const IntentoPrueba& i) { fin = i; }));
     EXPECT_FALSE(p->cerrar()); // not while the test is under way
+    dialogos.retener(false);
     p->esperarPrueba();
     EXPECT_FALSE(p->probando());
 
