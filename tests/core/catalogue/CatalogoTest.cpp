@@ -22,6 +22,15 @@ std::vector<std::vector<std::string>> rowsOf(const ListaVista& lista) {
     return out;
 }
 
+TEST(EstaEnviadoTest, TheSentMarkerInAnyCaseAtTheEndOnly) {
+    EXPECT_TRUE(estaEnviado("000123_20260315_000046.ENVIADO.PDF"));
+    EXPECT_TRUE(estaEnviado("000123_20260315_000046.enviado.pdf"));
+    EXPECT_TRUE(estaEnviado(" 000123_20260315_000046.Enviado.Pdf "));
+    EXPECT_FALSE(estaEnviado("000123_20260315_000046.pdf"));
+    EXPECT_FALSE(estaEnviado("000123_20260315_000046ENVIADO.PDF"));
+    EXPECT_FALSE(estaEnviado("000123_20260315_000046.ENVIADO.PDF.bak"));
+}
+
 // Every case runs against an Access file made by our writer and against SQLite.
 class CatalogoTest : public ::testing::TestWithParam<Formato> {
 protected:
