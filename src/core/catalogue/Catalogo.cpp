@@ -5,6 +5,7 @@
 #include "settings/NumeroInicial.h"
 #include "settings/Windows1252.h"
 
+#include <algorithm>
 #include <future>
 #include <initializer_list>
 #include <string_view>
@@ -48,13 +49,21 @@ std::string payKind(const std::string& letra) {
 // later field. Positions are taken on the name in the code page, as the pattern matched it.
 class NombreDocumento {
 public:
-    explicit NombreDocumento(std::string_view nombre) : letras_(utf8ToWindows1252(nombre)) {}
+    explicit NombreDocumento(std::string_view nombre)
+        : ascii_(std::all_of(nombre.begin(), nombre.end(),
+                             [](char c) { return static_cast<unsigned char>(c) < 0x80; })),
+          letras_(ascii_ ? std::string(nombre) : utf8ToWindows1252(nombre)) {}
     [[nodiscard]] std::string trozo(std::size_t desde, std::size_t cuantas) const {
-        return desde < letras_.size() ? windows1252ToUtf8(letras_.substr(desde, cuantas))
-                                      : std::string();
+        if (desde >= letras_.size()) {
+            return {};
+        }
+        // The suite's names are plain ASCII nearly always: one byte, one letter.
+        return ascii_ ? letras_.substr(desde, cuantas)
+                      : windows1252ToUtf8(letras_.substr(desde, cuantas));
     }
 
 private:
+    bool ascii_;
     std::string letras_;
 };
 

@@ -186,15 +186,14 @@ private:
             return;
         }
         fila.icono = kIconoEnviado;
-        const bool renombrado = marcarEnviado(fila);
+        // The ledger learns the sent name before anything else can fail: the next start must
+        // not find an accepted document that it cannot account for.
+        if (marcarEnviado(fila)) {
+            e_.registro.renombrado(intento, fila.etiqueta);
+        }
         ++resultado_.enviados;
         e_.observador.filaCambiada(i, fila);
         tabla_->agregar(fila.texto, para, fileName(fila.etiqueta));
-        // Last, so that a ledger that cannot be written ends the run with the document already
-        // shown as sent and in the report.
-        if (renombrado) {
-            e_.registro.renombrado(intento, fila.etiqueta);
-        }
     }
 
     // The message is with the server: from here on nothing may make the document look pending.

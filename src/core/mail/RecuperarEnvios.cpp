@@ -1,5 +1,6 @@
 #include "mail/RecuperarEnvios.h"
 
+#include "catalogue/Catalogo.h"
 #include "catalogue/MoverDocumento.h"
 #include "mail/MandarCorreos.h"
 #include "platform/Sha256.h"
@@ -15,6 +16,11 @@ void recuperarEnviosInterrumpidos(RegistroEnvios& registro, Dialogos& dialogos) 
             continue;
         }
         const std::filesystem::path documento = intento.documento;
+        if (estaEnviado(documento.filename().string())) {
+            // A document mailed again already had its sent name: only the ledger lacked it.
+            registro.renombrado(intento.id, documento);
+            continue;
+        }
         try {
             const auto final = moverDocumento(documento, rutaEnviada(intento.documento));
             registro.renombrado(intento.id, final);

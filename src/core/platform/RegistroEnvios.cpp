@@ -79,8 +79,9 @@ RegistroEnvios::RegistroEnvios(const std::filesystem::path& archivo) : archivo_(
     }
     sqlite3_busy_timeout(db_, 5000);
     // Each step must be on disk before the run takes the next one.
-    ejecutar("PRAGMA synchronous = FULL", {});
-    if (sqlite3_exec(db_, kEsquema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (sqlite3_exec(db_, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr) != SQLITE_OK ||
+        sqlite3_exec(db_, kEsquema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        // The destructor does not run for a constructor that throws: the connection closes here.
         const std::string why = sqlite3_errmsg(db_);
         sqlite3_close(db_);
         db_ = nullptr;
