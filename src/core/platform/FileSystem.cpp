@@ -132,13 +132,28 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
     return bytes;
 }
 
-void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+void writeFileAtomically(const std::filesystem::path& requested, std::string_view bytes) {
+    // A link is followed: the new contents replace the file it names, and the link stays.
+    std::filesystem::path path = requested;
+    struct stat link {};
+    if (::lstat(requested.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        std::error_code error;
+        path = std::filesystem::canonical(requested, error);
+        if (error) {
+            throw writeError(requested, error.value());
+        }
+    }
     const std::filesystem::path folder = path.parent_path();
     const std::filesystem::path temporary = folder / temporaryName(path);
     mode_t mode = 0644;
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0) {
         mode = existing.st_mode & 07777;
+        // A rename needs only the folder's permission: a file marked read-only (no write bit
+        // at all, or none for this user) is refused as writing into it would be.
+        if ((mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) {
+            throw writeError(path, EACCES);
+        }
     }
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0) {

@@ -31,7 +31,8 @@ std::optional<std::string> readFile(const std::filesystem::path& path);
 
 // Writes a temporary file beside `path`, flushes it to disk and renames it over `path`, so a
 // crash leaves either the old file or the new one, never a half-written one. Keeps the
-// permissions of the file it replaces. Throws std::runtime_error with the user's words.
+// permissions of the file it replaces, follows a symbolic link to its file and refuses a file
+// that is read-only. Throws std::runtime_error with the user's words.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 // When and how large: tells whether a file or folder changed since it was last read.

@@ -45,7 +45,17 @@ bool EscribirIni(const std::filesystem::path& archivo, std::string_view seccion,
     std::string linea(valor);
     std::replace(linea.begin(), linea.end(), '\r', ' ');
     std::replace(linea.begin(), linea.end(), '\n', ' ');
-    IniDocument documento(fs::readFile(archivo).value_or(""));
+    std::optional<std::string> actual = fs::readFile(archivo);
+    if (!actual) {
+        // A file that is there but cannot be read would be replaced by one holding this key
+        // alone, and the suite would lose every other setting.
+        std::error_code error;
+        if (std::filesystem::exists(archivo, error) || error) {
+            return false;
+        }
+        actual.emplace();
+    }
+    IniDocument documento(*actual);
     documento.setValue(seccion, clave, linea);
     try {
         fs::writeFileAtomically(archivo, documento.bytes());

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace envio {
 namespace {
@@ -153,6 +155,53 @@ TEST_F(IniFileTest, AWriteReplacesTheFileWholeKeepingItsPermissions) {
         ++entries;
     }
     EXPECT_EQ(entries, 1U);
+}
+
+TEST_F(IniFileTest, AReadOnlyFileIsNotReplacedAndALinkStaysALink) {
+    const std::string antes = "[s]\r\nk=v\r\n[otra]\r\nz=1\r\n";
+    folder.write("KRN.INI", antes);
+    std::filesystem::permissions(ini, std::filesystem::perms::owner_read |
+                                          std::filesystem::perms::group_read |
+                                          std::filesystem::perms::others_read);
+    EXPECT_FALSE(EscribirIni(ini, "s", "k", "w"));
+    EXPECT_EQ(folder.read("KRN.INI"), antes);
+
+    const auto real = folder / "real.ini";
+    folder.write("real.ini", antes);
+    std::filesystem::remove(ini);
+    std::filesystem::create_symlink(real, ini);
+    ASSERT_TRUE(EscribirIni(ini, "s", "k", "w"));
+    EXPECT_TRUE(std::filesystem::is_symlink(ini));
+    EXPECT_EQ(folder.read("real.ini"), "[s]\r\nk=w\r\n[otra]\r\nz=1\r\n");
+}
+
+// A file that can be replaced but not read: writing one key must not turn it into a file that
+// holds that key alone. Run by a user who may write the file but not read it.
+TEST_F(IniFileTest, AFileThatCannotBeReadIsNotReplacedByOneKey) {
+    const std::string antes = "[s]\r\nk=v\r\n[otra]\r\nz=1\r\n";
+    folder.write("KRN.INI", antes);
+    std::filesystem::permissions(ini, std::filesystem::perms::owner_write);
+    const pid_t hijo = ::fork();
+    ASSERT_GE(hijo, 0);
+    if (hijo == 0) {
+        if (::getuid() == 0) {
+            // Root reads anything: the file and the folder go to another user, who writes as one.
+            constexpr uid_t kNadie = 65534;
+            if (::chown(ini.c_str(), kNadie, kNadie) != 0 ||
+                ::chmod(folder.path().c_str(), 0777) != 0 || ::setgid(kNadie) != 0 ||
+                ::setuid(kNadie) != 0) {
+                ::_exit(3);
+            }
+        }
+        ::_exit(EscribirIni(ini, "s", "k", "w") ? 1 : 0);
+    }
+    int estado = 0;
+    ASSERT_EQ(::waitpid(hijo, &estado, 0), hijo);
+    ASSERT_TRUE(WIFEXITED(estado));
+    EXPECT_EQ(WEXITSTATUS(estado), 0) << "1: the write went through, 3: no other user";
+    std::filesystem::permissions(ini, std::filesystem::perms::owner_read,
+                                 std::filesystem::perm_options::add);
+    EXPECT_EQ(folder.read("KRN.INI"), antes);
 }
 
 } // namespace
