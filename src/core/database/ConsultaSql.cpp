@@ -2,7 +2,6 @@
 
 #include "database/Texto.h"
 
-#include <cctype>
 
 namespace envio {
 namespace {
@@ -10,11 +9,21 @@ namespace {
 struct Token {
     enum class Clase { Nombre, Texto, Numero, Simbolo, Fin } clase = Clase::Fin;
     std::string texto;
+    bool entreCorchetes = false; // "[Desc]" is a name, never the keyword
 };
 
+// ASCII only: the process locale (which the windows set) must not decide what a name is.
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 bool isNameChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' ||
+    return isDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' ||
            static_cast<unsigned char>(c) >= 0x80;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 
 class Lexer {
@@ -39,7 +48,7 @@ private:
     }
 
     void skipBlanks() {
-        while (pos_ < sql_.size() && std::isspace(static_cast<unsigned char>(sql_[pos_])) != 0) {
+        while (pos_ < sql_.size() && isBlank(sql_[pos_])) {
             ++pos_;
         }
     }
@@ -54,11 +63,12 @@ private:
             if (close == std::string_view::npos) {
                 fail("falta el corchete de cierre");
             }
-            Token t{Token::Clase::Nombre, std::string(sql_.substr(pos_ + 1, close - pos_ - 1))};
+            Token t{Token::Clase::Nombre, std::string(sql_.substr(pos_ + 1, close - pos_ - 1)),
+                    true};
             pos_ = close + 1;
             return t;
         }
-        if (std::isdigit(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '.') {
+        if (isDigit(c) || c == '-' || c == '.') {
             return number();
         }
         if (isNameChar(c)) {
@@ -98,8 +108,7 @@ private:
     Token number() {
         const std::size_t start = pos_;
         ++pos_;
-        while (pos_ < sql_.size() &&
-               (std::isdigit(static_cast<unsigned char>(sql_[pos_])) != 0 || sql_[pos_] == '.')) {
+        while (pos_ < sql_.size() && (isDigit(sql_[pos_]) || sql_[pos_] == '.')) {
             ++pos_;
         }
         Token t{Token::Clase::Numero, std::string(sql_.substr(start, pos_ - start))};
@@ -164,7 +173,8 @@ private:
     const Token& peek() const { return tokens_[pos_]; }
 
     bool isKeyword(const Token& t, std::string_view keyword) const {
-        return t.clase == Token::Clase::Nombre && igualesSinMayusculas(t.texto, keyword);
+        return t.clase == Token::Clase::Nombre && !t.entreCorchetes &&
+               igualesSinMayusculas(t.texto, keyword);
     }
 
     bool acceptKeyword(std::string_view keyword) {

@@ -6,6 +6,7 @@
 #include "platform/ProcesoAislado.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <unistd.h>
 
 namespace envio {
@@ -69,10 +70,17 @@ TablaLeida MotorJet::leerAislado(const std::vector<std::string>& argumentos) con
         if (lector) {
             return deserializarTabla(ejecutarPrograma(*lector, argumentos, kSilencioMaximo, limit));
         }
+        // A fork copies only the calling thread: two at once from a threaded program could hand
+        // each child a lock that the other thread held. One at a time.
+        static std::mutex unaALaVez;
+        const std::lock_guard turno(unaALaVez);
         return deserializarTabla(ejecutarAislado([&] { return serializarTabla(leer(argumentos)); },
                                                  kSilencioMaximo, limit));
     } catch (const ErrorDelTrabajo& e) {
         throw ErrorBaseDatos(e.what());
+    } catch (const FalloAlIniciar& e) {
+        throw ErrorBaseDatos("No se pudo leer la base de datos " + archivo_.string() + ": " +
+                             e.what());
     } catch (const FalloAislado& e) {
         throw ErrorBaseDatos("No se pudo leer la base de datos " + archivo_.string() +
                              ": el archivo está dañado (la lectura " + e.what() + ")");

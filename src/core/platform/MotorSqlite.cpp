@@ -47,7 +47,9 @@ Valor columnValue(sqlite3_stmt* statement, int column) {
 
 sqlite3* MotorSqlite::conectar(const std::filesystem::path& archivo, bool crear) {
     sqlite3* db = nullptr;
-    const int flags = SQLITE_OPEN_READWRITE | (crear ? SQLITE_OPEN_CREATE : 0);
+    // Serialized: the catalogue reads two tables of one database from two threads.
+    const int flags =
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (crear ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(archivo.c_str(), &db, flags, nullptr) != SQLITE_OK) {
         const std::string why = db != nullptr ? sqlite3_errmsg(db) : "sin memoria";
         sqlite3_close(db);
@@ -185,12 +187,14 @@ TablaLeida MotorSqlite::leerTabla(std::string_view tabla, const std::vector<std:
 }
 
 void MotorSqlite::borrarTodo(std::string_view tabla) {
+    seguirAlArchivo();
     std::shared_lock escritura(conexion_);
     ejecutar("DELETE FROM " + sqlName(nombreReal(tabla)));
 }
 
 void MotorSqlite::agregarRegistro(std::string_view tabla,
                                   const std::vector<std::pair<std::string, Valor>>& campos) {
+    seguirAlArchivo();
     std::shared_lock escritura(conexion_);
     std::string names;
     std::string marks;
@@ -221,6 +225,7 @@ void MotorSqlite::agregarRegistro(std::string_view tabla,
 }
 
 void MotorSqlite::crearTabla(const DefinicionTabla& definicion) {
+    seguirAlArchivo();
     std::shared_lock escritura(conexion_);
     std::string columns;
     for (const auto& campo : definicion.campos) {

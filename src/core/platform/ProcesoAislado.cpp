@@ -108,8 +108,8 @@ std::string ejecutarPrograma(const std::filesystem::path& programa,
                              std::chrono::milliseconds silencioMaximo, std::size_t bytesMaximos) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
-        throw FalloAislado(std::string("no se pudo crear el proceso de lectura: ") +
-                           std::strerror(errno));
+        throw FalloAlIniciar(std::string("no se pudo crear el proceso de lectura: ") +
+                             std::strerror(errno));
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -128,8 +128,8 @@ std::string ejecutarPrograma(const std::filesystem::path& programa,
     ::close(fds[1]);
     if (rc != 0) {
         ::close(fds[0]);
-        throw FalloAislado(std::string("no se pudo crear el proceso de lectura: ") +
-                           std::strerror(rc));
+        throw FalloAlIniciar(std::string("no se pudo crear el proceso de lectura: ") +
+                             std::strerror(rc));
     }
     return answerOf(fds[0], child, silencioMaximo, bytesMaximos);
 }
@@ -138,16 +138,16 @@ std::string ejecutarAislado(const std::function<std::string()>& trabajo,
                             std::chrono::milliseconds silencioMaximo, std::size_t bytesMaximos) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
-        throw FalloAislado(std::string("no se pudo crear el proceso de lectura: ") +
-                           std::strerror(errno));
+        throw FalloAlIniciar(std::string("no se pudo crear el proceso de lectura: ") +
+                             std::strerror(errno));
     }
     const pid_t child = ::fork();
     if (child < 0) {
         const int error = errno;
         ::close(fds[0]);
         ::close(fds[1]);
-        throw FalloAislado(std::string("no se pudo crear el proceso de lectura: ") +
-                           std::strerror(error));
+        throw FalloAlIniciar(std::string("no se pudo crear el proceso de lectura: ") +
+                             std::strerror(error));
     }
     if (child == 0) {
         ::close(fds[0]);

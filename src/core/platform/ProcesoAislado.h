@@ -19,6 +19,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The child could not even be started (no pipe, no process, the program gone): nothing was read,
+// and the file is not to blame.
+class FalloAlIniciar : public FalloAislado {
+public:
+    using FalloAislado::FalloAislado;
+};
+
 class ErrorDelTrabajo : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

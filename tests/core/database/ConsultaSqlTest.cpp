@@ -2,6 +2,7 @@
 
 #include "database/EvaluarConsulta.h"
 
+#include <clocale>
 #include <gtest/gtest.h>
 
 namespace envio {
@@ -25,6 +26,23 @@ TEST(ConsultaSqlTest, ReadsEveryFormTheProgramWrites) {
     EXPECT_EQ(analizarSql("delete from [Mi tabla];").tabla, "Mi tabla");
     EXPECT_TRUE(analizarSql("SELECT * FROM T WHERE n = -3.5 ORDER BY n ASC").orden);
     EXPECT_EQ(analizarSql("SELECT * FROM T WHERE t = 'a = 1 OR 1 = 1'").condiciones.size(), 1U);
+
+    // Configured names go in brackets so that any name works, keywords and accents included.
+    const ConsultaSql alternativa =
+        analizarSql("SELECT [Desc], [Order], [Campo con ñ] FROM [Select] ORDER BY [Desc] DESC");
+    EXPECT_EQ(alternativa.campos, (std::vector<std::string>{"Desc", "Order", "Campo con ñ"}));
+    EXPECT_EQ(alternativa.tabla, "Select");
+    ASSERT_TRUE(alternativa.orden);
+    EXPECT_TRUE(alternativa.orden->descendente);
+}
+
+TEST(ConsultaSqlTest, NamesDoNotFollowTheProcessLocale) {
+    // In a Latin-1 locale the byte 0xA0, which ends "à" in UTF-8, is a blank.
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "es_ES"), nullptr) << "locales-all is in scripts/setup";
+    const auto campos = analizarSql("SELECT año, métodoà FROM T").campos;
+    std::setlocale(LC_ALL, previous.c_str());
+    EXPECT_EQ(campos, (std::vector<std::string>{"año", "métodoà"}));
 }
 
 TEST(ConsultaSqlTest, RefusesWhatItDoesNotUnderstandQuotingTheStatement) {

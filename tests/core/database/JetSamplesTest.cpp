@@ -1,5 +1,6 @@
 // The real Access-made files in the shared samples folder, read through the program's engine.
 #include "database/BaseDatos.h"
+#include "platform/LectorJet.h"
 
 #include <clocale>
 #include <gtest/gtest.h>
@@ -45,12 +46,14 @@ TEST_F(JetSamplesTest, EveryColumnTypeOfJet4AndJet3) {
 }
 
 TEST_F(JetSamplesTest, NumbersDoNotFollowTheProcessLocale) {
+    // The reader decodes in whatever process runs it: here, one whose locale writes "444,555".
     const std::string previous = std::setlocale(LC_ALL, nullptr);
     ASSERT_NE(std::setlocale(LC_ALL, "es_ES.UTF-8"), nullptr) << "locales-all is in scripts/setup";
-    const auto db = open("testV2003.mdb");
-    const Rows got = rows(*db, "SELECT F, G FROM Table1 WHERE A = 'abcdefg'");
+    const TablaLeida tabla = LectorJet(kSamples / "testV2003.mdb").leerTabla("Table1", {"F", "G"});
     std::setlocale(LC_ALL, previous.c_str());
-    EXPECT_EQ(got, (Rows{{"444.555", "1974-09-21 00:00:00"}}));
+    ASSERT_FALSE(tabla.filas.empty());
+    EXPECT_EQ(tabla.filas[0][0].comoTexto(), "444.555");
+    EXPECT_EQ(tabla.filas[0][1].comoTexto(), "1974-09-21 00:00:00");
 }
 
 TEST_F(JetSamplesTest, UnicodeTextComesOutAsUtf8) {

@@ -103,8 +103,10 @@ TEST_F(IniFileTest, WritingChangesOnlyTheOneLineAndKeepsEveryOtherByte) {
 
 TEST_F(IniFileTest, WritingKeepsLfEndsAMissingLastEndAndAByteOrderMark) {
     folder.write("KRN.INI", "[a]\nx=1");
-    EscribirIni(ini, "a", "y", "2");
-    EXPECT_EQ(folder.read("KRN.INI"), "[a]\nx=1\ny=2\n");
+    EscribirIni(ini, "a", "x", "5"); // the last line changes and stays without its end
+    EXPECT_EQ(folder.read("KRN.INI"), "[a]\nx=5");
+    EscribirIni(ini, "a", "y", "2"); // a new line after it ends the old one, as lines do
+    EXPECT_EQ(folder.read("KRN.INI"), "[a]\nx=5\ny=2\n");
 
     folder.write("KRN.INI", "\xEF\xBB\xBF[a]\r\nx=1\r\n");
     EscribirIni(ini, "A", "x", "año €");
