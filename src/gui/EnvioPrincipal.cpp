@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMetaObject>
 #include <QProgressBar>
+#include <system_error>
 
 namespace envio::gui {
 namespace {
@@ -117,12 +118,19 @@ void EnvioPrincipal::enviar() {
     if (hilo_.joinable()) {
         hilo_.join();
     }
-    enCurso_ = true;
-    ventana_.envioEnCurso(true);
     // Rows and settings are copied here, on the window's thread: the user may sort the list or
     // save new settings while the run goes on.
-    hilo_ = std::thread(&EnvioPrincipal::ejecutar, this, ventana_.pantalla().lista().filas(),
-                        ventana_.pantalla().contexto().correo);
+    enCurso_ = true;
+    try {
+        hilo_ = std::thread(&EnvioPrincipal::ejecutar, this, ventana_.pantalla().lista().filas(),
+                            ventana_.pantalla().contexto().correo);
+    } catch (const std::system_error& e) {
+        enCurso_ = false;
+        ventana_.dialogos().mostrar({std::string("No se pudo empezar el envío: ") + e.what(),
+                                     "Aviso", Icono::Critico, Botones::Aceptar});
+        return;
+    }
+    ventana_.envioEnCurso(true);
 }
 
 void EnvioPrincipal::ejecutar(std::vector<FilaLista> filas, ConfiguracionCorreo correo) {

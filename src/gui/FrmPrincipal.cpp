@@ -568,6 +568,9 @@ void FrmPrincipal::mostrarFilaCambiada(int fila) {
 }
 
 void FrmPrincipal::eliminarEnSegundoPlano() {
+    if (borrado_.joinable()) {
+        return; // one deletion at a time
+    }
     setCursor(Qt::BusyCursor);
     borrado_ = std::thread([this, filas = pantalla_->lista()] {
         const bool recargar = EliminarDocumentos(filas, dialogos_);

@@ -28,7 +28,8 @@ void IndiceDestinatarios::cargarClientes() {
     }
     clientes_.clear();
     direcciones_.clear();
-    // The two tables are read side by side: each read waits on a child process of its own.
+    // The two tables are read side by side, each by a reader process of its own (the fork
+    // stand-in, used only when the reader program is missing, takes them in turn).
     auto telefonosLeidos = std::async(std::launch::async, [this] {
         return contexto_.dbPrincipal->abrirRegistros(
             "SELECT IDEMPRESA, numero, Prioridad FROM CLITELEFONOS WHERE TIPO = 'E'");

@@ -186,13 +186,15 @@ private:
             return;
         }
         fila.icono = kIconoEnviado;
-        // The ledger learns the sent name before anything else can fail: the next start must
-        // not find an accepted document that it cannot account for.
-        if (marcarEnviado(fila)) {
-            e_.registro.renombrado(intento, fila.etiqueta);
-        }
+        const bool renombrado = marcarEnviado(fila);
         ++resultado_.enviados;
         e_.observador.filaCambiada(i, fila);
+        // The ledger learns the sent name before the work table, which may fail: the next start
+        // must not find an accepted document that it cannot account for. Should the ledger fail
+        // instead, the row already shows what happened to the file.
+        if (renombrado) {
+            e_.registro.renombrado(intento, fila.etiqueta);
+        }
         tabla_->agregar(fila.texto, para, fileName(fila.etiqueta));
     }
 

@@ -3,7 +3,6 @@
 #include "settings/IniFile.h"
 #include "settings/MensajeEnTrozos.h"
 #include "settings/NumeroInicial.h"
-#include "settings/Windows1252.h"
 
 namespace envio::masivo {
 namespace {
@@ -40,7 +39,7 @@ bool guardarPlantilla(const std::filesystem::path& krn, const PlantillaAviso& pl
                       ConfiguracionCorreo& correo, Dialogos& dialogos) {
     // The window saves as it closes and sends what it shows, so the notice is saved anyway and
     // the user learns what the next opening will show differently.
-    const std::string fuera = letrasFueraDelArchivo(plantilla.asunto + plantilla.mensaje);
+    const std::string fuera = letrasQueNoCaben(krn, plantilla.asunto + plantilla.mensaje);
     if (!fuera.empty()) {
         dialogos.mostrar({"El aviso contiene caracteres que no se pueden guardar en la "
                           "configuración: " +

@@ -133,15 +133,17 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
 }
 
 void writeFileAtomically(const std::filesystem::path& requested, std::string_view bytes) {
-    // A link is followed: the new contents replace the file it names, and the link stays.
+    // A link is followed, to a file not there yet too: the new contents replace the file it
+    // names, and the link stays a link.
     std::filesystem::path path = requested;
     struct stat link {};
-    if (::lstat(requested.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    for (int vueltas = 0; ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode); ++vueltas) {
         std::error_code error;
-        path = std::filesystem::canonical(requested, error);
-        if (error) {
-            throw writeError(requested, error.value());
+        const std::filesystem::path destino = std::filesystem::read_symlink(path, error);
+        if (error || vueltas == 8) {
+            throw writeError(requested, error ? error.value() : ELOOP);
         }
+        path = destino.is_absolute() ? destino : (path.parent_path() / destino).lexically_normal();
     }
     const std::filesystem::path folder = path.parent_path();
     const std::filesystem::path temporary = folder / temporaryName(path);

@@ -5,7 +5,6 @@
 #include "settings/IniFile.h"
 #include "settings/MensajeEnTrozos.h"
 #include "settings/NumeroInicial.h"
-#include "settings/Windows1252.h"
 
 namespace envio {
 namespace {
@@ -74,7 +73,7 @@ void PantallaMensaje::marcarConfirmacion(bool marcada) {
 
 bool PantallaMensaje::GuardaDatos() {
     // The file would keep "?" in their place, and every invoice would go out with it.
-    const std::string fuera = letrasFueraDelArchivo(asunto_ + mensaje_);
+    const std::string fuera = letrasQueNoCaben(krn_, asunto_ + mensaje_);
     if (!fuera.empty()) {
         dialogos_.mostrar({"El asunto o el mensaje contiene caracteres que no se pueden guardar "
                            "en la configuración: " +

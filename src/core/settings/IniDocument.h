@@ -22,6 +22,8 @@ public:
     void setValue(std::string_view section, std::string_view key, std::string_view value);
 
     [[nodiscard]] std::string bytes() const;
+    // Whether the file holds UTF-8 (it starts with the byte-order mark) rather than the code page.
+    [[nodiscard]] bool enUtf8() const { return utf8_; }
 
 private:
     struct Line {

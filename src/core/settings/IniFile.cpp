@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "settings/IniDocument.h"
+#include "settings/Windows1252.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -63,6 +64,14 @@ bool EscribirIni(const std::filesystem::path& archivo, std::string_view seccion,
         return false;
     }
     return true;
+}
+
+std::string letrasQueNoCaben(const std::filesystem::path& archivo, std::string_view texto) {
+    const auto bytes = fs::readFile(archivo);
+    if (bytes && IniDocument(*bytes).enUtf8()) {
+        return {};
+    }
+    return letrasFueraDelArchivo(texto);
 }
 
 } // namespace envio

@@ -17,4 +17,8 @@ std::string LeerIni(const std::filesystem::path& archivo, std::string_view secci
 bool EscribirIni(const std::filesystem::path& archivo, std::string_view seccion,
                  std::string_view clave, std::string_view valor);
 
+// The letters of `texto` that this settings file would store as "?" (blank separated, each
+// once): none when the file is UTF-8, the code page's missing ones otherwise.
+std::string letrasQueNoCaben(const std::filesystem::path& archivo, std::string_view texto);
+
 } // namespace envio

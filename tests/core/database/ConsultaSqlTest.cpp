@@ -2,7 +2,6 @@
 
 #include "database/EvaluarConsulta.h"
 
-#include <clocale>
 #include <gtest/gtest.h>
 
 namespace envio {
@@ -34,15 +33,6 @@ TEST(ConsultaSqlTest, ReadsEveryFormTheProgramWrites) {
     EXPECT_EQ(alternativa.tabla, "Select");
     ASSERT_TRUE(alternativa.orden);
     EXPECT_TRUE(alternativa.orden->descendente);
-}
-
-TEST(ConsultaSqlTest, NamesDoNotFollowTheProcessLocale) {
-    // In a Latin-1 locale the byte 0xA0, which ends "à" in UTF-8, is a blank.
-    const std::string previous = std::setlocale(LC_ALL, nullptr);
-    ASSERT_NE(std::setlocale(LC_ALL, "es_ES"), nullptr) << "locales-all is in scripts/setup";
-    const auto campos = analizarSql("SELECT año, métodoà FROM T").campos;
-    std::setlocale(LC_ALL, previous.c_str());
-    EXPECT_EQ(campos, (std::vector<std::string>{"año", "métodoà"}));
 }
 
 TEST(ConsultaSqlTest, RefusesWhatItDoesNotUnderstandQuotingTheStatement) {

@@ -277,6 +277,13 @@ TEST_F(PantallaMensajeTest, LettersTheSettingsFileCannotHoldAreRefusedAndNamed) 
     p->cambiarMensaje("Gracias, Lukasz y Œ");
     EXPECT_TRUE(p->pulsarGuardar());
     EXPECT_EQ(abrir()->mensaje(), "Gracias, Lukasz y Œ");
+
+    // A settings file in UTF-8 (it starts with the byte-order mark) holds every letter.
+    carpeta.write("KRN.INI", "\xEF\xBB\xBF[DocumentoPORemail]\r\n");
+    p->cambiarAsunto("Factura de Łukasz");
+    EXPECT_TRUE(p->pulsarGuardar());
+    EXPECT_EQ(abrir()->asunto(), "Factura de Łukasz");
+    EXPECT_EQ(dialogos.cuadros().size(), 1U);
 }
 
 TEST_F(PantallaMensajeTest, ALongRunOfBlanksNeverCutsTheBodyShort) {

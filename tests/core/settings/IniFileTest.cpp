@@ -175,6 +175,14 @@ TEST_F(IniFileTest, AReadOnlyFileIsNotReplacedAndALinkStaysALink) {
     ASSERT_TRUE(EscribirIni(ini, "s", "k", "w"));
     EXPECT_TRUE(std::filesystem::is_symlink(ini));
     EXPECT_EQ(folder.read("real.ini"), "[s]\r\nk=w\r\n[otra]\r\nz=1\r\n");
+
+    // A relative link to a file not written yet: the file appears where the link points.
+    std::filesystem::create_directory(folder / "conf");
+    std::filesystem::remove(ini);
+    std::filesystem::create_symlink("conf/nuevo.ini", ini);
+    ASSERT_TRUE(EscribirIni(ini, "s", "k", "1"));
+    EXPECT_TRUE(std::filesystem::is_symlink(ini));
+    EXPECT_EQ(folder.read("conf/nuevo.ini"), "[s]\r\nk=1\r\n");
 }
 
 // A file that can be replaced but not read: writing one key must not turn it into a file that
@@ -195,12 +203,16 @@ TEST_F(IniFileTest, AFileThatCannotBeReadIsNotReplacedByOneKey) {
                 ::_exit(3);
             }
         }
+        if (::access(folder.path().c_str(), W_OK | X_OK) != 0) {
+            ::_exit(4); // the folder is out of this user's reach: the write would fail anyway
+        }
         ::_exit(EscribirIni(ini, "s", "k", "w") ? 1 : 0);
     }
     int estado = 0;
     ASSERT_EQ(::waitpid(hijo, &estado, 0), hijo);
     ASSERT_TRUE(WIFEXITED(estado));
-    EXPECT_EQ(WEXITSTATUS(estado), 0) << "1: the write went through, 3: no other user";
+    EXPECT_EQ(WEXITSTATUS(estado), 0)
+        << "1: the write went through, 3: no other user, 4: the folder is out of reach";
     std::filesystem::permissions(ini, std::filesystem::perms::owner_read,
                                  std::filesystem::perm_options::add);
     EXPECT_EQ(folder.read("KRN.INI"), antes);
