@@ -90,66 +90,92 @@ std::string Catalogo::patron(const SeleccionPeriodo& s) {
     return "???????_" + year + monthText(s.mes) + "??_*.PDF";
 }
 
-std::vector<Catalogo::Documento>
-Catalogo::LlenarLvFacturas(const std::filesystem::path& carpeta,
+std::vector<Catalogo::Archivo>
+Catalogo::prepararFacturas(const std::filesystem::path& carpeta,
                            const std::vector<fs::ListedFile>& archivos) {
-    std::vector<Documento> out;
+    std::vector<Archivo> out;
+    out.reserve(archivos.size());
     for (const auto& [nombre, bytes] : archivos) {
         const NombreDocumento partes(nombre);
-        const long long codigo = leadingCode(partes.trozo(0, 6));
-        const std::string* cliente = indice_.cliente(codigo);
-        if (cliente == nullptr) {
-            continue;
-        }
-        const std::string& direccion = indice_.direccionCliente(codigo);
         const std::string fecha =
             partes.trozo(13, 2) + "/" + partes.trozo(11, 2) + "/" + partes.trozo(7, 4);
         const std::string numero = partes.trozo(16, 6);
         const std::string clave = partes.trozo(7, 8);
-        const auto path = carpeta / nombre;
 
-        Documento d;
-        d.fila.texto = conCeros(codigo, 5) + " " + mayusculas(*cliente);
-        d.fila.subitems = {direccion, fecha, numero, tamanoFactura(bytes), clave};
-        d.fila.etiqueta = path.string();
-        d.fila.icono = estaEnviado(nombre) ? kIconoEnviado : kIconoPendiente;
-        d.busqueda = searchText({conCeros(codigo, 5), *cliente, direccion, fecha, numero,
-                                 tamanoFacturaBusqueda(bytes), clave});
+        Archivo a;
+        a.codigo = leadingCode(partes.trozo(0, 6));
+        FilaLista& fila = a.documento.fila;
+        fila.subitems = {"", fecha, numero, tamanoFactura(bytes), clave};
+        fila.etiqueta = (carpeta / nombre).string();
+        fila.icono = estaEnviado(nombre) ? kIconoEnviado : kIconoPendiente;
+        a.documento.busqueda = searchText({fecha, numero, tamanoFacturaBusqueda(bytes), clave});
+        out.push_back(std::move(a));
+    }
+    return out;
+}
+
+std::vector<Catalogo::Documento> Catalogo::LlenarLvFacturas(std::vector<Archivo> archivos) {
+    std::vector<Documento> out;
+    out.reserve(archivos.size());
+    for (auto& a : archivos) {
+        const std::string* cliente = indice_.cliente(a.codigo);
+        if (cliente == nullptr) {
+            continue;
+        }
+        const std::string& direccion = indice_.direccionCliente(a.codigo);
+        const std::string codigo = conCeros(a.codigo, 5);
+        const std::string nombre = mayusculas(*cliente);
+        Documento d = std::move(a.documento);
+        d.fila.texto = codigo + " " + nombre;
+        d.fila.subitems[0] = direccion;
+        d.busqueda = searchText({codigo, nombre, direccion}) + d.busqueda;
         out.push_back(std::move(d));
     }
     return out;
 }
 
-std::vector<Catalogo::Documento>
-Catalogo::LlenarLvNomina(const std::filesystem::path& carpeta,
-                         const std::vector<fs::ListedFile>& archivos) {
-    std::vector<Documento> out;
+std::vector<Catalogo::Archivo>
+Catalogo::prepararNominas(const std::filesystem::path& carpeta,
+                          const std::vector<fs::ListedFile>& archivos) {
+    std::vector<Archivo> out;
+    out.reserve(archivos.size());
     for (const auto& [nombre, bytes] : archivos) {
         const NombreDocumento partes(nombre);
-        const long long codigo = leadingCode(partes.trozo(0, 7));
-        const std::string* empleado = indice_.empleado(codigo);
-        if (empleado == nullptr) {
-            continue;
-        }
         const std::string periodo = partes.trozo(8, 4);
         const std::string letra = partes.trozo(13, 1);
-        const auto path = carpeta / nombre;
         const std::string tamano = tamanoNomina(bytes);
         const bool known = letra == "M" || letra == "A" || letra == "P";
 
-        Documento d;
-        d.fila.texto = conCeros(codigo, 7) + " " + mayusculas(*empleado);
-        const std::string nif = partes.trozo(15, 9);
-        const std::string* alternativa = indice_.direccionAlternativa(nif);
-        d.fila.subitems = {alternativa != nullptr ? *alternativa : std::string(), periodo,
-                           payKind(letra), tamano, ""};
-        d.fila.etiqueta = path.string();
-        d.fila.icono = estaEnviado(nombre) ? kIconoEnviado : kIconoPendiente;
+        Archivo a;
+        a.codigo = leadingCode(partes.trozo(0, 7));
+        a.nif = partes.trozo(15, 9);
+        FilaLista& fila = a.documento.fila;
+        fila.subitems = {"", periodo, payKind(letra), tamano, ""};
+        fila.etiqueta = (carpeta / nombre).string();
+        fila.icono = estaEnviado(nombre) ? kIconoEnviado : kIconoPendiente;
         // A known pay kind is searchable by its word too; the last two fields are always empty.
-        d.busqueda =
-            known ? searchText({conCeros(codigo, 7), *empleado, periodo, letra, payKind(letra),
-                                tamano, "", ""})
-                  : searchText({conCeros(codigo, 7), *empleado, periodo, letra, tamano, "", ""});
+        a.documento.busqueda = known ? searchText({periodo, letra, payKind(letra), tamano, "", ""})
+                                     : searchText({periodo, letra, tamano, "", ""});
+        out.push_back(std::move(a));
+    }
+    return out;
+}
+
+std::vector<Catalogo::Documento> Catalogo::LlenarLvNomina(std::vector<Archivo> archivos) {
+    std::vector<Documento> out;
+    out.reserve(archivos.size());
+    for (auto& a : archivos) {
+        const std::string* empleado = indice_.empleado(a.codigo);
+        if (empleado == nullptr) {
+            continue;
+        }
+        const std::string codigo = conCeros(a.codigo, 7);
+        const std::string nombre = mayusculas(*empleado);
+        const std::string* alternativa = indice_.direccionAlternativa(a.nif);
+        Documento d = std::move(a.documento);
+        d.fila.texto = codigo + " " + nombre;
+        d.fila.subitems[0] = alternativa != nullptr ? *alternativa : std::string();
+        d.busqueda = searchText({codigo, nombre}) + d.busqueda;
         out.push_back(std::move(d));
     }
     return out;
@@ -166,12 +192,16 @@ const std::vector<Catalogo::Documento>& Catalogo::documentos(const SeleccionPeri
                                             : fs::Stamp{}};
     if (periodo_ != periodo) {
         periodo_.reset(); // a failed read must not leave stale rows marked as current
-        auto listado = std::async(std::launch::async,
-                                  [&folder, p = patron(s)] { return fs::listWildcard(folder, p); });
-        indice_.cargar(s.tipo == kTipoFacturas ? Modo::Facturas : Modo::Nomina);
-        const auto archivos = listado.get();
-        documentos_ = s.tipo == kTipoFacturas ? LlenarLvFacturas(folder, archivos)
-                                              : LlenarLvNomina(folder, archivos);
+        const bool facturas = s.tipo == kTipoFacturas;
+        auto listado = std::async(std::launch::async, [&folder, p = patron(s), facturas] {
+            const auto archivos = fs::listWildcard(folder, p);
+            return facturas ? prepararFacturas(folder, archivos)
+                            : prepararNominas(folder, archivos);
+        });
+        indice_.cargar(facturas ? Modo::Facturas : Modo::Nomina);
+        auto archivos = listado.get();
+        documentos_ =
+            facturas ? LlenarLvFacturas(std::move(archivos)) : LlenarLvNomina(std::move(archivos));
         periodo_ = periodo;
     }
     return documentos_;

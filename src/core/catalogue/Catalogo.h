@@ -61,11 +61,21 @@ private:
         bool operator==(const Periodo&) const = default;
     };
 
+    // A listed file with everything that its name and size give; the recipient comes later.
+    struct Archivo {
+        long long codigo = 0;
+        std::string nif;     // payroll: the tax number in the name
+        Documento documento; // its row without name and address; its search text's tail
+    };
+
     const std::vector<Documento>& documentos(const SeleccionPeriodo& seleccion);
-    std::vector<Documento> LlenarLvFacturas(const std::filesystem::path& carpeta,
-                                            const std::vector<fs::ListedFile>& archivos);
-    std::vector<Documento> LlenarLvNomina(const std::filesystem::path& carpeta,
-                                          const std::vector<fs::ListedFile>& archivos);
+    // Run beside the recipients' reading, on the folder listing's thread.
+    static std::vector<Archivo> prepararFacturas(const std::filesystem::path& carpeta,
+                                                 const std::vector<fs::ListedFile>& archivos);
+    static std::vector<Archivo> prepararNominas(const std::filesystem::path& carpeta,
+                                                const std::vector<fs::ListedFile>& archivos);
+    std::vector<Documento> LlenarLvFacturas(std::vector<Archivo> archivos);
+    std::vector<Documento> LlenarLvNomina(std::vector<Archivo> archivos);
 
     const ContextoAnfitrion& contexto_;
     IndiceDestinatarios indice_;
