@@ -56,6 +56,11 @@ void PantallaPrincipal::elegirMes(int mes) {
 
 void PantallaPrincipal::cambiarBusqueda(const std::string& texto) {
     seleccion_.busqueda = texto;
+    // Typing cannot mend tables that could not be read: the user was told once, and a box at
+    // every keystroke would only stand in the way. The next tab or type reads them again.
+    if (lecturaFallida_) {
+        return;
+    }
     rellenar(); // a keystroke narrows the rows already built
 }
 
@@ -65,9 +70,11 @@ void PantallaPrincipal::ActualizarLista() {
 }
 
 void PantallaPrincipal::rellenar() {
+    lecturaFallida_ = false;
     try {
         etiquetas_ = catalogo_.ActualizarLista(seleccion_, lista_);
     } catch (const std::exception& e) {
+        lecturaFallida_ = true;
         // The suite's tables could not be read: an empty list says so better than stale rows.
         lista_.limpiar();
         etiquetas_.detalle = "Documentos";

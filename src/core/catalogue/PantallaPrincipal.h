@@ -77,6 +77,7 @@ private:
     int cabeceraOrden_ = -1;
     EtiquetasLista etiquetas_;
     Cancelacion cancelacion_;
+    bool lecturaFallida_ = false; // the last fill could not read the suite's tables
 };
 
 } // namespace envio
