@@ -133,8 +133,9 @@ void EnvioPrincipal::enviar() {
     ventana_.envioEnCurso(true);
 }
 
-void EnvioPrincipal::ejecutar(std::vector<FilaLista> filas, ConfiguracionCorreo correo) {
+void EnvioPrincipal::ejecutar(std::vector<FilaLista> filas, const ConfiguracionCorreo& correo) {
     std::vector<std::string> etiquetas;
+    etiquetas.reserve(filas.size());
     for (const auto& f : filas) {
         etiquetas.push_back(f.etiqueta);
     }

@@ -30,7 +30,7 @@ protected:
     bool eventFilter(QObject* objeto, QEvent* evento) override;
 
 private:
-    void ejecutar(std::vector<FilaLista> filas, ConfiguracionCorreo correo);
+    void ejecutar(std::vector<FilaLista> filas, const ConfiguracionCorreo& correo);
     void terminado();
 
     FrmPrincipal& ventana_;

@@ -128,7 +128,7 @@ std::vector<Catalogo::Documento> Catalogo::LlenarLvFacturas(std::vector<Archivo>
         Documento d = std::move(a.documento);
         d.fila.texto = codigo + " " + nombre;
         d.fila.subitems[0] = direccion;
-        d.busqueda = searchText({codigo, nombre, direccion}) + d.busqueda;
+        d.busqueda.insert(0, searchText({codigo, nombre, direccion}));
         out.push_back(std::move(d));
     }
     return out;
@@ -175,7 +175,7 @@ std::vector<Catalogo::Documento> Catalogo::LlenarLvNomina(std::vector<Archivo> a
         Documento d = std::move(a.documento);
         d.fila.texto = codigo + " " + nombre;
         d.fila.subitems[0] = alternativa != nullptr ? *alternativa : std::string();
-        d.busqueda = searchText({codigo, nombre}) + d.busqueda;
+        d.busqueda.insert(0, searchText({codigo, nombre}));
         out.push_back(std::move(d));
     }
     return out;

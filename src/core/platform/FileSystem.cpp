@@ -251,7 +251,8 @@ std::vector<ListedFile> listWildcard(const std::filesystem::path& folder,
         for (auto& c : key) {
             c = static_cast<char>(foldWindows1252(static_cast<unsigned char>(c)));
         }
-        found.push_back({std::move(key), {name, static_cast<std::uintmax_t>(info.st_size)}});
+        found.emplace_back(std::move(key),
+                           ListedFile{name, static_cast<std::uintmax_t>(info.st_size)});
     }
     ::closedir(dir);
     std::sort(found.begin(), found.end(),

@@ -118,6 +118,7 @@ std::string ejecutarPrograma(const std::filesystem::path& programa,
     std::vector<std::string> texts{programa.string()};
     texts.insert(texts.end(), argumentos.begin(), argumentos.end());
     std::vector<char*> argv;
+    argv.reserve(texts.size() + 1);
     for (auto& t : texts) {
         argv.push_back(t.data());
     }
