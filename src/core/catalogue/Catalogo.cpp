@@ -126,7 +126,7 @@ std::vector<Catalogo::Documento> Catalogo::LlenarLvFacturas(std::vector<Archivo>
         const std::string codigo = conCeros(a.codigo, 5);
         const std::string nombre = mayusculas(*cliente);
         Documento d = std::move(a.documento);
-        d.fila.texto = codigo + " " + nombre;
+        d.fila.texto.append(codigo).append(" ").append(nombre);
         d.fila.subitems[0] = direccion;
         d.busqueda.insert(0, searchText({codigo, nombre, direccion}));
         out.push_back(std::move(d));
@@ -173,7 +173,7 @@ std::vector<Catalogo::Documento> Catalogo::LlenarLvNomina(std::vector<Archivo> a
         const std::string nombre = mayusculas(*empleado);
         const std::string* alternativa = indice_.direccionAlternativa(a.nif);
         Documento d = std::move(a.documento);
-        d.fila.texto = codigo + " " + nombre;
+        d.fila.texto.append(codigo).append(" ").append(nombre);
         d.fila.subitems[0] = alternativa != nullptr ? *alternativa : std::string();
         d.busqueda.insert(0, searchText({codigo, nombre}));
         out.push_back(std::move(d));
