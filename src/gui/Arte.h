@@ -19,6 +19,7 @@ inline const QColor kEsquina{0x7A, 0xA1, 0xE6};
 inline const QColor kChevron{0x00, 0x3C, 0xA5};
 inline const QColor kTituloCuadro{0x21, 0x5D, 0xC6};
 inline const QColor kEnlace{0x1C, 0x3F, 0x94};
+inline const QColor kEnlaceInactivo{0x8E, 0x99, 0xB0};
 
 // The small icon beside command link `indice` (0..11).
 QIcon iconoEnlace(int indice);

@@ -2,6 +2,7 @@
 
 #include "gui/Arte.h"
 
+#include <QEvent>
 #include <QFontInfo>
 #include <QMouseEvent>
 
@@ -26,8 +27,20 @@ EnlaceComando::EnlaceComando(int indice, const QString& titulo, QWidget* parent)
     setCursor(Qt::PointingHandCursor);
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, arte::kEnlace);
+    // A link that waits for a run to end looks it, as a disabled button does.
+    pal.setColor(QPalette::Disabled, QPalette::WindowText, arte::kEnlaceInactivo);
     setPalette(pal);
     setAccessibleName(titulo.trimmed());
+}
+
+void EnlaceComando::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange) {
+        setCursor(isEnabled() ? Qt::PointingHandCursor : Qt::ArrowCursor);
+        if (!isEnabled()) {
+            resaltar(false);
+        }
+    }
+    QLabel::changeEvent(event);
 }
 
 void EnlaceComando::resaltar(bool si) {

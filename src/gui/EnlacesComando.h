@@ -20,6 +20,7 @@ signals:
     void pulsado(int indice);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -627,6 +627,12 @@ private slots:
         QVERIFY(v.borrando());
         QTRY_COMPARE(m.dialogos.cuadros().size(), std::size_t{1});
         QVERIFY(!v.lbl_cmd()->enlace(0)->isEnabled()); // Enviar
+        // It looks it: greyed, and no hand under the pointer.
+        const QPalette& p = v.lbl_cmd()->enlace(0)->palette();
+        QVERIFY(p.color(QPalette::Disabled, QPalette::WindowText) !=
+                p.color(QPalette::Active, QPalette::WindowText));
+        QCOMPARE(v.lbl_cmd()->enlace(0)->cursor().shape(), Qt::ArrowCursor);
+        QCOMPARE(v.lbl_cmd()->enlace(2)->cursor().shape(), Qt::PointingHandCursor);
         QVERIFY(!v.lbl_cmd()->enlace(3)->isEnabled()); // Configurar mensaje
         QVERIFY(v.lbl_cmd()->enlace(2)->isEnabled());  // Ver
         QVERIFY(v.lbl_cmd()->enlace(6)->isEnabled());  // Seleccionar todo
@@ -643,6 +649,7 @@ private slots:
         QTRY_VERIFY(!v.isVisible());
         QVERIFY(!v.borrando());
         QVERIFY(v.lbl_cmd()->enlace(0)->isEnabled());
+        QCOMPARE(v.lbl_cmd()->enlace(0)->cursor().shape(), Qt::PointingHandCursor);
         QVERIFY(std::filesystem::exists(carpeta / suitegen::nombreFactura(1, 2026, 3, 5, 101)));
         QCOMPARE(m.dialogos.cuadros().size(), std::size_t{1});
     }
