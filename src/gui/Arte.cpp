@@ -387,6 +387,19 @@ void pintarFondoCabecera(QPainter& p, const QRect& zona) {
     p.fillRect(zona, brillo);
 }
 
+void pintarBanda(QPainter& p, const QRect& zona) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient g(zona.left(), 0, zona.right() + 1, 0);
+    g.setColorAt(0, QColor(0x2E, 0x5C, 0xBA));
+    g.setColorAt(0.55, QColor(0x7A, 0xA1, 0xE6));
+    g.setColorAt(1, QColor(0xD6, 0xDF, 0xF7));
+    p.setPen(Qt::NoPen);
+    p.setBrush(g);
+    p.drawRoundedRect(QRectF(zona), 3, 3);
+    p.restore();
+}
+
 void pintarLineaCabecera(QPainter& p, const QRect& zona) {
     QLinearGradient g(zona.left(), 0, zona.right(), 0);
     g.setColorAt(0, QColor(0xF2, 0x9A, 0x22));

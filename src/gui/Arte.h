@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QPainter>
 #include <QRect>
+#include <QWidget>
+#include <functional>
 
 // The program's own artwork, drawn rather than shipped so that it stays sharp at any scale.
 namespace envio::gui::arte {
@@ -33,6 +35,8 @@ void dibujarLogo(QPainter& p, const QRectF& area);
 void pintarFondoCabecera(QPainter& p, const QRect& zona);
 void pintarLineaCabecera(QPainter& p, const QRect& zona);
 void pintarPanel(QPainter& p, const QRect& zona);
+// The rounded band, blue shading to pale, behind a list's title.
+void pintarBanda(QPainter& p, const QRect& zona);
 // The program's icon, the logo on its own.
 QIcon iconoPrograma();
 
@@ -44,6 +48,23 @@ void colorTexto(QWidget* w, const QColor& c);
 // Returns the line, which some windows lay out further.
 QLabel* titulosCabecera(QWidget* cabecera, const QString& titulo, const QString& linea,
                         const char* nombreLinea);
+// A widget that only paints itself, with one of the functions above: the header, its logo and
+// line, the side panel.
+class Lienzo : public QWidget {
+public:
+    using Pintura = std::function<void(QPainter&, const QRect&)>;
+    Lienzo(Pintura pintura, QWidget* parent) : QWidget(parent), pintura_(std::move(pintura)) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        pintura_(p, rect());
+    }
+
+private:
+    Pintura pintura_;
+};
+
 // A box's round button with a double chevron, up to collapse, down to expand.
 void dibujarBotonCuadro(QPainter& p, const QRectF& area, bool arriba, bool encima, bool pulsado);
 

@@ -8,7 +8,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QStyle>
@@ -30,14 +29,7 @@ protected:
     void paintEvent(QPaintEvent* event) override {
         {
             QPainter p(this);
-            p.setRenderHint(QPainter::Antialiasing);
-            QLinearGradient g(0, 0, width(), 0);
-            g.setColorAt(0, QColor(0x2E, 0x5C, 0xBA));
-            g.setColorAt(0.55, QColor(0x7A, 0xA1, 0xE6));
-            g.setColorAt(1, QColor(0xD6, 0xDF, 0xF7));
-            p.setPen(Qt::NoPen);
-            p.setBrush(g);
-            p.drawRoundedRect(QRectF(rect()), 3, 3);
+            arte::pintarBanda(p, rect());
         }
         QLabel::paintEvent(event);
     }

@@ -44,29 +44,6 @@ QString q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-class Cabecera : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        arte::pintarFondoCabecera(p, rect());
-        arte::pintarLineaCabecera(p, QRect(0, height() - 2, width(), 2));
-    }
-};
-
-class Panel : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        arte::pintarPanel(p, rect());
-    }
-};
-
 } // namespace
 
 // The run's pointer requests, carried to the window's thread.
@@ -158,13 +135,18 @@ FrmConfiguracion::~FrmConfiguracion() {
 }
 
 void FrmConfiguracion::construir() {
-    cabecera_ = new Cabecera(this);
+    cabecera_ = new arte::Lienzo(
+        [](QPainter& p, const QRect& r) {
+            arte::pintarFondoCabecera(p, r);
+            arte::pintarLineaCabecera(p, QRect(0, r.height() - 2, r.width(), 2));
+        },
+        this);
     cabecera_->setObjectName(QStringLiteral("PicCabeza"));
     arte::titulosCabecera(cabecera_, QStringLiteral("Comunicaciones masivas"),
                           QStringLiteral("Envio masivo de comunicaciones a clientes"),
                           "lblSubtitulo");
 
-    panel_ = new Panel(this);
+    panel_ = new arte::Lienzo(arte::pintarPanel, this);
     panel_->setObjectName(QStringLiteral("PicMenu"));
     enlaces_ = new GrupoEnlaces(this);
     const auto caja = [this](const char* nombre, const RectTwips& r, const QString& texto) {

@@ -15,7 +15,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLinearGradient>
 #include <QMenu>
 #include <QPainter>
 #include <QProgressBar>
@@ -43,71 +42,7 @@ public:
     PunteroOcupado& operator=(const PunteroOcupado&) = delete;
 };
 
-// PicCabeza: a deep blue band shading lighter to the right.
-class Cabecera : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        arte::pintarFondoCabecera(p, rect());
-    }
-};
-
-class Logo : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        arte::dibujarLogo(p, QRectF(rect()));
-    }
-};
-
-// LINEA: the thin line that closes the header.
-class Linea : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        arte::pintarLineaCabecera(p, rect());
-    }
-};
-
-class PanelMenu : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        arte::pintarPanel(p, rect());
-    }
-};
-
 // GRADIENTE: the band over the list that names what is listed.
-class Banda : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        QLinearGradient g(0, 0, width(), 0);
-        g.setColorAt(0, QColor(0x2E, 0x5C, 0xBA));
-        g.setColorAt(0.55, QColor(0x7A, 0xA1, 0xE6));
-        g.setColorAt(1, QColor(0xD6, 0xDF, 0xF7));
-        p.setPen(Qt::NoPen);
-        p.setBrush(g);
-        p.drawRoundedRect(QRectF(rect()), 3, 3);
-    }
-};
-
 // The frame that the month tabs stand on; the list and the search box sit inside it.
 class MarcoPestanas : public QWidget {
 public:
@@ -247,14 +182,15 @@ QSize FrmPrincipal::tamanoMinimo() const {
 }
 
 void FrmPrincipal::construirCabecera(QWidget* central) {
-    picCabeza_ = new Cabecera(central);
+    picCabeza_ = new arte::Lienzo(arte::pintarFondoCabecera, central); // a deep blue band
     picCabeza_->setObjectName(QStringLiteral("PicCabeza"));
     arte::titulosCabecera(picCabeza_, QStringLiteral("Documentos por e-mail"),
                           QStringLiteral("Módulo para el envio de documentos por e-mail"),
                           "Label9");
-    logo_ = new Logo(picCabeza_);
+    logo_ = new arte::Lienzo([](QPainter& p, const QRect& r) { arte::dibujarLogo(p, QRectF(r)); },
+                             picCabeza_);
     logo_->setObjectName(QStringLiteral("logo"));
-    linea_ = new Linea(picCabeza_);
+    linea_ = new arte::Lienzo(arte::pintarLineaCabecera, picCabeza_); // closes the header
     linea_->setObjectName(QStringLiteral("LINEA"));
 
     marco_.altoCabeza = principal::kAltoCabeza;
@@ -264,7 +200,7 @@ void FrmPrincipal::construirCabecera(QWidget* central) {
 }
 
 void FrmPrincipal::construirPanel(QWidget* central) {
-    picMenu_ = new PanelMenu(central);
+    picMenu_ = new arte::Lienzo(arte::pintarPanel, central);
     picMenu_->setObjectName(QStringLiteral("PicMenu"));
     enlaces_ = new GrupoEnlaces(this);
 
@@ -341,7 +277,7 @@ void FrmPrincipal::construirPanel(QWidget* central) {
 
 void FrmPrincipal::construirAreaTrabajo(QWidget* central) {
     const auto& c = pantalla_->contexto();
-    gradiente_ = new Banda(central);
+    gradiente_ = new arte::Lienzo(arte::pintarBanda, central);
     gradiente_->setObjectName(QStringLiteral("GRADIENTE"));
     lblDetalle_ = new QLabel(QStringLiteral("Documentos"), gradiente_);
     lblDetalle_->setObjectName(QStringLiteral("lblDetalle"));

@@ -52,17 +52,6 @@ protected:
     }
 };
 
-class PanelMenu : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        arte::pintarPanel(p, rect());
-    }
-};
-
 // An eye, open: what the password box's button shows.
 QIcon iconoOjo() {
     QPixmap pixmap(32, 32);
@@ -85,7 +74,8 @@ QIcon iconoOjo() {
 
 MarcoAjustes::MarcoAjustes(const QString& caption, const QString& titulo, const QString& linea,
                            int anchoTwips, int altoTwips, QWidget* parent)
-    : QDialog(parent), picCabeza_(new Cabecera(this)), picMenu_(new PanelMenu(this)), p1_(nullptr),
+    : QDialog(parent), picCabeza_(new Cabecera(this)),
+      picMenu_(new arte::Lienzo(arte::pintarPanel, this)), p1_(nullptr),
       enlaces_(new GrupoEnlaces(this)), siguienteFila_(aPixeles(kPrimeraFila, this)) {
     setWindowTitle(caption);
     setModal(true);

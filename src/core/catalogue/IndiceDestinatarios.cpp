@@ -1,23 +1,11 @@
 #include "catalogue/IndiceDestinatarios.h"
 
+#include "catalogue/DireccionesClientes.h"
 #include "database/Texto.h"
-#include "settings/NumeroInicial.h"
 
-#include <cmath>
 #include <future>
 
 namespace envio {
-namespace {
-
-std::optional<long long> whole(const Valor& v) {
-    const auto n = v.comoNumero();
-    if (!n || std::trunc(*n) != *n || std::fabs(*n) > 9.0e15) {
-        return std::nullopt;
-    }
-    return static_cast<long long>(*n);
-}
-
-} // namespace
 
 IndiceDestinatarios::IndiceDestinatarios(const ContextoAnfitrion& contexto) : contexto_(contexto) {}
 
@@ -30,27 +18,17 @@ void IndiceDestinatarios::cargarClientes() {
     direcciones_.clear();
     // The two tables are read side by side, each by a reader process of its own (the fork
     // stand-in, used only when the reader program is missing, takes them in turn).
-    auto telefonosLeidos = std::async(std::launch::async, [this] {
-        return contexto_.dbPrincipal->abrirRegistros(
-            "SELECT IDEMPRESA, numero, Prioridad FROM CLITELEFONOS WHERE TIPO = 'E'");
+    auto direccionesLeidas = std::async(std::launch::async, [this] {
+        return leerDireccionesClientes(*contexto_.dbPrincipal);
     });
     Registros clientes =
         contexto_.dbPrincipal->abrirRegistros("SELECT IDCLIENTE, nombre FROM CLIENTES");
     for (clientes.primero(); !clientes.fin(); clientes.siguiente()) {
-        if (const auto id = whole(clientes.campo(0))) {
+        if (const auto id = clientes.campo(0).comoEntero()) {
             clientes_.try_emplace(*id, clientes.campo(1).comoTexto());
         }
     }
-    Registros telefonos = telefonosLeidos.get();
-    std::unordered_map<long long, bool> decided;
-    for (telefonos.primero(); !telefonos.fin(); telefonos.siguiente()) {
-        const auto id = whole(telefonos.campo(0));
-        if (!id || decided[*id]) {
-            continue;
-        }
-        direcciones_[*id] = sinBlancos(telefonos.campo(1).comoTexto());
-        decided[*id] = NumeroInicial(sinBlancos(telefonos.campo(2).comoTexto())) != 0.0;
-    }
+    direcciones_ = direccionesLeidas.get();
     marcaClientes_ = marca;
 }
 
@@ -63,7 +41,7 @@ void IndiceDestinatarios::cargarEmpleados() {
     Registros filas =
         contexto_.dbPrincipal->abrirRegistros("SELECT codigo, nombre FROM campos_ex_tra");
     for (filas.primero(); !filas.fin(); filas.siguiente()) {
-        if (const auto codigo = whole(filas.campo(0))) {
+        if (const auto codigo = filas.campo(0).comoEntero()) {
             empleados_.try_emplace(*codigo, filas.campo(1).comoTexto());
         }
     }

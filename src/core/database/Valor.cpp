@@ -22,6 +22,14 @@ Valor Valor::numero(double n) {
     return numero(textoDeNumero(n));
 }
 
+std::optional<long long> Valor::comoEntero() const {
+    const auto n = comoNumero();
+    if (!n || std::trunc(*n) != *n || std::fabs(*n) > 9.0e15) {
+        return std::nullopt;
+    }
+    return static_cast<long long>(*n);
+}
+
 std::optional<double> Valor::comoNumero() const {
     if (tipo_ == Tipo::Nulo) {
         return std::nullopt;

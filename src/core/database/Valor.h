@@ -23,6 +23,9 @@ public:
     [[nodiscard]] const std::string& comoTexto() const { return texto_; }
     // A number, or a text that is wholly a number; nothing otherwise.
     [[nodiscard]] std::optional<double> comoNumero() const;
+    // A whole number (the suite's client and employee codes), within the range a double holds
+    // exactly; nothing for anything else, which cannot be joined to its rows.
+    [[nodiscard]] std::optional<long long> comoEntero() const;
 
     bool operator==(const Valor&) const = default;
 

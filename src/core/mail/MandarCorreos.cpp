@@ -120,13 +120,7 @@ private:
                                          bool& enviado) {
         const ConfiguracionCorreo& c = e_.correo;
         clsCDOmail oMail(e_.componente, e_.sonda);
-        oMail.servidor = c.servidor;
-        oMail.puerto = static_cast<long long>(c.puerto);
-        oMail.UseAuntentificacion = true;
-        oMail.ssl = c.ssl;
-        oMail.Usuario = c.usuario;
-        oMail.PassWord = c.password;
-        oMail.de = c.cuenta;
+        usarConfiguracion(oMail, c);
         oMail.para = para;
         oMail.Asunto = c.asunto;
         oMail.Mensaje = c.mensaje;

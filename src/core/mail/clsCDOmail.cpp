@@ -193,4 +193,14 @@ bool clsCDOmail::Enviar() {
     return false;
 }
 
+void usarConfiguracion(clsCDOmail& oMail, const ConfiguracionCorreo& c) {
+    oMail.servidor = c.servidor;
+    oMail.puerto = static_cast<long long>(c.puerto);
+    oMail.UseAuntentificacion = true;
+    oMail.ssl = c.ssl;
+    oMail.Usuario = c.usuario;
+    oMail.PassWord = c.password;
+    oMail.de = c.cuenta;
+}
+
 } // namespace envio

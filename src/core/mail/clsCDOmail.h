@@ -2,6 +2,7 @@
 
 #include "platform/ConnectivityProbe.h"
 #include "platform/MailTransport.h"
+#include "settings/ConfiguracionCorreo.h"
 
 #include <functional>
 #include <optional>
@@ -60,6 +61,10 @@ private:
     ConnectivityProbe& sonda_;
     Constancia constancia_;
 };
+
+// The server, port, security and account of the mail settings, authentication on: how both
+// sending runs set up each message.
+void usarConfiguracion(clsCDOmail& oMail, const ConfiguracionCorreo& c);
 
 inline constexpr const char* TextoSinConexion =
     "No se puede enviar el correo. Verificar la conexión a internet si está disponible";

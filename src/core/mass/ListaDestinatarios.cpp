@@ -1,31 +1,10 @@
 #include "mass/ListaDestinatarios.h"
 
+#include "catalogue/DireccionesClientes.h"
 #include "catalogue/TextosNumericos.h"
 #include "database/Texto.h"
-#include "settings/NumeroInicial.h"
-
-#include <cmath>
-#include <unordered_map>
 
 namespace envio::masivo {
-namespace {
-
-// The suite's client numbers are whole numbers; anything else cannot be joined to its rows.
-std::optional<long long> whole(const Valor& v) {
-    const auto n = v.comoNumero();
-    if (!n || std::trunc(*n) != *n || std::fabs(*n) > 9.0e15) {
-        return std::nullopt;
-    }
-    return static_cast<long long>(*n);
-}
-
-// The chosen address of one client while its "E" rows are walked in the database's order.
-struct Eleccion {
-    std::string direccion;
-    bool decidida = false; // a row with a non-zero priority was found: later rows do not count
-};
-
-} // namespace
 
 Fuente fuenteParaTipo(std::string_view tipoElegido) {
     return tipoElegido == kTipoFacturas ? Fuente::Clientes : Fuente::Alternativa;
@@ -52,31 +31,16 @@ void ListaDestinatarios::cargarClientes() {
     marcaClientes_.reset();
 
     // One pass over the e-mail rows instead of one query per client.
-    std::unordered_map<long long, Eleccion> elegidas;
-    Registros telefonos = contexto_.dbPrincipal->abrirRegistros(
-        "SELECT IDEMPRESA, numero, Prioridad FROM CLITELEFONOS WHERE TIPO = 'E'");
-    for (telefonos.primero(); !telefonos.fin(); telefonos.siguiente()) {
-        const auto id = whole(telefonos.campo(0));
-        if (!id) {
-            continue;
-        }
-        Eleccion& e = elegidas[*id];
-        if (e.decidida) {
-            continue;
-        }
-        e.direccion = sinBlancos(telefonos.campo(1).comoTexto());
-        e.decidida = NumeroInicial(sinBlancos(telefonos.campo(2).comoTexto())) != 0.0;
-    }
-
+    const auto direcciones = leerDireccionesClientes(*contexto_.dbPrincipal);
     Registros clientes = contexto_.dbPrincipal->abrirRegistros(
         "SELECT IDCLIENTE, nombre, Grupo FROM CLIENTES WHERE CESE IS NULL ORDER BY IDCLIENTE");
     for (clientes.primero(); !clientes.fin(); clientes.siguiente()) {
-        const auto id = whole(clientes.campo(0));
+        const auto id = clientes.campo(0).comoEntero();
         if (!id) {
             continue;
         }
-        const auto e = elegidas.find(*id);
-        if (e == elegidas.end()) {
+        const auto e = direcciones.find(*id);
+        if (e == direcciones.end()) {
             continue; // no e-mail row at all: nobody to write to
         }
         ClienteConCorreo c;
@@ -84,7 +48,7 @@ void ListaDestinatarios::cargarClientes() {
         if (!clientes.campo(2).esNulo()) {
             c.grupo = clientes.campo(2).comoTexto();
         }
-        c.direccion = e->second.direccion;
+        c.direccion = e->second;
         clientes_.push_back(std::move(c));
     }
     marcaClientes_ = marca;

@@ -129,17 +129,10 @@ private:
     }
 
     bool enviarMensaje(const std::string& para) {
-        const ConfiguracionCorreo& c = e_.correo;
         clsCDOmail oMail(e_.componente, e_.sonda);
-        oMail.servidor = c.servidor;
-        oMail.puerto = static_cast<long long>(c.puerto);
-        oMail.UseAuntentificacion = true;
-        oMail.ssl = c.ssl;
-        oMail.Usuario = c.usuario;
-        oMail.PassWord = c.password;
+        usarConfiguracion(oMail, e_.correo);
         oMail.Asunto = aviso_.asunto;
         oMail.Adjunto.clear();
-        oMail.de = c.cuenta;
         oMail.para = para;
         oMail.Mensaje = aviso_.mensaje;
         oMail.Confirmacion = aviso_.confirmacion;
