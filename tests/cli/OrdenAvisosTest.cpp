@@ -1,6 +1,7 @@
 // --avisos end to end: a generated suite, its stored notice and the local test mail server.
 #include "cli/OrdenAvisos.h"
 
+#include "DoblesEnvio.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
@@ -26,15 +27,6 @@ TEST(OpcionesAvisos, TakeAGroupOrTheWholeListAndNothingElse) {
     EXPECT_NE(textoAyuda().find("--avisos [--grupo TEXTO] [--seleccion todo]"), std::string::npos);
 }
 
-class VisorGrabado : public VisorInforme {
-public:
-    explicit VisorGrabado(std::vector<SolicitudInforme>& s) : s_(s) {}
-    void mostrar(const SolicitudInforme& s) override { s_.push_back(s); }
-
-private:
-    std::vector<SolicitudInforme>& s_;
-};
-
 class OrdenAvisosTest : public ::testing::Test {
 protected:
     TemporaryFolder folder;
@@ -59,27 +51,18 @@ protected:
         const CreadorInformePdf crear = [this](const CarpetaPrograma&,
                                                const std::filesystem::path& pdf) {
             pdfPedido = pdf;
-            return std::make_unique<VisorGrabado>(informes);
+            return std::make_unique<test::VisorEnLista>(informes);
         };
         return ordenAvisos(analizarLineaDeOrdenes(argumentos), CarpetaPrograma(folder.path()),
                            test::RelojFijo({2026, 3, 20}), crear, salida, errores);
     }
 };
 
-suitegen::Cliente cliente(long long id, std::string nombre, std::string grupo, std::string email) {
-    suitegen::Cliente c;
-    c.id = id;
-    c.nombre = std::move(nombre);
-    c.grupo = std::move(grupo);
-    c.telefonos = {{"E", std::move(email), 0}};
-    return c;
-}
-
 suitegen::DescripcionSuite clientes() {
     suitegen::DescripcionSuite d;
-    d.clientes = {cliente(1, "Acme", "ORO", "acme@ejemplo.es"),
-                  cliente(2, "Bodegas", "PLATA", "bodegas@ejemplo.es"),
-                  cliente(3, "Núñez", "ORO2", "nunez@ejemplo.es")};
+    d.clientes = {suitegen::clienteConCorreo(1, "Acme", "ORO", "acme@ejemplo.es"),
+                  suitegen::clienteConCorreo(2, "Bodegas", "PLATA", "bodegas@ejemplo.es"),
+                  suitegen::clienteConCorreo(3, "Núñez", "ORO2", "nunez@ejemplo.es")};
     return d;
 }
 

@@ -1,6 +1,7 @@
 // --enviar end to end: a generated suite, the real mail component and the local test mail server.
 #include "cli/OrdenEnviar.h"
 
+#include "DoblesEnvio.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
@@ -33,15 +34,6 @@ TEST(OpcionesEnviar, NeedASelectionModeAndReadTheirOwnOptions) {
     EXPECT_THROW(analizarLineaDeOrdenes({"--enviar", "--seleccion", "todo", "--mes", "13"}),
                  ErrorDeOpciones);
 }
-
-class VisorGrabado : public VisorInforme {
-public:
-    explicit VisorGrabado(std::vector<SolicitudInforme>& s) : s_(s) {}
-    void mostrar(const SolicitudInforme& s) override { s_.push_back(s); }
-
-private:
-    std::vector<SolicitudInforme>& s_;
-};
 
 const std::string kAcme = "000001_20260301_000001";
 const std::string kPena = "000002_20260302_000002";
@@ -102,7 +94,7 @@ protected:
                                                const std::filesystem::path& pdf) {
             EXPECT_EQ(carpeta.ruta(), folder.path());
             pdfsPedidos.push_back(pdf);
-            return std::make_unique<VisorGrabado>(informes);
+            return std::make_unique<test::VisorEnLista>(informes);
         };
         return ordenEnviar(analizarLineaDeOrdenes(argumentos), CarpetaPrograma(folder.path()),
                            test::RelojFijo({2026, 5, 20}), crear, salida, errores, false);

@@ -2,6 +2,7 @@
 #include "gui/FrmConfiguracion.h"
 
 #include "DialogosGrabados.h"
+#include "DoblesEnvio.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
@@ -29,6 +30,8 @@ using envio::gui::FrmConfiguracion;
 
 namespace {
 
+using test::SondaFija;
+
 class VisorGrabado : public VisorInforme {
 public:
     std::vector<SolicitudInforme> solicitudes;
@@ -38,21 +41,6 @@ public:
         solicitudes.push_back(s);
     }
 };
-
-class SondaFija : public ConnectivityProbe {
-public:
-    bool hayConexion(std::string_view) override { return true; }
-};
-
-suitegen::Cliente cliente(long long id, std::string nombre, std::optional<std::string> grupo,
-                          std::string email) {
-    suitegen::Cliente c;
-    c.id = id;
-    c.nombre = std::move(nombre);
-    c.grupo = std::move(grupo);
-    c.telefonos = {{"E", std::move(email), 0}};
-    return c;
-}
 
 std::vector<bool> marcas(const ListaVista& lv) {
     std::vector<bool> out;
@@ -93,10 +81,10 @@ class FrmConfiguracionTest : public QObject {
 
     void clientes() {
         suitegen::DescripcionSuite d;
-        d.clientes = {cliente(1, "Uno", "3124", "uno@ejemplo.es"),
-                      cliente(2, "Dos", "21", "dos@ejemplo.es"),
-                      cliente(3, "Tres", std::nullopt, "tres@ejemplo.es"),
-                      cliente(4, "Cuatro", "12", "cuatro@ejemplo.es")};
+        d.clientes = {suitegen::clienteConCorreo(1, "Uno", "3124", "uno@ejemplo.es"),
+                      suitegen::clienteConCorreo(2, "Dos", "21", "dos@ejemplo.es"),
+                      suitegen::clienteConCorreo(3, "Tres", std::nullopt, "tres@ejemplo.es"),
+                      suitegen::clienteConCorreo(4, "Cuatro", "12", "cuatro@ejemplo.es")};
         suite(d);
     }
 

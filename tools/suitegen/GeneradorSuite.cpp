@@ -90,6 +90,11 @@ std::string pdfDePrueba(const std::string& titulo, std::size_t tamano) {
     return pdf;
 }
 
+Cliente clienteConCorreo(long long id, std::string nombre, std::optional<std::string> grupo,
+                         std::string email) {
+    return {id, std::move(nombre), std::move(grupo), false, {{"E", std::move(email), 0}}};
+}
+
 std::string nombreFactura(long long cliente, int anio, int mes, int dia, long long numero,
                           bool enviado) {
     return padded(cliente, 6) + "_" + std::to_string(anio) + twoDigits(mes) + twoDigits(dia) + "_" +

@@ -79,6 +79,10 @@ struct SuiteGenerada {
 
 SuiteGenerada generarSuite(const std::filesystem::path& carpeta, const DescripcionSuite& d);
 
+// A client with a single "E" row of priority 0, as most test suites want one.
+Cliente clienteConCorreo(long long id, std::string nombre, std::optional<std::string> grupo,
+                         std::string email);
+
 // A valid one-page PDF of exactly `tamano` bytes (at least a few hundred).
 std::string pdfDePrueba(const std::string& titulo, std::size_t tamano);
 

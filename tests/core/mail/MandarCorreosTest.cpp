@@ -3,6 +3,7 @@
 #include "mail/MandarCorreos.h"
 
 #include "DialogosGrabados.h"
+#include "DoblesEnvio.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
@@ -21,6 +22,8 @@
 namespace envio {
 namespace {
 
+using test::ComponenteEspia;
+using test::SondaFija;
 using test::DialogosGrabados;
 using test::TemporaryFolder;
 
@@ -56,33 +59,6 @@ public:
             EXPECT_TRUE(r.campo("CAMPO4").esNulo());
         }
     }
-};
-
-class SondaFija : public ConnectivityProbe {
-public:
-    bool conectado = true;
-    bool hayConexion(std::string_view) override { return conectado; }
-};
-
-// The real component, with a hook after each answer of the server.
-class ComponenteEspia : public MailTransport {
-public:
-    explicit ComponenteEspia(MailTransport& real) : real_(real) {}
-    std::function<void(const MensajeSmtp&)> antes;
-    std::function<void(const MensajeSmtp&, const ResultadoEnvio&)> despues;
-    ResultadoEnvio enviar(const ConfiguracionSmtp& c, const MensajeSmtp& m) override {
-        if (antes) {
-            antes(m);
-        }
-        ResultadoEnvio r = real_.enviar(c, m);
-        if (despues) {
-            despues(m, r);
-        }
-        return r;
-    }
-
-private:
-    MailTransport& real_;
 };
 
 const std::string kUsuario = "envios";

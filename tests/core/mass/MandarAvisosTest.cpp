@@ -3,6 +3,7 @@
 #include "mass/MandarAvisos.h"
 
 #include "DialogosGrabados.h"
+#include "DoblesEnvio.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
@@ -17,6 +18,8 @@
 namespace envio::masivo {
 namespace {
 
+using test::ComponenteEspia;
+using test::SondaFija;
 using test::DialogosGrabados;
 using test::TemporaryFolder;
 
@@ -50,27 +53,6 @@ public:
         }
         return out;
     }
-};
-
-class SondaFija : public ConnectivityProbe {
-public:
-    bool hayConexion(std::string_view) override { return true; }
-};
-
-class ComponenteEspia : public MailTransport {
-public:
-    explicit ComponenteEspia(MailTransport& real) : real_(real) {}
-    std::function<void(const MensajeSmtp&, const ResultadoEnvio&)> despues;
-    ResultadoEnvio enviar(const ConfiguracionSmtp& c, const MensajeSmtp& m) override {
-        ResultadoEnvio r = real_.enviar(c, m);
-        if (despues) {
-            despues(m, r);
-        }
-        return r;
-    }
-
-private:
-    MailTransport& real_;
 };
 
 const std::string kUsuario = "avisos";
@@ -140,21 +122,12 @@ protected:
     }
 };
 
-suitegen::Cliente cliente(long long id, std::string nombre, std::string grupo, std::string email) {
-    suitegen::Cliente c;
-    c.id = id;
-    c.nombre = std::move(nombre);
-    c.grupo = std::move(grupo);
-    c.telefonos = {{"E", std::move(email), 0}};
-    return c;
-}
-
 suitegen::DescripcionSuite tresClientes() {
     suitegen::DescripcionSuite d;
-    d.clientes = {cliente(1, "Acme", "OK", "no-valida"),
-                  cliente(2, "Bodegas", "OK", "rechazado@ejemplo.es"),
-                  cliente(3, "Núñez", "OK", "nunez@ejemplo.es"),
-                  cliente(4, "Sin marcar", "NO", "otro@ejemplo.es")};
+    d.clientes = {suitegen::clienteConCorreo(1, "Acme", "OK", "no-valida"),
+                  suitegen::clienteConCorreo(2, "Bodegas", "OK", "rechazado@ejemplo.es"),
+                  suitegen::clienteConCorreo(3, "Núñez", "OK", "nunez@ejemplo.es"),
+                  suitegen::clienteConCorreo(4, "Sin marcar", "NO", "otro@ejemplo.es")};
     return d;
 }
 
@@ -236,7 +209,7 @@ TEST_F(MandarAvisosTest, AnsweringNoSendsAndWritesNothing) {
 
 TEST_F(MandarAvisosTest, AnEmptyListIsToldAndTheWorkTableIsLeftAlone) {
     suitegen::DescripcionSuite d;
-    d.clientes = {cliente(1, "Cesado", "OK", "a@ejemplo.es")};
+    d.clientes = {suitegen::clienteConCorreo(1, "Cesado", "OK", "a@ejemplo.es")};
     d.clientes[0].cesado = true;
     build(d, "OK");
     ASSERT_TRUE(lista.vacia());
@@ -304,8 +277,8 @@ TEST_F(MandarAvisosTest, CapitalsAreKeptAndBlanksAroundTheAddressStayOffTheEnvel
 
 TEST_F(MandarAvisosTest, ValuesLongerThanAWorkTableFieldAreShortenedAndTheRunGoesOn) {
     suitegen::DescripcionSuite d;
-    d.clientes = {cliente(1, std::string(100, 'N'), "OK", "uno@ejemplo.es"),
-                  cliente(2, "Dos", "OK", "dos@ejemplo.es")};
+    d.clientes = {suitegen::clienteConCorreo(1, std::string(100, 'N'), "OK", "uno@ejemplo.es"),
+                  suitegen::clienteConCorreo(2, "Dos", "OK", "dos@ejemplo.es")};
     build(d, "OK");
     // An address longer than a field, which no suite field of ours can hold but a row can.
     const std::string largo = std::string(60, 'l') + "@" + std::string(50, 'd') + ".ejemplo.es";
