@@ -41,25 +41,8 @@ void EnvioDe500Facturas(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         envio::test::TemporaryFolder folder;
-        suitegen::DescripcionSuite d;
-        for (int i = 1; i <= kDocumentos; ++i) {
-            d.clientes.push_back({i,
-                                  "Cliente " + std::to_string(i),
-                                  "ORO",
-                                  false,
-                                  {{"E", "cliente" + std::to_string(i) + "@ejemplo.es", 1}}});
-            d.documentos.push_back(
-                {suitegen::nombreFactura(i, 2026, 3, 1 + i % 28, i), "2026", 60000});
-        }
-        suitegen::ServidorCorreo correo;
-        correo.puerto = server.plainPort();
-        correo.usuario = "envios";
-        correo.password = "clave";
-        correo.cuenta = "facturacion@ejemplo.es";
-        correo.asunto = "Su factura";
-        correo.mensaje = "Le enviamos su factura.";
-        d.correo = correo;
-        suitegen::generarSuite(folder.path(), d);
+        suitegen::generarSuite(folder.path(),
+                               suitegen::suiteParaEnviar(kDocumentos, 60000, server.plainPort()));
         envio::test::DialogosGrabados dialogos;
         auto contexto = envio::iniciarContexto(envio::CarpetaPrograma(folder.path()), dialogos,
                                                envio::test::RelojFijo({2026, 3, 20}));

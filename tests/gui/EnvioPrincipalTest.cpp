@@ -1,6 +1,8 @@
 // The main window's sending run goes on a worker thread: the window keeps processing events
 // while documents are mailed to the local test mail server, rows get their sent icon, and the
 // report window opens over the main window at the end.
+#include "gui/EnvioPrincipal.h"
+
 #include "DialogosGrabados.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
@@ -9,7 +11,6 @@
 #include "catalogue/PantallaPrincipal.h"
 #include "gui/ComandosPrincipal.h"
 #include "gui/EnlacesComando.h"
-#include "gui/EnvioPrincipal.h"
 #include "gui/FrmPrincipal.h"
 
 #include <QApplication>
@@ -39,25 +40,9 @@ private slots:
         options.password = "clave";
         envio::test::TestMailServer server(options);
         envio::test::TemporaryFolder folder;
-        suitegen::DescripcionSuite d;
         constexpr int kDocumentos = 40;
-        for (int i = 1; i <= kDocumentos; ++i) {
-            d.clientes.push_back({i,
-                                  "Cliente " + std::to_string(i),
-                                  "ORO",
-                                  false,
-                                  {{"E", "c" + std::to_string(i) + "@ejemplo.es", 1}}});
-            d.documentos.push_back(
-                {suitegen::nombreFactura(i, 2026, 3, 1 + i % 28, i), "2026", 400000});
-        }
-        suitegen::ServidorCorreo correo;
-        correo.puerto = server.plainPort();
-        correo.usuario = "envios";
-        correo.password = "clave";
-        correo.cuenta = "facturacion@ejemplo.es";
-        correo.asunto = "Su factura";
-        d.correo = correo;
-        suitegen::generarSuite(folder.path(), d);
+        suitegen::generarSuite(folder.path(),
+                               suitegen::suiteParaEnviar(kDocumentos, 400000, server.plainPort()));
         std::filesystem::copy_file(ENVIO_REPORT_DATA "/9Fac0019.rpt", folder / "9Fac0019.rpt");
 
         envio::test::DialogosGrabados dialogos;

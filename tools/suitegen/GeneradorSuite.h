@@ -110,4 +110,9 @@ struct ParametrosEjemplo {
 // files of unknown recipients and names that do not match the pattern.
 DescripcionSuite suiteDeEjemplo(const ParametrosEjemplo& p);
 
+// A month to send: clients 1..`documentos`, each with one address and one March 2026 invoice of
+// `tamano` bytes, and the mail server of the local test mail server at `puerto`, with AUTH as
+// user "envios", password "clave".
+DescripcionSuite suiteParaEnviar(int documentos, std::size_t tamano, int puerto);
+
 } // namespace suitegen

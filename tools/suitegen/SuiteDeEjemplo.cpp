@@ -100,4 +100,22 @@ DescripcionSuite suiteDeEjemplo(const ParametrosEjemplo& p) {
     return d;
 }
 
+DescripcionSuite suiteParaEnviar(int documentos, std::size_t tamano, int puerto) {
+    DescripcionSuite d;
+    for (int i = 1; i <= documentos; ++i) {
+        d.clientes.push_back(clienteConCorreo(i, "Cliente " + std::to_string(i), "ORO",
+                                              "cliente" + std::to_string(i) + "@ejemplo.es"));
+        d.documentos.push_back({nombreFactura(i, 2026, 3, 1 + i % 28, i), "2026", tamano});
+    }
+    ServidorCorreo correo;
+    correo.puerto = puerto;
+    correo.usuario = "envios";
+    correo.password = "clave";
+    correo.cuenta = "facturacion@ejemplo.es";
+    correo.asunto = "Su factura";
+    correo.mensaje = "Le enviamos su factura.";
+    d.correo = correo;
+    return d;
+}
+
 } // namespace suitegen
