@@ -17,12 +17,6 @@ namespace {
 
 class SinVentana : public envio::ObservadorEnvio, public envio::VisorInforme {
 public:
-    void progresoVisible(bool) override {}
-    void progresoMaximo(int) override {}
-    void progresoValor(int) override {}
-    void textoProgreso(const std::string&) override {}
-    void punteroOcupado(bool) override {}
-    void filaCambiada(std::size_t, const envio::FilaLista&) override {}
     void mostrar(const envio::SolicitudInforme&) override {}
 };
 

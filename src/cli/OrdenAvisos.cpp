@@ -10,21 +10,6 @@
 #include <algorithm>
 
 namespace envio::cli {
-namespace {
-
-// A notice run shows no progress bar; the boxes say everything.
-class SinProgreso : public ObservadorEnvio {
-public:
-    void progresoVisible(bool) override {}
-    void progresoMaximo(int) override {}
-    void progresoValor(int) override {}
-    void textoProgreso(const std::string&) override {}
-    void punteroOcupado(bool) override {}
-    void filaCambiada(std::size_t, const FilaLista&) override {}
-};
-
-} // namespace
-
 int ordenAvisos(const Opciones& opciones, const CarpetaPrograma& carpeta, const Reloj& reloj,
                 const CreadorInformePdf& crearInforme, std::ostream& salida,
                 std::ostream& errores) {
@@ -57,7 +42,7 @@ int ordenAvisos(const Opciones& opciones, const CarpetaPrograma& carpeta, const 
         std::unique_ptr<VisorInforme> visor = opciones.informe && crearInforme
                                                   ? crearInforme(carpeta, *opciones.informe)
                                                   : std::make_unique<InformeEnConsola>(salida);
-        SinProgreso observador;
+        ObservadorEnvio observador; // a notice run shows no progress bar: the boxes say it all
         CurlMailTransport componente(opcionesComponente(carpeta));
         LinuxConnectivityProbe sonda;
         RegistroEnvios registro(RegistroEnvios::archivoEn(carpeta.ruta()));

@@ -50,11 +50,6 @@ QString q(const std::string& s) {
 class FrmConfiguracion::Observador : public ObservadorEnvio {
 public:
     explicit Observador(FrmConfiguracion& ventana) : ventana_(ventana) {}
-    void progresoVisible(bool) override {}
-    void progresoMaximo(int) override {}
-    void progresoValor(int) override {}
-    void textoProgreso(const std::string&) override {}
-    void filaCambiada(std::size_t, const FilaLista&) override {}
     void punteroOcupado(bool ocupado) override {
         QMetaObject::invokeMethod(
             &ventana_, [this, ocupado] { ventana_.punteroOcupado(ocupado); }, Qt::QueuedConnection);

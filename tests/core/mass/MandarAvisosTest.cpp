@@ -26,12 +26,7 @@ using test::TemporaryFolder;
 class ObservadorMudo : public ObservadorEnvio {
 public:
     std::vector<bool> punteros;
-    void progresoVisible(bool) override {}
-    void progresoMaximo(int) override {}
-    void progresoValor(int) override {}
-    void textoProgreso(const std::string&) override {}
     void punteroOcupado(bool o) override { punteros.push_back(o); }
-    void filaCambiada(std::size_t, const FilaLista&) override {}
 };
 
 class VisorGrabado : public VisorInforme {
