@@ -192,9 +192,10 @@ void MotorSqlite::borrarTodo(std::string_view tabla) {
     ejecutar("DELETE FROM " + sqlName(nombreReal(tabla)));
 }
 
+// Rows are added one per document, after the table was emptied or read: those calls already
+// followed the file, and a stat per row would be paid for nothing.
 void MotorSqlite::agregarRegistro(std::string_view tabla,
                                   const std::vector<std::pair<std::string, Valor>>& campos) {
-    seguirAlArchivo();
     std::shared_lock escritura(conexion_);
     std::string names;
     std::string marks;
