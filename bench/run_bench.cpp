@@ -47,10 +47,11 @@ void EnvioDe500Facturas(benchmark::State& state) {
         SiempreConectado sonda;
         envio::CurlMailTransport componente;
         envio::RegistroEnvios registro(envio::RegistroEnvios::archivoEn(folder.path()));
+        envio::Reservas reservas(folder.path(), envio::currentProcess());
         std::atomic<bool> cancelar{false};
         envio::EntornoEnvio entorno{contexto->correo, contexto->carpeta, dialogos, ventana,
                                     ventana,          componente,        sonda,    registro,
-                                    cancelar};
+                                    reservas,         cancelar};
         state.ResumeTiming();
         sent += envio::MandarCorreos(lista.filas(), entorno).enviados;
     }

@@ -54,6 +54,8 @@ Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
             }
         } else if (argumento == "--reenviar") {
             opciones.reenviar = true;
+        } else if (argumento == "--omitir-dudosos") {
+            opciones.omitirDudosos = true;
         } else if (argumento == "--informe") {
             opciones.informe = valor();
         } else if (argumento == "--anio") {
@@ -79,6 +81,9 @@ Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
                                   " (envio-documentos --help muestra las opciones)");
         }
     }
+    if (opciones.reenviar && opciones.omitirDudosos) {
+        throw ErrorDeOpciones("--reenviar y --omitir-dudosos no se pueden usar juntas");
+    }
     if (opciones.orden == Orden::Enviar && opciones.seleccion.empty()) {
         throw ErrorDeOpciones("--enviar necesita --seleccion todo, email o pendiente");
     }
@@ -101,7 +106,7 @@ std::string textoAyuda() {
            "       envio-documentos [--carpeta CARPETA] --enviar --seleccion todo|email|pendiente\n"
            "                        [--anio AAAA] [--mes 1..12|TODOS] [--tipo TIPO] [--filtro "
            "TEXTO]\n"
-           "                        [--reenviar] [--informe FICHERO.pdf]\n"
+           "                        [--reenviar | --omitir-dudosos] [--informe FICHERO.pdf]\n"
            "       envio-documentos [--carpeta CARPETA] --avisos [--grupo TEXTO] [--seleccion "
            "todo]\n"
            "                        [--informe FICHERO.pdf]\n"
@@ -126,6 +131,9 @@ std::string textoAyuda() {
            "errores\n"
            "  --seleccion MODO   todo, email (los que tienen dirección) o pendiente\n"
            "  --reenviar         reenvía sin preguntar los documentos que ya se enviaron\n"
+           "  --omitir-dudosos   envía los demás y deja sin enviar los que ya se enviaron o\n"
+           "                     pueden haberse enviado (un envío interrumpido); los nombra en\n"
+           "                     la salida de errores\n"
            "  --informe FICHERO  guarda el informe del envío como PDF\n"
            "  --avisos           envía a cada cliente marcado el aviso guardado en la ventana\n"
            "                     Comunicaciones masivas (en nómina, a la tabla de direcciones\n"
@@ -140,7 +148,9 @@ std::string textoAyuda() {
            "Estado de salida: 0 si todo fue bien (con --enviar o --avisos, si se envió todo lo\n"
            "seleccionado); 1 si con --enviar o --avisos algo no se envió; 2 si el programa no\n"
            "pudo empezar o el envío terminó por un error (el motivo se escribe en la salida de\n"
-           "errores) o las opciones no son válidas.\n";
+           "errores) o las opciones no son válidas; 3 si con --enviar otro envío (de este u otro\n"
+           "equipo) estaba trabajando con alguno de los documentos: no se tocan, y la salida de\n"
+           "errores dice quién los tiene y desde cuándo.\n";
 }
 
 std::string textoVersion() {

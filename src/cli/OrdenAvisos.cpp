@@ -2,10 +2,9 @@
 
 #include "cli/DialogosConsola.h"
 #include "cli/InformeEnConsola.h"
-#include "mail/OpcionesComponente.h"
+#include "mail/PuestoEnvio.h"
 #include "mass/ListaDestinatarios.h"
 #include "mass/MandarAvisos.h"
-#include "platform/ConnectivityProbe.h"
 
 #include <algorithm>
 
@@ -43,12 +42,10 @@ int ordenAvisos(const Opciones& opciones, const CarpetaPrograma& carpeta, const 
                                                   ? crearInforme(carpeta, *opciones.informe)
                                                   : std::make_unique<InformeEnConsola>(salida);
         ObservadorEnvio observador; // a notice run shows no progress bar: the boxes say it all
-        CurlMailTransport componente(opcionesComponente(carpeta));
-        LinuxConnectivityProbe sonda;
-        RegistroEnvios registro(RegistroEnvios::archivoEn(carpeta.ruta()));
+        PuestoEnvio puesto(carpeta);
         std::atomic<bool> cancelar{false};
-        EntornoEnvio entorno{contexto->correo, carpeta, dialogos, observador, *visor,
-                             componente,       sonda,   registro, cancelar};
+        EntornoEnvio entorno = puesto.entorno(contexto->correo, dialogos, observador, *visor,
+                                              cancelar);
         const masivo::ResultadoAvisos r = masivo::MandarAvisos(lista.filas(), plantilla, entorno);
         salida << "Enviados: " << r.enviados << "; no enviados: " << marcadas - r.enviados << "\n";
         if (r.salidaPorError) {

@@ -7,7 +7,7 @@
 #include "cli/ObservadorConsola.h"
 #include "cli/OrdenListar.h"
 #include "mail/MandarCorreos.h"
-#include "mail/OpcionesComponente.h"
+#include "mail/PuestoEnvio.h"
 
 namespace envio::cli {
 int ordenEnviar(const Opciones& opciones, const CarpetaPrograma& carpeta, const Reloj& reloj,
@@ -28,16 +28,25 @@ int ordenEnviar(const Opciones& opciones, const CarpetaPrograma& carpeta, const 
                                                   ? crearInforme(carpeta, *opciones.informe)
                                                   : std::make_unique<InformeEnConsola>(salida);
         ObservadorConsola observador(errores, errorEsTerminal);
-        CurlMailTransport componente(opcionesComponente(carpeta));
-        LinuxConnectivityProbe sonda;
-        RegistroEnvios registro(RegistroEnvios::archivoEn(carpeta.ruta()));
+        PuestoEnvio puesto(carpeta);
         std::atomic<bool> cancelar{false};
-        EntornoEnvio entorno{contexto->correo, carpeta, dialogos, observador, *visor,
-                             componente,       sonda,   registro, cancelar};
+        EntornoEnvio entorno =
+            puesto.entorno(contexto->correo, dialogos, observador, *visor, cancelar,
+                           opciones.omitirDudosos ? ReenvioDudosos::Omitir
+                                                  : ReenvioDudosos::Preguntar);
         const ResultadoEnvios r = MandarCorreos(lista.filas(), entorno);
+        for (const auto& linea : r.ocupados) {
+            errores << "En uso por otro envío: " << linea << '\n';
+        }
+        for (const auto& linea : r.dudososOmitidos) {
+            errores << "Posiblemente enviado, no se ha reenviado: " << linea << '\n';
+        }
         salida << "Enviados: " << r.enviados << "; no enviados: " << r.noEnviados << "\n";
         if (r.salidaPorError) {
             return 2;
+        }
+        if (!r.ocupados.empty()) {
+            return 3;
         }
         return r.noEnviados == 0 ? 0 : 1;
     } catch (const std::exception& e) {

@@ -5,8 +5,7 @@
 #include "gui/FrmReporte.h"
 #include "mail/ErroresEjecucion.h"
 #include "mail/MandarCorreos.h"
-#include "mail/OpcionesComponente.h"
-#include "platform/CurlMailTransport.h"
+#include "mail/PuestoEnvio.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -143,18 +142,9 @@ void EnvioPrincipal::ejecutar(std::vector<FilaLista> filas, const ConfiguracionC
     InformeEnVentana visor(ventana_);
     const ContextoAnfitrion& contexto = ventana_.pantalla().contexto();
     try {
-        CurlMailTransport componente(opcionesComponente(contexto.carpeta));
-        LinuxConnectivityProbe sonda;
-        RegistroEnvios registro(RegistroEnvios::archivoEn(contexto.carpeta.ruta()));
-        EntornoEnvio entorno{correo,
-                             contexto.carpeta,
-                             ventana_.dialogos(),
-                             observador,
-                             visor,
-                             componente,
-                             sonda,
-                             registro,
-                             ventana_.blnCancelar().bandera()};
+        PuestoEnvio puesto(contexto.carpeta);
+        EntornoEnvio entorno = puesto.entorno(correo, ventana_.dialogos(), observador, visor,
+                                              ventana_.blnCancelar().bandera());
         MandarCorreos(filas, entorno);
     } catch (const std::exception& e) {
         // The mail component or the ledger could not be set up: the run's own error exit.

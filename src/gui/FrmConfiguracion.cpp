@@ -8,9 +8,8 @@
 #include "gui/ModeloDestinatarios.h"
 #include "gui/Twips.h"
 #include "mail/ErroresEjecucion.h"
-#include "mail/OpcionesComponente.h"
+#include "mail/PuestoEnvio.h"
 #include "mass/MenuLista.h"
-#include "platform/RegistroEnvios.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -377,10 +376,9 @@ void FrmConfiguracion::enviar() {
                          correo = contexto_.correo] {
         masivo::ResultadoAvisos r;
         try {
-            CurlMailTransport componente(opcionesComponente(contexto_.carpeta));
-            RegistroEnvios registro(RegistroEnvios::archivoEn(contexto_.carpeta.ruta()));
-            EntornoEnvio e{correo,     contexto_.carpeta, dialogos_, *observador_, *visorEnVentana_,
-                           componente, *sondaExterna_,    registro,  cancelar_};
+            PuestoEnvio puesto(contexto_.carpeta, sondaExterna_);
+            EntornoEnvio e =
+                puesto.entorno(correo, dialogos_, *observador_, *visorEnVentana_, cancelar_);
             r = masivo::MandarAvisos(filas, plantilla, e);
         } catch (const std::exception& error) {
             // The mail component or the ledger could not be set up: the run's own error exit.

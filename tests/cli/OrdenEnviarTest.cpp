@@ -7,7 +7,7 @@
 #include "TemporaryFolder.h"
 #include "TestMailServer.h"
 #include "database/BaseDatos.h"
-#include "platform/RegistroEnvios.h"
+#include "ledger/RegistroEnvios.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -40,8 +40,12 @@ const std::string kPena = "000002_20260302_000002";
 const std::string kNunez = "000003_20260303_000003";
 const std::string kFebrero = "000001_20260215_000004";
 
+// The question names the documents it is about.
 const std::string kPregunta = "Aviso: En la selección actual tiene mensajes que ya fueron "
-                              "enviados.  ¿Confirma que desea reenviarlos?";
+                              "enviados.  - " +
+                              kNunez +
+                              ".ENVIADO.PDF: ya marcado como enviado  ¿Confirma que desea "
+                              "reenviarlos?";
 
 // Acme has an address and a pending invoice, Peña has no address, Núñez's invoice went out
 // before; Acme also has an invoice of February.
@@ -181,7 +185,7 @@ TEST_F(OrdenEnviarTest, ARefusedRecipientShowsBothBoxesAndKeepsTheDocumentPendin
     EXPECT_TRUE(std::filesystem::exists(documentos / (kAcme + ".pdf")));
     // A refused attempt is no earlier send: the next run does not ask.
     EXPECT_EQ(run({"--enviar", "--seleccion", "pendiente", "--filtro", "acme"}), 1);
-    EXPECT_EQ(errores.str().find(kPregunta), std::string::npos) << errores.str();
+    EXPECT_EQ(errores.str().find("¿Confirma"), std::string::npos) << errores.str();
 }
 
 TEST_F(OrdenEnviarTest, TheReportGoesToTheFileThatInformeNames) {

@@ -10,7 +10,7 @@ void ListaVista::limpiar() {
 }
 
 FilaLista& ListaVista::agregar(std::string texto) {
-    filas_.push_back(FilaLista{std::move(texto), {}, {}, kIconoPendiente, false, kColorNormal});
+    filas_.push_back(FilaLista{std::move(texto), {}, {}, kIconoPendiente, false, kColorNormal, {}});
     return filas_.back();
 }
 

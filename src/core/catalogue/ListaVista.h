@@ -22,6 +22,10 @@ struct FilaLista {
     int icono = kIconoPendiente;
     bool marcada = false;
     std::uint32_t color = kColorNormal;
+    // Not empty when the document has its pending name but may already be with its recipient
+    // (a run stopped without the server's answer, or before renaming it): when, to whom and
+    // what the server said, for the list's tooltip.
+    std::string dudoso;
 };
 
 // The document and recipient lists as plain data, which the windows show. Keeps the sort

@@ -117,7 +117,8 @@ std::optional<ContextoAnfitrion> iniciarContexto(const CarpetaPrograma& carpeta,
     }
     try {
         RegistroEnvios registro(RegistroEnvios::archivoEn(carpeta.ruta()));
-        recuperarEnviosInterrumpidos(registro, dialogos);
+        Reservas reservas(carpeta.ruta(), currentProcess());
+        recuperarEnviosInterrumpidos(registro, reservas, dialogos);
     } catch (const ErrorBaseDatos& e) {
         avisar(dialogos, e.what(), Icono::Exclamacion);
     }

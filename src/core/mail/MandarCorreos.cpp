@@ -1,31 +1,43 @@
 #include "mail/MandarCorreos.h"
 
 #include "catalogue/AccionesDocumento.h"
-#include "catalogue/Catalogo.h"
 #include "catalogue/MoverDocumento.h"
 #include "database/Texto.h"
+#include "mail/DocumentosDudosos.h"
 #include "mail/ErroresEjecucion.h"
-#include "mail/clsCDOmail.h"
+#include "mail/IntentoEnvio.h"
 #include "platform/Sha256.h"
 #include "report/TablaInforme.h"
 
-#include <chrono>
-#include <ctime>
 #include <optional>
 
 namespace envio {
 namespace {
 
 constexpr std::string_view kAviso = "Aviso";
+// The question names this many documents, then says how many more there are.
+constexpr std::size_t kNombradosEnPregunta = 5;
+
 std::string fileName(const std::string& etiqueta) {
     const auto slash = etiqueta.find_last_of("/\\");
     return slash == std::string::npos ? etiqueta : etiqueta.substr(slash + 1);
 }
 
+std::string listaParaCuadro(const std::vector<std::string>& lineas) {
+    std::string texto;
+    for (std::size_t i = 0; i < lineas.size() && i < kNombradosEnPregunta; ++i) {
+        texto += "\r\n- " + lineas[i];
+    }
+    if (lineas.size() > kNombradosEnPregunta) {
+        texto += "\r\ny " + std::to_string(lineas.size() - kNombradosEnPregunta) + " más";
+    }
+    return texto;
+}
+
 class Ejecucion {
 public:
     Ejecucion(std::vector<FilaLista>& filas, EntornoEnvio& e)
-        : filas_(filas), e_(e), inicio_(horaUtc()) {}
+        : filas_(filas), e_(e), intento_(e, horaUtc()), omitir_(filas.size(), false) {}
 
     ResultadoEnvios correr() {
         e_.observador.progresoVisible(true);
@@ -35,13 +47,14 @@ public:
         try {
             e_.cancelar = false;
             tabla_.emplace(e_.carpeta.temporalMdb());
-            if (!confirmarReenvios()) {
+            if (!decidirReenvios()) {
                 e_.observador.progresoVisible(false);
                 resultado_.declinado = true;
                 return terminar();
             }
             recorrer();
             e_.observador.progresoVisible(false);
+            avisarOcupados();
             mostrarInforme();
         } catch (const Interrupcion& i) {
             interrumpir(i);
@@ -68,26 +81,55 @@ private:
         mostrarInterrupcion(e_.dialogos, i);
     }
 
-    // A checked row counts as already sent when it shows the sent icon, or when the ledger says
-    // that this very file (same path, same contents) may already be with its recipient.
-    bool yaEnviado(const FilaLista& fila) {
+    // Why a checked row may already be with its recipient: it shows the sent icon, a run left
+    // it in doubt, or the ledger says this very file (same path, same contents) went out.
+    std::optional<std::string> yaEnviado(const FilaLista& fila, const DocumentosDudosos& dudosos) {
         if (fila.icono == kIconoEnviado) {
-            return true;
+            return "ya marcado como enviado";
+        }
+        if (auto motivo = dudosos.motivo(fila.etiqueta)) {
+            return motivo;
         }
         const auto hash = sha256DeArchivo(fila.etiqueta);
-        return hash && e_.registro.envioPrevio(fila.etiqueta, *hash).has_value();
+        const auto previo = hash ? e_.registro.envioPrevio(fila.etiqueta, *hash) : std::nullopt;
+        if (previo) {
+            return "enviado el " + horaLegible(previo->hora) + " a " + previo->destinatario;
+        }
+        return std::nullopt;
     }
 
-    bool confirmarReenvios() {
-        for (const auto& fila : filas_) {
-            if (fila.marcada && yaEnviado(fila)) {
-                return e_.dialogos.mostrar({"En la selección actual tiene mensajes que ya fueron "
-                                            "enviados.\r\n¿Confirma que desea reenviarlos?",
-                                            std::string(kAviso), Icono::Pregunta, Botones::SiNo}) ==
-                       Respuesta::Si;
+    // Asks once about every checked document that may have gone out already, naming them; an
+    // unattended run skips them instead. False when the user declined.
+    bool decidirReenvios() {
+        const DocumentosDudosos dudosos(e_.registro, e_.reservas);
+        std::vector<std::string> lineas;
+        std::vector<std::size_t> indices;
+        for (std::size_t i = 0; i < filas_.size(); ++i) {
+            if (!filas_[i].marcada) {
+                continue;
+            }
+            if (auto motivo = yaEnviado(filas_[i], dudosos)) {
+                lineas.push_back(fileName(filas_[i].etiqueta) + ": " + *motivo);
+                indices.push_back(i);
             }
         }
-        return true;
+        if (lineas.empty()) {
+            return true;
+        }
+        if (e_.dudosos == ReenvioDudosos::Omitir) {
+            for (std::size_t n = 0; n < indices.size(); ++n) {
+                omitir_[indices[n]] = true;
+                resultado_.dudososOmitidos.push_back(lineas[n]);
+            }
+            return true;
+        }
+        reenvioConfirmado_ =
+            e_.dialogos.mostrar({"En la selección actual tiene mensajes que ya fueron enviados." +
+                                     listaParaCuadro(lineas) +
+                                     "\r\n¿Confirma que desea reenviarlos?",
+                                 std::string(kAviso), Icono::Pregunta, Botones::SiNo}) ==
+            Respuesta::Si;
+        return reenvioConfirmado_;
     }
 
     void recorrer() {
@@ -98,7 +140,7 @@ private:
                 resultado_.cancelado = true;
                 break;
             }
-            if (filas_[i].marcada) {
+            if (filas_[i].marcada && !omitir_[i]) {
                 enviarFila(i);
             }
             e_.observador.punteroOcupado(false);
@@ -116,38 +158,6 @@ private:
         e_.observador.filaCambiada(i, filas_[i]);
     }
 
-    clsCDOmail::Constancia enviarMensaje(const FilaLista& fila, const std::string& para,
-                                         bool& enviado) {
-        const ConfiguracionCorreo& c = e_.correo;
-        clsCDOmail oMail(e_.componente, e_.sonda);
-        usarConfiguracion(oMail, c);
-        oMail.para = para;
-        oMail.Asunto = c.asunto;
-        oMail.Mensaje = c.mensaje;
-        if (!sinBlancos(fila.etiqueta).empty()) {
-            oMail.Adjunto = fila.etiqueta;
-        }
-        oMail.Confirmacion = c.pideConfirmacionLeido();
-        oMail.Error = [this](const std::string& descripcion, long numero) {
-            e_.dialogos.mostrar(
-                {descripcion, std::to_string(numero), Icono::Critico, Botones::Aceptar});
-        };
-        enviado = oMail.Enviar();
-        return oMail.UltimoEnvio();
-    }
-
-    long long anotarIntento(const FilaLista& fila, const std::string& para) {
-        RegistroEnvios::Intento intento;
-        intento.ejecucion = inicio_;
-        intento.documento = fila.etiqueta;
-        std::error_code error;
-        intento.tamano = std::filesystem::file_size(fila.etiqueta, error);
-        intento.sha256 = sha256DeArchivo(fila.etiqueta).value_or("");
-        intento.destinatario = para;
-        intento.hora = horaUtc();
-        return e_.registro.antesDeEnviar(intento);
-    }
-
     void enviarFila(std::size_t i) {
         FilaLista& fila = filas_[i];
         std::string para = fila.subitems[0];
@@ -155,60 +165,83 @@ private:
             pintarDeRojo(i);
             return;
         }
-        const long long intento = anotarIntento(fila, para);
-        bool enviado = false;
-        clsCDOmail::Constancia constancia;
-        try {
-            constancia = enviarMensaje(fila, para, enviado);
-        } catch (const ErrorComponenteCorreo&) {
-            e_.registro.respuesta(intento, RegistroEnvios::Resultado::Rechazado, "", "");
-            throw;
+        Envio envio;
+        envio.documento = fila.etiqueta;
+        envio.clave = Reservas::claveDe(fila.etiqueta);
+        if (!sinBlancos(fila.etiqueta).empty()) {
+            envio.archivo = fila.etiqueta;
         }
-        e_.registro.respuesta(intento,
-                              enviado ? RegistroEnvios::Resultado::Aceptado
-                              : constancia.puedeHaberseEntregado
-                                  ? RegistroEnvios::Resultado::Incierto
-                                  : RegistroEnvios::Resultado::Rechazado,
-                              constancia.messageId, constancia.respuesta);
-        if (!enviado) {
-            e_.observador.punteroOcupado(false);
-            e_.dialogos.mostrar({"El programa no pudo procesar el mensaje para " + para +
-                                     "\r\nEl mensaje no será enviado",
-                                 std::string(kAviso), Icono::Critico, Botones::Aceptar});
-            pintarDeRojo(i);
-            e_.observador.progresoVisible(false);
+        envio.para = para;
+        envio.asunto = e_.correo.asunto;
+        envio.mensaje = e_.correo.mensaje;
+        envio.confirmacion = e_.correo.pideConfirmacionLeido();
+        const DesenlaceEnvio d = intento_.intentar(envio, reenvioConfirmado_);
+        switch (d.estado) {
+        case DesenlaceEnvio::Estado::Enviado:
+            enviada(i, para, d);
+            return;
+        case DesenlaceEnvio::Estado::NoEnviado:
+        case DesenlaceEnvio::Estado::Incierto:
+            noEnviada(i, para, d);
+            return;
+        case DesenlaceEnvio::Estado::Ocupado:
+            resultado_.ocupados.push_back(fileName(fila.etiqueta) + ": lo está enviando " +
+                                          (d.otra ? describirTitular(*d.otra) : "otro envío"));
+            return;
+        case DesenlaceEnvio::Estado::YaNoPendiente:
+            resultado_.ocupados.push_back(fileName(fila.etiqueta) +
+                                          ": otro envío lo ha marcado ya como enviado");
+            return;
+        case DesenlaceEnvio::Estado::Dudoso:
+            resultado_.dudososOmitidos.push_back(
+                fileName(fila.etiqueta) + ": " +
+                (d.otra ? "envío interrumpido de " + describirTitular(*d.otra)
+                        : std::string("ya se intentó enviar")));
             return;
         }
+    }
+
+    void noEnviada(std::size_t i, const std::string& para, const DesenlaceEnvio& d) {
+        if (d.estado == DesenlaceEnvio::Estado::Incierto) {
+            filas_[i].dudoso = "sin respuesta del servidor al enviarlo a " + para;
+        }
+        e_.observador.punteroOcupado(false);
+        e_.dialogos.mostrar({"El programa no pudo procesar el mensaje para " + para +
+                                 "\r\nEl mensaje no será enviado",
+                             std::string(kAviso), Icono::Critico, Botones::Aceptar});
+        pintarDeRojo(i);
+        e_.observador.progresoVisible(false);
+    }
+
+    void enviada(std::size_t i, const std::string& para, const DesenlaceEnvio& d) {
+        FilaLista& fila = filas_[i];
+        const std::string nombre = fileName(fila.etiqueta);
         fila.icono = kIconoEnviado;
-        const bool renombrado = marcarEnviado(fila);
+        fila.dudoso.clear();
+        if (!d.ruta.empty()) {
+            fila.etiqueta = d.ruta.string();
+        }
         ++resultado_.enviados;
         e_.observador.filaCambiada(i, fila);
-        // The ledger learns the sent name before the work table, which may fail: the next start
-        // must not find an accepted document that it cannot account for. Should the ledger fail
-        // instead, the row already shows what happened to the file.
-        if (renombrado) {
-            e_.registro.renombrado(intento, fila.etiqueta);
+        if (!d.errorMarcado.empty()) {
+            // The message is out; the next start on this machine finishes the rename.
+            e_.dialogos.mostrar({"El documento " + nombre +
+                                     " se ha enviado, pero no se pudo marcar como enviado: " +
+                                     d.errorMarcado,
+                                 std::string(kAviso), Icono::Exclamacion, Botones::Aceptar});
         }
         tabla_->agregar(fila.texto, para, fileName(fila.etiqueta));
     }
 
-    // The message is with the server: from here on nothing may make the document look pending.
-    // A file that cannot be renamed keeps its name, and the ledger lets the next start finish
-    // the rename; the user is told which one. True when the file is under its sent name.
-    bool marcarEnviado(FilaLista& fila) {
-        if (estaEnviado(fileName(fila.etiqueta))) {
-            return true;
+    // One box at the end for what another run was working on: they are its documents now.
+    void avisarOcupados() {
+        if (resultado_.ocupados.empty()) {
+            return;
         }
-        try {
-            fila.etiqueta = moverDocumento(fila.etiqueta, rutaEnviada(fila.etiqueta)).string();
-            return true;
-        } catch (const std::runtime_error& error) {
-            e_.dialogos.mostrar(
-                {"El documento " + fileName(fila.etiqueta) +
-                     " se ha enviado, pero no se pudo marcar como enviado: " + error.what(),
-                 std::string(kAviso), Icono::Exclamacion, Botones::Aceptar});
-            return false;
-        }
+        e_.dialogos.mostrar({"Otro envío estaba trabajando con estos documentos; este envío no "
+                             "los ha tocado:" +
+                                 listaParaCuadro(resultado_.ocupados),
+                             std::string(kAviso), Icono::Informacion, Botones::Aceptar});
     }
 
     void mostrarInforme() {
@@ -227,7 +260,9 @@ private:
 
     std::vector<FilaLista>& filas_;
     EntornoEnvio& e_;
-    std::string inicio_;
+    IntentoEnvio intento_;
+    std::vector<bool> omitir_;
+    bool reenvioConfirmado_ = false;
     std::optional<TablaInforme> tabla_;
     ResultadoEnvios resultado_;
 };

@@ -7,7 +7,8 @@
 
 namespace envio {
 
-void recuperarEnviosInterrumpidos(RegistroEnvios& registro, Dialogos& dialogos) {
+void recuperarEnviosInterrumpidos(RegistroEnvios& registro, Reservas& reservas,
+                                  Dialogos& dialogos) {
     std::string marcados;
     std::string fallos;
     for (const auto& intento : registro.sinRenombrar()) {
@@ -19,11 +20,14 @@ void recuperarEnviosInterrumpidos(RegistroEnvios& registro, Dialogos& dialogos) 
         if (estaEnviado(documento.filename().string())) {
             // A document mailed again already had its sent name: only the ledger lacked it.
             registro.renombrado(intento.id, documento);
+            reservas.soltar(Reservas::claveDe(documento));
             continue;
         }
         try {
             const auto final = moverDocumento(documento, rutaEnviada(intento.documento));
             registro.renombrado(intento.id, final);
+            // The claim said "possibly sent" to every machine; the sent name says it now.
+            reservas.soltar(Reservas::claveDe(documento));
             marcados += "\n" + final.filename().string() + " (" + intento.destinatario + ")";
         } catch (const std::runtime_error& error) {
             fallos += "\n" + documento.filename().string() + ": " + error.what();

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/RegistroEnvios.h"
+#include "ledger/RegistroEnvios.h"
+#include "ledger/Reservas.h"
 #include "ui/Dialogos.h"
 
 namespace envio {
@@ -10,6 +11,7 @@ namespace envio {
 // the one that was mailed (same contents). The user is told which documents were marked.
 // Attempts cut off before the server's answer are left pending: nobody knows whether they went
 // out, and the next run asks before mailing them again.
-void recuperarEnviosInterrumpidos(RegistroEnvios& registro, Dialogos& dialogos);
+void recuperarEnviosInterrumpidos(RegistroEnvios& registro, Reservas& reservas,
+                                  Dialogos& dialogos);
 
 } // namespace envio

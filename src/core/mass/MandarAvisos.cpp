@@ -3,7 +3,8 @@
 #include "catalogue/AccionesDocumento.h"
 #include "database/BaseDatos.h"
 #include "mail/ErroresEjecucion.h"
-#include "mail/clsCDOmail.h"
+#include "mail/IntentoEnvio.h"
+#include "platform/Sha256.h"
 #include "report/TablaTrabajo.h"
 
 #include <ctime>
@@ -26,7 +27,7 @@ std::string sinBlancosAlrededor(const std::string& text) {
 class Ejecucion {
 public:
     Ejecucion(const std::vector<FilaLista>& filas, const PlantillaAviso& aviso, EntornoEnvio& e)
-        : filas_(filas), aviso_(aviso), e_(e), inicio_(horaUtc()) {}
+        : filas_(filas), aviso_(aviso), e_(e), intento_(e, horaUtc()) {}
 
     ResultadoAvisos correr() {
         // Esc pressed before the run does not count; a window closed while the question is up
@@ -99,21 +100,23 @@ private:
             return;
         }
         const std::string para = sinBlancosAlrededor(fila.subitems[0]);
-        const long long intento = anotarIntento(fila, para);
-        bool enviado = false;
-        try {
-            enviado = enviarMensaje(para);
-        } catch (const ErrorComponenteCorreo&) {
-            e_.registro.respuesta(intento, RegistroEnvios::Resultado::Rechazado, "", "");
-            throw;
+        Envio envio;
+        envio.documento = documentoDeAviso(fila);
+        // Two runs of one notice must not both reach the same person; another notice may.
+        envio.clave = "aviso/" + para + "/" + sha256DeTexto(aviso_.asunto + "\n" + aviso_.mensaje);
+        envio.para = para;
+        envio.asunto = aviso_.asunto;
+        envio.mensaje = aviso_.mensaje;
+        envio.confirmacion = aviso_.confirmacion;
+        // The whole run was confirmed: a notice left in doubt by a stopped run goes again.
+        const DesenlaceEnvio d = intento_.intentar(envio, true);
+        if (d.estado == DesenlaceEnvio::Estado::Ocupado) {
+            ++resultado_.noEnviados;
+            avisar("El aviso para " + fila.texto + " lo está enviando " +
+                   (d.otra ? describirTitular(*d.otra) : std::string("otro envío")) + ".");
+            return;
         }
-        const clsCDOmail::Constancia& c = constancia_;
-        e_.registro.respuesta(intento,
-                              enviado                   ? RegistroEnvios::Resultado::Aceptado
-                              : c.puedeHaberseEntregado ? RegistroEnvios::Resultado::Incierto
-                                                        : RegistroEnvios::Resultado::Rechazado,
-                              c.messageId, c.respuesta);
-        if (!enviado) {
+        if (d.estado != DesenlaceEnvio::Estado::Enviado) {
             avisar("El correo del destinatario " + fila.texto + " es incorrecto.");
             ++resultado_.noEnviados;
             return;
@@ -126,33 +129,6 @@ private:
                              {{"CAMPO1", Valor::texto(acortarCampo(fila.texto))},
                               {"CAMPO2", Valor::texto(acortarCampo(fila.subitems[0]))}});
         ++filasTabla_;
-    }
-
-    bool enviarMensaje(const std::string& para) {
-        clsCDOmail oMail(e_.componente, e_.sonda);
-        usarConfiguracion(oMail, e_.correo);
-        oMail.Asunto = aviso_.asunto;
-        oMail.Adjunto.clear();
-        oMail.para = para;
-        oMail.Mensaje = aviso_.mensaje;
-        oMail.Confirmacion = aviso_.confirmacion;
-        oMail.Error = [this](const std::string& descripcion, long numero) {
-            e_.dialogos.mostrar(
-                {descripcion, std::to_string(numero), Icono::Critico, Botones::Aceptar});
-        };
-        const bool enviado = oMail.Enviar();
-        constancia_ = oMail.UltimoEnvio();
-        return enviado;
-    }
-
-    long long anotarIntento(const FilaLista& fila, const std::string& para) {
-        RegistroEnvios::Intento intento;
-        intento.ejecucion = inicio_;
-        intento.documento = documentoDeAviso(fila);
-        intento.tamano = aviso_.mensaje.size();
-        intento.destinatario = para;
-        intento.hora = horaUtc();
-        return e_.registro.antesDeEnviar(intento);
     }
 
     void mostrarInforme() {
@@ -173,10 +149,9 @@ private:
     const std::vector<FilaLista>& filas_;
     const PlantillaAviso& aviso_;
     EntornoEnvio& e_;
-    std::string inicio_;
+    IntentoEnvio intento_;
     std::unique_ptr<BaseDatos> db_;
     int filasTabla_ = 0;
-    clsCDOmail::Constancia constancia_;
     ResultadoAvisos resultado_;
 };
 

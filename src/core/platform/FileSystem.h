@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,8 +58,29 @@ struct ListedFile {
 // nothing.
 std::vector<ListedFile> listWildcard(const std::filesystem::path& folder, std::string_view pattern);
 
-// Renames `from` to `to` in one step, unless `to` exists: then nothing moves and the answer is
-// false. Throws std::runtime_error with the user's words when the rename itself fails.
-bool renameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+// The ways of moving a file without replacing another, tried in this order. A network share may
+// refuse the first two (SMB through FUSE gives EINVAL for the rename flag and EPERM for links);
+// the placeholder always works where exclusive creation does: `to` is created empty with
+// O_EXCL, so no other writer can take the name, then the file is renamed over it.
+enum class NoReplaceMethod { RenameFlag, HardLink, Placeholder };
+inline constexpr NoReplaceMethod kEveryNoReplaceMethod[] = {
+    NoReplaceMethod::RenameFlag, NoReplaceMethod::HardLink, NoReplaceMethod::Placeholder};
+
+// Renames `from` to `to`, unless `to` exists: then nothing moves and the answer is false. Throws
+// std::runtime_error with the user's words when the rename itself fails. `methods` is for tests
+// that force one way.
+bool renameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
+                            std::span<const NoReplaceMethod> methods = kEveryNoReplaceMethod);
+
+// rename() and unlink() that wait a moment while the file is busy: an SMB server refuses both
+// for a file open anywhere, and for a short while after this process closed it. Return errno,
+// 0 on success.
+int renameRetryingWhileBusy(const std::filesystem::path& from, const std::filesystem::path& to);
+int removeRetryingWhileBusy(const std::filesystem::path& path);
+
+// True when `path` lies on a file system that other machines may reach at the same time (SMB,
+// NFS, or any FUSE mount, which is how a Linux desktop reaches a share): there locks are not
+// seen across machines and a file cannot be deleted while open.
+bool isNetworkFileSystem(const std::filesystem::path& path);
 
 } // namespace envio::fs

@@ -1,6 +1,7 @@
 #include "platform/MotorSqlite.h"
 
 #include "database/Texto.h"
+#include "platform/SqliteJournal.h"
 
 #include <algorithm>
 #include <memory>
@@ -58,6 +59,9 @@ sqlite3* MotorSqlite::conectar(const std::filesystem::path& archivo, bool crear)
     // Another copy of the program may be writing the work table: wait for it a little.
     sqlite3_busy_timeout(db, 5000);
     sqlite3_extended_result_codes(db, 1);
+    if (const char* journal = journalModeStatement(archivo)) {
+        sqlite3_exec(db, journal, nullptr, nullptr, nullptr); // a read-only file keeps its mode
+    }
     return db;
 }
 

@@ -3,18 +3,43 @@
 #include <array>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <openssl/evp.h>
 
 namespace envio {
+namespace {
+
+using Context = std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)>;
+
+Context newContext() {
+    Context context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+    if (context && EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) {
+        context.reset();
+    }
+    return context;
+}
+
+std::optional<std::string> hexDigest(EVP_MD_CTX* context) {
+    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+    unsigned length = 0;
+    if (EVP_DigestFinal_ex(context, digest.data(), &length) != 1) {
+        return std::nullopt;
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned i = 0; i < length; ++i) {
+        hex += kHex[digest[i] >> 4];
+        hex += kHex[digest[i] & 0x0F];
+    }
+    return hex;
+}
+
+} // namespace
 
 std::optional<std::string> sha256DeArchivo(const std::filesystem::path& archivo) {
     std::ifstream in(archivo, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
-                                                                          &EVP_MD_CTX_free);
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) {
+    const Context context = newContext();
+    if (!in || !context) {
         return std::nullopt;
     }
     std::array<char, 65536> buffer{};
@@ -27,18 +52,16 @@ std::optional<std::string> sha256DeArchivo(const std::filesystem::path& archivo)
     if (in.bad()) {
         return std::nullopt;
     }
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-    unsigned length = 0;
-    if (EVP_DigestFinal_ex(context.get(), digest.data(), &length) != 1) {
-        return std::nullopt;
+    return hexDigest(context.get());
+}
+
+std::string sha256DeTexto(std::string_view texto) {
+    const Context context = newContext();
+    if (!context) {
+        throw std::bad_alloc();
     }
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned i = 0; i < length; ++i) {
-        hex += kHex[digest[i] >> 4];
-        hex += kHex[digest[i] & 0x0F];
-    }
-    return hex;
+    EVP_DigestUpdate(context.get(), texto.data(), texto.size());
+    return hexDigest(context.get()).value_or(std::string());
 }
 
 } // namespace envio

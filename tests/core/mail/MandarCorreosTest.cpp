@@ -100,9 +100,9 @@ protected:
 
     ResultadoEnvios run() {
         RegistroEnvios registro(RegistroEnvios::archivoEn(folder.path()));
-        EntornoEnvio e{
-            contexto->correo, contexto->carpeta, dialogos, observador, visor, componente, sonda,
-            registro,         cancelar};
+        Reservas reservas(folder.path(), currentProcess());
+        EntornoEnvio e{contexto->correo, contexto->carpeta, dialogos, observador, visor,
+                       componente,       sonda,             registro, reservas,   cancelar};
         return MandarCorreos(lista.filas(), e);
     }
 
@@ -146,6 +146,7 @@ TEST_F(MandarCorreosTest, SendsRenamesReportsAndSkipsABadAddressSilently) {
     ASSERT_EQ(dialogos.cuadros().size(), 1U); // the resend question, and nothing for the address
     EXPECT_EQ(dialogos.cuadros()[0],
               (CuadroMensaje{"En la selección actual tiene mensajes que ya fueron enviados.\r\n"
+                             "- 000003_20260303_000003.ENVIADO.PDF: ya marcado como enviado\r\n"
                              "¿Confirma que desea reenviarlos?",
                              "Aviso", Icono::Pregunta, Botones::SiNo}));
 

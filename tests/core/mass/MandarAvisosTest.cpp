@@ -106,9 +106,9 @@ protected:
             dialogos.responder(Respuesta::Si);
         }
         RegistroEnvios registro(RegistroEnvios::archivoEn(folder.path()));
-        EntornoEnvio e{
-            contexto->correo, contexto->carpeta, dialogos, observador, visor, componente, sonda,
-            registro,         cancelar};
+        Reservas reservas(folder.path(), currentProcess());
+        EntornoEnvio e{contexto->correo, contexto->carpeta, dialogos, observador, visor,
+                       componente,       sonda,             registro, reservas,   cancelar};
         return MandarAvisos(lista.filas(), plantilla, e);
     }
 

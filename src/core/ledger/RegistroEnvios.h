@@ -38,6 +38,7 @@ public:
     RegistroEnvios(const RegistroEnvios&) = delete;
     RegistroEnvios& operator=(const RegistroEnvios&) = delete;
 
+    // registro-envios.db; on a network share one per machine, registro-envios.EQUIPO.db.
     static std::filesystem::path archivoEn(const std::filesystem::path& carpetaPrograma);
 
     long long antesDeEnviar(const Intento& intento);
@@ -51,6 +52,9 @@ public:
     // The newest attempt for this document (same path and same contents) that the server
     // accepted or may have accepted, if any.
     std::optional<Intento> envioPrevio(const std::string& documento, const std::string& sha256);
+    // Per document, its newest attempt when that one may have left a message with the server
+    // without the document getting its sent name: the documents a person must decide about.
+    std::vector<Intento> dudosos();
     std::vector<Intento> todos();
 
 private:

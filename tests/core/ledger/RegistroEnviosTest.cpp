@@ -1,6 +1,6 @@
 // The ledger of mailing attempts, and what the start-up does with the attempts that a killed run
 // left behind.
-#include "platform/RegistroEnvios.h"
+#include "ledger/RegistroEnvios.h"
 
 #include "DialogosGrabados.h"
 #include "TemporaryFolder.h"
@@ -27,6 +27,7 @@ protected:
     TemporaryFolder folder;
     std::filesystem::path archivo = RegistroEnvios::archivoEn(folder.path());
     DialogosGrabados dialogos;
+    Reservas reservas{folder.path(), currentProcess()};
 
     // A document on disk and the attempt that mails it.
     RegistroEnvios::Intento intento(const std::string& nombre, const std::string& destinatario,
@@ -159,7 +160,7 @@ TEST_F(RegistroEnviosTest, RecoveryOfADocumentMailedAgainUnderItsSentNameOnlyCom
     const std::string contenido = folder.read("c.ENVIADO.PDF");
     contestado(registro, i, Resultado::Aceptado);
 
-    recuperarEnviosInterrumpidos(registro, dialogos);
+    recuperarEnviosInterrumpidos(registro, reservas, dialogos);
     EXPECT_EQ(folder.read("c.ENVIADO.PDF"), contenido);
     EXPECT_FALSE(std::filesystem::exists(folder / "c.ENVIADO.ENVIADO.PDF"));
     EXPECT_TRUE(dialogos.cuadros().empty());
@@ -173,7 +174,7 @@ TEST_F(RegistroEnviosTest, RecoveryMarksTheAcceptedDocumentsThatKeptTheirPending
     contestado(registro, intento("B.PDF", "dos@ejemplo.es"), Resultado::Aceptado);
     const std::string contenido = folder.read("a.pdf");
 
-    recuperarEnviosInterrumpidos(registro, dialogos);
+    recuperarEnviosInterrumpidos(registro, reservas, dialogos);
     EXPECT_FALSE(std::filesystem::exists(folder / "a.pdf"));
     EXPECT_FALSE(std::filesystem::exists(folder / "B.PDF"));
     EXPECT_EQ(folder.read("a.ENVIADO.PDF"), contenido);
@@ -185,7 +186,7 @@ TEST_F(RegistroEnviosTest, RecoveryMarksTheAcceptedDocumentsThatKeptTheirPending
     EXPECT_TRUE(registro.sinRenombrar().empty());
     EXPECT_EQ(registro.todos()[1].renombradoA, (folder / "B.ENVIADO.PDF").string());
 
-    recuperarEnviosInterrumpidos(registro, dialogos); // nothing left to do, nothing to tell
+    recuperarEnviosInterrumpidos(registro, reservas, dialogos); // nothing left to do, nothing to tell
     EXPECT_EQ(dialogos.cuadros().size(), 1U);
 }
 
@@ -200,7 +201,7 @@ TEST_F(RegistroEnviosTest, RecoveryLeavesAloneWhatItCannotVouchFor) {
     contestado(registro, intento("incierto.pdf", "d@ejemplo.es"), Resultado::Incierto);
     contestado(registro, intento("rechazado.pdf", "e@ejemplo.es"), Resultado::Rechazado);
 
-    recuperarEnviosInterrumpidos(registro, dialogos);
+    recuperarEnviosInterrumpidos(registro, reservas, dialogos);
     EXPECT_TRUE(dialogos.cuadros().empty());
     std::vector<std::string> nombres;
     for (const auto& e : std::filesystem::directory_iterator(folder.path())) {
@@ -217,7 +218,7 @@ TEST_F(RegistroEnviosTest, RecoveryNeverOverwritesAFileOfTheSentName) {
     contestado(registro, intento("h.pdf", "h@ejemplo.es"), Resultado::Aceptado);
     folder.write("h.ENVIADO.PDF", "%PDF-1.4 el de otro envío");
 
-    recuperarEnviosInterrumpidos(registro, dialogos);
+    recuperarEnviosInterrumpidos(registro, reservas, dialogos);
     EXPECT_EQ(folder.read("h.ENVIADO.PDF"), "%PDF-1.4 el de otro envío");
     EXPECT_FALSE(std::filesystem::exists(folder / "h.pdf"));
     EXPECT_TRUE(std::filesystem::exists(folder / "h (2).ENVIADO.PDF"));
@@ -232,7 +233,7 @@ TEST_F(RegistroEnviosTest, ARenameThatFailsIsToldAndLeftForTheNextStart) {
     const std::string largo = std::string(247, 'x') + ".pdf";
     contestado(registro, intento(largo, "x@ejemplo.es"), Resultado::Aceptado);
 
-    recuperarEnviosInterrumpidos(registro, dialogos);
+    recuperarEnviosInterrumpidos(registro, reservas, dialogos);
     EXPECT_TRUE(std::filesystem::exists(folder / largo));
     const auto cuadros = dialogos.cuadros();
     ASSERT_EQ(cuadros.size(), 1U);

@@ -1,7 +1,9 @@
-#include "platform/RegistroEnvios.h"
+#include "ledger/RegistroEnvios.h"
 
 #include "database/ErrorBaseDatos.h"
 #include "platform/FileSystem.h"
+#include "platform/ProcessIdentity.h"
+#include "platform/SqliteJournal.h"
 
 #include <sqlite3.h>
 
@@ -65,6 +67,12 @@ constexpr const char* kPuedeEstarEnviado = "resultado IN ('aceptado', 'incierto'
 } // namespace
 
 std::filesystem::path RegistroEnvios::archivoEn(const std::filesystem::path& carpetaPrograma) {
+    // SQLite's locks are seen by one machine only on a share: each machine keeps its own ledger
+    // there, and what the machines must agree on goes through the claims.
+    if (fs::isNetworkFileSystem(carpetaPrograma)) {
+        return fs::resolveInFolder(carpetaPrograma,
+                                   "registro-envios." + currentProcess().host + ".db");
+    }
     return fs::resolveInFolder(carpetaPrograma, "registro-envios.db");
 }
 
@@ -79,7 +87,10 @@ RegistroEnvios::RegistroEnvios(const std::filesystem::path& archivo) : archivo_(
     }
     sqlite3_busy_timeout(db_, 5000);
     // Each step must be on disk before the run takes the next one.
-    if (sqlite3_exec(db_, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr) != SQLITE_OK ||
+    const char* journal = journalModeStatement(archivo);
+    if ((journal != nullptr &&
+         sqlite3_exec(db_, journal, nullptr, nullptr, nullptr) != SQLITE_OK) ||
+        sqlite3_exec(db_, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr) != SQLITE_OK ||
         sqlite3_exec(db_, kEsquema, nullptr, nullptr, nullptr) != SQLITE_OK) {
         // The destructor does not run for a constructor that throws: the connection closes here.
         const std::string why = sqlite3_errmsg(db_);
@@ -179,6 +190,15 @@ std::optional<RegistroEnvios::Intento> RegistroEnvios::envioPrevio(const std::st
         return std::nullopt;
     }
     return found.front();
+}
+
+std::vector<RegistroEnvios::Intento> RegistroEnvios::dudosos() {
+    // The newest attempt of each document decides: an older doubt that a later attempt settled
+    // is no doubt any more.
+    return consultar("id IN (SELECT MAX(id) FROM intentos GROUP BY documento) AND "
+                     "(resultado IN ('incierto', 'enviando') OR "
+                     "(resultado = 'aceptado' AND renombrado_a IS NULL)) ORDER BY id",
+                     {});
 }
 
 std::vector<RegistroEnvios::Intento> RegistroEnvios::todos() {

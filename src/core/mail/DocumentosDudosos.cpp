@@ -1,0 +1,50 @@
+#include "mail/DocumentosDudosos.h"
+
+namespace envio {
+namespace {
+
+std::string withReply(std::string text, const std::string& respuesta) {
+    return respuesta.empty() ? text + ", sin respuesta del servidor"
+                             : text + "; el servidor respondió: " + respuesta;
+}
+
+std::string fromLedger(const RegistroEnvios::Intento& i) {
+    const std::string when = horaLegible(i.hora) + " a " + i.destinatario;
+    if (i.resultado == RegistroEnvios::Resultado::Aceptado) {
+        return "enviado el " + when + ", pero sin marcar como enviado";
+    }
+    return withReply("envío interrumpido el " + when, i.respuesta);
+}
+
+std::string fromClaim(const Reservas::Reserva& r) {
+    return withReply("envío interrumpido de " + describirTitular(r) + " a " + r.destinatario,
+                     r.respuesta);
+}
+
+} // namespace
+
+DocumentosDudosos::DocumentosDudosos(RegistroEnvios& registro, const Reservas& reservas) {
+    for (const auto& intento : registro.dudosos()) {
+        porDocumento_[intento.documento] = fromLedger(intento);
+    }
+    for (const auto& reserva : reservas.todas()) {
+        if (reserva.dudosa) {
+            porClave_[reserva.clave] = fromClaim(reserva);
+        }
+    }
+}
+
+std::optional<std::string> DocumentosDudosos::motivo(const std::string& documento) const {
+    if (const auto it = porDocumento_.find(documento); it != porDocumento_.end()) {
+        return it->second;
+    }
+    if (porClave_.empty()) {
+        return std::nullopt;
+    }
+    if (const auto it = porClave_.find(Reservas::claveDe(documento)); it != porClave_.end()) {
+        return it->second;
+    }
+    return std::nullopt;
+}
+
+} // namespace envio

@@ -1,0 +1,147 @@
+#include "mail/IntentoEnvio.h"
+
+#include "catalogue/Catalogo.h"
+#include "catalogue/MoverDocumento.h"
+#include "mail/ErroresEjecucion.h"
+#include "mail/MandarCorreos.h"
+#include "mail/clsCDOmail.h"
+#include "platform/Sha256.h"
+
+namespace envio {
+namespace {
+
+bool isPresent(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+} // namespace
+
+IntentoEnvio::IntentoEnvio(EntornoEnvio& entorno, std::string ejecucion)
+    : e_(entorno), ejecucion_(std::move(ejecucion)) {}
+
+DesenlaceEnvio IntentoEnvio::intentar(const Envio& envio, bool reenvioConfirmado) {
+    const auto toma = e_.reservas.tomar(envio.clave, envio.documento, envio.para,
+                                        reenvioConfirmado);
+    if (!toma.tomada) {
+        DesenlaceEnvio d;
+        d.estado = toma.otra && toma.otra->dudosa ? DesenlaceEnvio::Estado::Dudoso
+                                                  : DesenlaceEnvio::Estado::Ocupado;
+        d.otra = toma.otra;
+        return d;
+    }
+    try {
+        return enviarConClaim(envio, reenvioConfirmado);
+    } catch (...) {
+        // Whatever stopped the run: the claim must not outlive it unless it says "possibly
+        // sent", which the steps below have written already where it applies.
+        if (const auto mia = e_.reservas.leer(envio.clave); mia && !mia->dudosa) {
+            e_.reservas.soltar(envio.clave);
+        }
+        throw;
+    }
+}
+
+DesenlaceEnvio IntentoEnvio::enviarConClaim(const Envio& envio, bool reenvioConfirmado) {
+    // The list may be minutes old: another run may have mailed the document meanwhile. With
+    // the claim held, what is on disk and in the ledger now is what counts.
+    if (envio.archivo && !isPresent(*envio.archivo)) {
+        e_.reservas.soltar(envio.clave);
+        return {DesenlaceEnvio::Estado::YaNoPendiente, std::nullopt, {}, {}};
+    }
+    if (envio.archivo && !reenvioConfirmado) {
+        const auto hash = sha256DeArchivo(*envio.archivo);
+        if (hash && e_.registro.envioPrevio(envio.documento, *hash)) {
+            e_.reservas.soltar(envio.clave);
+            return {DesenlaceEnvio::Estado::Dudoso, std::nullopt, {}, {}};
+        }
+    }
+    const long long intento = anotar(envio);
+    clsCDOmail oMail(e_.componente, e_.sonda);
+    usarConfiguracion(oMail, e_.correo);
+    oMail.para = envio.para;
+    oMail.Asunto = envio.asunto;
+    oMail.Mensaje = envio.mensaje;
+    oMail.Adjunto = envio.archivo ? envio.archivo->string() : std::string();
+    oMail.Confirmacion = envio.confirmacion;
+    oMail.Error = [this](const std::string& descripcion, long numero) {
+        e_.dialogos.mostrar(
+            {descripcion, std::to_string(numero), Icono::Critico, Botones::Aceptar});
+    };
+    bool enviado = false;
+    try {
+        enviado = oMail.Enviar();
+    } catch (const ErrorComponenteCorreo&) {
+        // The message could not be put together: nothing left for the server.
+        e_.registro.respuesta(intento, RegistroEnvios::Resultado::Rechazado, "", "");
+        e_.reservas.soltar(envio.clave);
+        throw;
+    }
+    const auto& constancia = oMail.UltimoEnvio();
+    const auto resultado = enviado ? RegistroEnvios::Resultado::Aceptado
+                           : constancia.puedeHaberseEntregado
+                               ? RegistroEnvios::Resultado::Incierto
+                               : RegistroEnvios::Resultado::Rechazado;
+    if (resultado != RegistroEnvios::Resultado::Rechazado) {
+        // Before the ledger, which may fail: the claim keeps the doubt for every machine.
+        e_.reservas.dejarDudosa(envio.clave, constancia.respuesta);
+    }
+    e_.registro.respuesta(intento, resultado, constancia.messageId, constancia.respuesta);
+    return trasRespuesta(envio, intento, enviado);
+}
+
+DesenlaceEnvio IntentoEnvio::trasRespuesta(const Envio& envio, long long intento, bool enviado) {
+    DesenlaceEnvio d;
+    if (!enviado) {
+        const auto mia = e_.reservas.leer(envio.clave);
+        if (mia && mia->dudosa) {
+            d.estado = DesenlaceEnvio::Estado::Incierto;
+            d.otra = mia;
+        } else {
+            e_.reservas.soltar(envio.clave);
+        }
+        return d;
+    }
+    d.estado = DesenlaceEnvio::Estado::Enviado;
+    if (!envio.archivo) {
+        e_.reservas.soltar(envio.clave);
+        return d;
+    }
+    marcar(envio, intento, d);
+    return d;
+}
+
+// The message is with the server: from here on nothing may make the document look pending. A
+// file that cannot be renamed keeps its name and its claim says so; the next start on this
+// machine finishes the rename from the ledger.
+void IntentoEnvio::marcar(const Envio& envio, long long intento, DesenlaceEnvio& d) {
+    d.ruta = *envio.archivo;
+    if (!estaEnviado(envio.archivo->filename().string())) {
+        try {
+            d.ruta = moverDocumento(*envio.archivo, rutaEnviada(envio.archivo->string()));
+        } catch (const std::runtime_error& error) {
+            d.errorMarcado = error.what();
+            return;
+        }
+    }
+    e_.registro.renombrado(intento, d.ruta);
+    e_.reservas.soltar(envio.clave);
+}
+
+long long IntentoEnvio::anotar(const Envio& envio) {
+    RegistroEnvios::Intento intento;
+    intento.ejecucion = ejecucion_;
+    intento.documento = envio.documento;
+    if (envio.archivo) {
+        std::error_code error;
+        intento.tamano = std::filesystem::file_size(*envio.archivo, error);
+        intento.sha256 = sha256DeArchivo(*envio.archivo).value_or("");
+    } else {
+        intento.tamano = envio.mensaje.size();
+    }
+    intento.destinatario = envio.para;
+    intento.hora = horaUtc();
+    return e_.registro.antesDeEnviar(intento);
+}
+
+} // namespace envio

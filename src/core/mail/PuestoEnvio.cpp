@@ -1,0 +1,20 @@
+#include "mail/PuestoEnvio.h"
+
+#include "mail/OpcionesComponente.h"
+
+namespace envio {
+
+PuestoEnvio::PuestoEnvio(const CarpetaPrograma& carpeta, ConnectivityProbe* sonda)
+    : carpeta_(carpeta), componente_(opcionesComponente(carpeta)),
+      sonda_(sonda != nullptr ? *sonda : sondaDelSistema_),
+      registro_(RegistroEnvios::archivoEn(carpeta.ruta())),
+      reservas_(carpeta.ruta(), currentProcess()) {}
+
+EntornoEnvio PuestoEnvio::entorno(const ConfiguracionCorreo& correo, Dialogos& dialogos,
+                                  ObservadorEnvio& observador, VisorInforme& visor,
+                                  std::atomic<bool>& cancelar, ReenvioDudosos dudosos) {
+    return EntornoEnvio{correo,     carpeta_,  dialogos,  observador, visor,   componente_,
+                        sonda_,     registro_, reservas_, cancelar,   dudosos};
+}
+
+} // namespace envio

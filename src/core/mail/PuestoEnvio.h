@@ -1,0 +1,34 @@
+#pragma once
+
+#include "mail/EntornoEnvio.h"
+#include "platform/CurlMailTransport.h"
+
+#include <atomic>
+
+namespace envio {
+
+// What every sending run needs besides its front end's own parts (dialogs, progress, report
+// viewer, Esc): the mail component with this site's options, the connection check, this
+// machine's ledger and the claims shared by every machine. The window's run, the notice
+// window, --enviar and --avisos all build their run through this one place.
+class PuestoEnvio {
+public:
+    // Throws ErrorBaseDatos when the ledger cannot be opened. A window under test passes its
+    // own connection check.
+    explicit PuestoEnvio(const CarpetaPrograma& carpeta, ConnectivityProbe* sonda = nullptr);
+
+    EntornoEnvio entorno(const ConfiguracionCorreo& correo, Dialogos& dialogos,
+                         ObservadorEnvio& observador, VisorInforme& visor,
+                         std::atomic<bool>& cancelar,
+                         ReenvioDudosos dudosos = ReenvioDudosos::Preguntar);
+
+private:
+    const CarpetaPrograma& carpeta_;
+    CurlMailTransport componente_;
+    LinuxConnectivityProbe sondaDelSistema_;
+    ConnectivityProbe& sonda_;
+    RegistroEnvios registro_;
+    Reservas reservas_;
+};
+
+} // namespace envio
