@@ -50,5 +50,34 @@ TEST(FileSystemTest, TheProgramFolderResolvesItsFilesInAnyCase) {
     EXPECT_EQ(carpeta.temporalMdb(), folder / "Temporal.Mdb");
 }
 
+// Each way alone, as a file system that refuses the others forces it: the file moves when the
+// name is free, and neither file changes when it is taken.
+TEST(FileSystemTest, EveryWayOfMovingWithoutReplacingKeepsAnExistingTarget) {
+    for (const auto method : fs::kEveryNoReplaceMethod) {
+        SCOPED_TRACE(static_cast<int>(method));
+        TemporaryFolder folder;
+        const auto from = folder.write("a.pdf", "documento");
+        const auto taken = folder.write("b.ENVIADO.PDF", "otro");
+        const fs::NoReplaceMethod only[] = {method};
+        EXPECT_FALSE(fs::renameWithoutReplacing(from, taken, only));
+        EXPECT_EQ(folder.read("a.pdf"), "documento");
+        EXPECT_EQ(folder.read("b.ENVIADO.PDF"), "otro");
+
+        EXPECT_TRUE(fs::renameWithoutReplacing(from, folder / "a.ENVIADO.PDF", only));
+        EXPECT_FALSE(std::filesystem::exists(from));
+        EXPECT_EQ(folder.read("a.ENVIADO.PDF"), "documento");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
+                                std::filesystem::directory_iterator()),
+                  2)
+            << "no placeholder or link left behind";
+    }
+    // A failure that is not about the way (the source is gone) is told, never taken as "taken".
+    TemporaryFolder folder;
+    const fs::NoReplaceMethod placeholder[] = {fs::NoReplaceMethod::Placeholder};
+    EXPECT_THROW(fs::renameWithoutReplacing(folder / "no-existe.pdf", folder / "x.pdf", placeholder),
+                 std::runtime_error);
+    EXPECT_FALSE(std::filesystem::exists(folder / "x.pdf")) << "the placeholder is removed";
+}
+
 } // namespace
 } // namespace envio
