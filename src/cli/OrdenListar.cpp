@@ -32,7 +32,10 @@ int ordenListar(const Opciones& opciones, const CarpetaPrograma& carpeta, const 
         ListaVista lista;
         catalogo.ActualizarLista(seleccion, lista);
         for (const auto& fila : lista.filas()) {
-            salida << (fila.icono == kIconoEnviado ? "enviado" : "pendiente") << '\t' << fila.texto;
+            salida << (fila.icono == kIconoEnviado ? "enviado"
+                       : fila.dudoso.empty()       ? "pendiente"
+                                                   : "posiblemente enviado")
+                   << '\t' << fila.texto;
             for (const auto& subitem : fila.subitems) {
                 salida << '\t' << subitem;
             }

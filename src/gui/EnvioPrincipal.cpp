@@ -63,6 +63,7 @@ public:
                     actual.etiqueta = fila.etiqueta;
                     actual.icono = fila.icono;
                     actual.color = fila.color;
+                    actual.dudoso = fila.dudoso;
                     v->mostrarFilaCambiada(static_cast<int>(i));
                     return;
                 }

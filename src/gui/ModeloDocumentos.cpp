@@ -80,12 +80,17 @@ QVariant ModeloDocumentos::data(const QModelIndex& index, int role) const {
         if (fila.color != kColorNormal) {
             return colorDeLaSuite(fila.color);
         }
+        if (!fila.dudoso.empty()) {
+            return QColor(0xB3, 0x5C, 0x00); // amber: neither pending nor sent for sure
+        }
         return {};
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(alineacion(columna));
     case Qt::ToolTipRole:
         if (columna == 0) {
-            return texto(fila.etiqueta);
+            return fila.dudoso.empty()
+                       ? texto(fila.etiqueta)
+                       : texto(fila.etiqueta + "\nPosiblemente enviado: " + fila.dudoso);
         }
         return {};
     default:

@@ -2,6 +2,7 @@
 
 #include "catalogue/TextosNumericos.h"
 #include "database/Texto.h"
+#include "ledger/DocumentosDudosos.h"
 #include "settings/NumeroInicial.h"
 #include "settings/Windows1252.h"
 
@@ -207,6 +208,22 @@ const std::vector<Catalogo::Documento>& Catalogo::documentos(const SeleccionPeri
     return documentos_;
 }
 
+// A pending document that a stopped run may have mailed says so in the list. The list stays
+// usable when the ledger cannot be read: the run that would send them asks again anyway.
+void Catalogo::marcarDudosos(ListaVista& lista) const {
+    try {
+        RegistroEnvios registro(RegistroEnvios::archivoEn(contexto_.carpeta.ruta()));
+        const DocumentosDudosos dudosos(registro,
+                                        Reservas(contexto_.carpeta.ruta(), currentProcess()));
+        for (auto& fila : lista.filas()) {
+            if (fila.icono == kIconoPendiente) {
+                fila.dudoso = dudosos.motivo(fila.etiqueta).value_or("");
+            }
+        }
+    } catch (const std::exception&) {
+    }
+}
+
 EtiquetasLista Catalogo::ActualizarLista(const SeleccionPeriodo& seleccion, ListaVista& lista) {
     lista.limpiar();
     const std::string filtro = mayusculas(sinBlancos(seleccion.busqueda));
@@ -217,6 +234,7 @@ EtiquetasLista Catalogo::ActualizarLista(const SeleccionPeriodo& seleccion, List
             lista.filas().push_back(documento.fila);
         }
     }
+    marcarDudosos(lista);
     lista.ordenar();
     etiquetas.cuenta = "Nº de documentos:  " + std::to_string(lista.cantidad());
     etiquetas.seleccionados = "Documentos seleccionadas: 0";

@@ -3,7 +3,7 @@
 #include "catalogue/AccionesDocumento.h"
 #include "catalogue/MoverDocumento.h"
 #include "database/Texto.h"
-#include "mail/DocumentosDudosos.h"
+#include "ledger/DocumentosDudosos.h"
 #include "mail/ErroresEjecucion.h"
 #include "mail/IntentoEnvio.h"
 #include "platform/Sha256.h"

@@ -121,6 +121,13 @@ TEST_F(IntentoEnvioTest, AnUncertainSendIsLeftForAPersonAndTheNextRunNamesIt) {
     EXPECT_EQ(r.enviados, 2);
     EXPECT_EQ(componente.destinatarios.size(), 3U);
     EXPECT_TRUE(std::filesystem::exists(documento(2))) << "an uncertain one keeps its name";
+    // The list shows it as possibly sent, with when and to whom.
+    ListaVista lista;
+    Catalogo(*contexto).ActualizarLista({"FACTURAS", "2026", 3, ""}, lista);
+    ASSERT_EQ(lista.cantidad(), 3U);
+    for (const auto& fila : lista.filas()) {
+        EXPECT_EQ(fila.dudoso.empty(), fila.etiqueta != documento(2).string()) << fila.etiqueta;
+    }
 
     // Every later run asks about it, naming it and why, and a No sends nothing.
     const std::size_t cuadros = dialogos.cuadros().size();

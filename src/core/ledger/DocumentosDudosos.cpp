@@ -1,4 +1,4 @@
-#include "mail/DocumentosDudosos.h"
+#include "ledger/DocumentosDudosos.h"
 
 namespace envio {
 namespace {
