@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/MapaUnidades.h"
+
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -21,6 +23,7 @@ struct Opciones {
     bool reenviar = false;                        // --enviar: answer Yes when asked to send again
     std::optional<std::filesystem::path> informe; // --enviar: the report as a PDF file
     std::optional<std::string> grupo;             // --avisos: the group filter of the client list
+    MapaUnidades unidades;                        // --unidad, for the Windows paths of KRN.INI
 };
 
 // A mistake on the command line, worded for the user.
