@@ -5,6 +5,8 @@
 #include "platform/FileSystem.h"
 #include "settings/IniFile.h"
 
+#include <algorithm>
+
 namespace envio {
 namespace {
 
@@ -95,10 +97,23 @@ void avisarAlternativaSinUnidad(const ContextoAnfitrion& c, Dialogos& dialogos) 
     }
 }
 
+bool estaDentro(const std::filesystem::path& ruta, const std::filesystem::path& carpeta) {
+    return std::mismatch(carpeta.begin(), carpeta.end(), ruta.begin(), ruta.end()).first ==
+           carpeta.end();
+}
+
+// A Windows path that could not be mapped says how to map it; one that was mapped names the
+// mapping, which may be the wrong one.
 std::string textoSinBaseDatos(const ContextoAnfitrion& c) {
     std::string texto = "Ruta de la BBDD no configurada";
     if (const auto* sinUnidad = c.rutas.sinUnidad(c.rutaBaseDatos.string())) {
-        texto += "\n" + explicarRutaSinUnidad(*sinUnidad, c.carpeta.unidades());
+        return texto + "\n" + explicarRutaSinUnidad(*sinUnidad, c.carpeta.unidades());
+    }
+    for (const auto& unidad : c.rutas.usadas()) {
+        if (estaDentro(c.rutaBaseDatos, unidad.destino)) {
+            return texto + "\nNo hay ningún archivo en " + c.rutaBaseDatos.string() + " (unidad " +
+                   describirUnidad(unidad) + ").";
+        }
     }
     return texto;
 }

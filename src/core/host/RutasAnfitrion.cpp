@@ -109,9 +109,9 @@ std::string explicarRutaSinUnidad(const RutaSinUnidad& ruta, const MapaUnidades&
         }
         texto += ".";
     }
-    const std::string ejemplo = ruta.raiz + "=/carpeta/donde/esta/montada";
-    texto += "\nIndique dónde está montada con la opción --unidad '" + ejemplo +
-             "' o con la línea " + ejemplo + " en el archivo ";
+    const std::string ejemplo = ruta.raiz + "=/carpeta/montada";
+    texto += "\nIndique su carpeta con la opción --unidad '" + ejemplo + "' o con la línea " +
+             ejemplo + " en el archivo ";
     const auto& archivos = mapa.archivos;
     if (archivos.empty()) {
         texto += "~/.config/envio-documentos/unidades o /etc/envio-documentos/unidades";

@@ -147,6 +147,15 @@ TEST_F(ContextoAnfitrionTest, AnUnmappableDatabaseEndsWithABoxThatSaysHowToMapIt
             explicarRutaSinUnidad({"D:\\NADA\\EMPRESA.MDB", "D:", "NADA\\EMPRESA.MDB", {}}, mapa));
     EXPECT_NE(cuadros[1].texto.find((folder / "unidades").string()), std::string::npos);
     EXPECT_EQ(cuadros[1].titulo, "Aviso");
+
+    // Mapped, but to a folder without the file: the box names the mapping that led there.
+    MapaUnidades equivocada;
+    equivocada.anadir(leerUnidad("D:=" + folder.path().string(), OrigenUnidad::Orden));
+    EXPECT_FALSE(iniciarContexto(CarpetaPrograma(folder.path(), equivocada), dialogos, reloj));
+    EXPECT_EQ(dialogos.textos().back(),
+              "Ruta de la BBDD no configurada\nNo hay ningún archivo en " +
+                  (folder / "NADA" / "EMPRESA.MDB").string() + " (unidad D: → " +
+                  folder.path().string() + " (--unidad)).");
 }
 
 TEST_F(ContextoAnfitrionTest, AnUnmappableAlternativeDatabaseIsToldAndTheStartGoesOn) {

@@ -139,9 +139,8 @@ TEST_F(RutasAnfitrionTest, TheExplanationNamesThePathTheReasonAndHowToMapIt) {
     EXPECT_EQ(explicarRutaSinUnidad(sinUnidad, mapa),
               "La ruta d:\\otra\\x.mdb de KRN.INI es de Windows y no se sabe en qué carpeta de "
               "este equipo está la unidad D:: otra\\x.mdb no está en la carpeta del programa ni "
-              "en ninguna de las que la contienen.\nIndique dónde está montada con la opción "
-              "--unidad 'D:=/carpeta/donde/esta/montada' o con la línea "
-              "D:=/carpeta/donde/esta/montada en el archivo "
+              "en ninguna de las que la contienen.\nIndique su carpeta con la opción "
+              "--unidad 'D:=/carpeta/montada' o con la línea D:=/carpeta/montada en el archivo "
               "/home/ana/.config/envio-documentos/unidades o /etc/envio-documentos/unidades.");
     const RutaSinUnidad dos{"\\\\s\\r\\x.mdb", "\\\\s\\r", "x.mdb", {"/a", "/b"}};
     const std::string texto = explicarRutaSinUnidad(dos, mapa);
