@@ -5,14 +5,31 @@
 #include "cli/OrdenListar.h"
 #include "gui/Arte.h"
 #include "gui/ComandosPrincipal.h"
-#include "gui/EnvioPrincipal.h"
 #include "gui/DialogosQt.h"
+#include "gui/EnvioPrincipal.h"
 #include "gui/FrmPrincipal.h"
 #include "platform/ExecutableFolder.h"
 
 #include <QApplication>
+#include <cstdlib>
 #include <iostream>
 #include <unistd.h>
+
+namespace {
+
+// The program folder with the drive mappings of the command line, then those of this machine's
+// files.
+envio::CarpetaPrograma carpetaDelPrograma(const envio::cli::Opciones& opciones) {
+    envio::MapaUnidades unidades = opciones.unidades;
+    for (const auto& archivo :
+         envio::archivosDeUnidades(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"))) {
+        envio::leerArchivoUnidades(unidades, archivo);
+    }
+    return envio::CarpetaPrograma(opciones.carpeta.value_or(envio::executableFolder()),
+                                  std::move(unidades));
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     using namespace envio::cli;
@@ -31,11 +48,11 @@ int main(int argc, char* argv[]) {
         std::cout << textoVersion();
         return 0;
     case Orden::Listar: {
-        const envio::CarpetaPrograma carpeta(opciones.carpeta.value_or(envio::executableFolder()));
+        const envio::CarpetaPrograma carpeta = carpetaDelPrograma(opciones);
         return ordenListar(opciones, carpeta, envio::RelojDelSistema(), std::cout, std::cerr);
     }
     case Orden::Enviar: {
-        const envio::CarpetaPrograma carpeta(opciones.carpeta.value_or(envio::executableFolder()));
+        const envio::CarpetaPrograma carpeta = carpetaDelPrograma(opciones);
         const auto crearInforme = [](const envio::CarpetaPrograma& c,
                                      const std::filesystem::path& pdf) {
             return std::make_unique<envio::InformeEnPdf>(c, pdf, std::cerr);
@@ -44,7 +61,7 @@ int main(int argc, char* argv[]) {
                            std::cerr, ::isatty(STDERR_FILENO) != 0);
     }
     case Orden::Avisos: {
-        const envio::CarpetaPrograma carpeta(opciones.carpeta.value_or(envio::executableFolder()));
+        const envio::CarpetaPrograma carpeta = carpetaDelPrograma(opciones);
         const auto crearInforme = [](const envio::CarpetaPrograma& c,
                                      const std::filesystem::path& pdf) {
             return std::make_unique<envio::InformeEnPdf>(c, pdf, std::cerr);
@@ -58,7 +75,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("envio-documentos"));
     QApplication::setWindowIcon(envio::gui::arte::iconoPrograma());
-    const envio::CarpetaPrograma carpeta(opciones.carpeta.value_or(envio::executableFolder()));
+    const envio::CarpetaPrograma carpeta = carpetaDelPrograma(opciones);
     envio::gui::DialogosQt dialogos;
     envio::gui::ShellQt shell;
     const envio::RelojDelSistema reloj;

@@ -25,6 +25,19 @@ int mes(const std::string& texto) {
     return upper == "TODOS" ? 13 : numero("--mes", texto, 1, 12);
 }
 
+void anadirUnidad(MapaUnidades& unidades, const std::string& texto) {
+    Unidad unidad;
+    try {
+        unidad = leerUnidad(texto, OrigenUnidad::Orden);
+    } catch (const std::invalid_argument& e) {
+        throw ErrorDeOpciones("Valor no válido para --unidad: " + texto + " (" + e.what() + ")");
+    }
+    if (!unidades.anadir(unidad)) {
+        throw ErrorDeOpciones("La unidad " + unidad.raiz +
+                              " se indica más de una vez con --unidad");
+    }
+}
+
 } // namespace
 
 Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
@@ -70,6 +83,10 @@ Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
             opciones.orden = Orden::Ayuda;
         } else if (argumento == "--version") {
             opciones.orden = Orden::Version;
+        } else if (argumento == "--unidad") {
+            anadirUnidad(opciones.unidades, valor());
+        } else if (argumento.starts_with("--unidad=")) {
+            anadirUnidad(opciones.unidades, argumento.substr(std::string("--unidad=").size()));
         } else if (argumento == "--carpeta") {
             opciones.carpeta = valor();
         } else if (argumento.starts_with("--carpeta=")) {
@@ -99,7 +116,7 @@ Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
 }
 
 std::string textoAyuda() {
-    return "Uso: envio-documentos [--carpeta CARPETA]\n"
+    return "Uso: envio-documentos [--carpeta CARPETA] [--unidad U:=CARPETA]...\n"
            "       envio-documentos [--carpeta CARPETA] --listar [--anio AAAA] [--mes "
            "1..12|TODOS]\n"
            "                        [--tipo TIPO] [--filtro TEXTO]\n"
@@ -117,6 +134,17 @@ std::string textoAyuda() {
            "Opciones:\n"
            "  --carpeta CARPETA  carpeta del programa: la que contiene KRN.INI y temporal.mdb\n"
            "                     (por defecto, la carpeta del ejecutable)\n"
+           "  --unidad U:=CARPETA\n"
+           "  --unidad '\\\\SERVIDOR\\RECURSO=CARPETA'\n"
+           "                     carpeta de este equipo donde está montada la unidad o el recurso\n"
+           "                     de red que nombran las rutas de Windows de KRN.INI (se puede\n"
+           "                     repetir). Las que no se indican se leen, con el mismo formato, "
+           "de\n"
+           "                     ~/.config/envio-documentos/unidades y "
+           "/etc/envio-documentos/unidades;\n"
+           "                     si tampoco están allí, se deducen cuando el resto de la ruta "
+           "está\n"
+           "                     en una sola de las carpetas que contienen la del programa\n"
            "  --listar           escribe la lista de documentos del periodo, uno por línea y\n"
            "                     separados por tabuladores: estado (pendiente, enviado o\n"
            "                     posiblemente enviado: un envío se interrumpió sin saber si\n"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/MapaUnidades.h"
+
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -22,6 +24,7 @@ struct Opciones {
     bool omitirDudosos = false; // --enviar: send the rest, leave possibly-sent ones for a person
     std::optional<std::filesystem::path> informe; // --enviar: the report as a PDF file
     std::optional<std::string> grupo;             // --avisos: the group filter of the client list
+    MapaUnidades unidades;                        // --unidad, for the Windows paths of KRN.INI
 };
 
 // A mistake on the command line, worded for the user.

@@ -26,6 +26,10 @@ int ordenListar(const Opciones& opciones, const CarpetaPrograma& carpeta, const 
     if (!contexto) {
         return 2;
     }
+    // Standard output stays the list alone; which folders the Windows paths led to goes aside.
+    for (const auto& unidad : contexto->rutas.usadas()) {
+        errores << "Unidad " << describirUnidad(unidad) << '\n';
+    }
     try {
         const SeleccionPeriodo seleccion = seleccionDeOpciones(opciones, *contexto);
         Catalogo catalogo(*contexto);

@@ -143,6 +143,17 @@ FrmPrincipal::FrmPrincipal(ContextoAnfitrion contexto, Dialogos& dialogos, Shell
     auto* carpeta = new QLabel(QStringLiteral("  Documentos en %1")
                                    .arg(QString::fromStdString(c.rutaDocumentos.string())));
     statusBar1_->addWidget(carpeta, 1);
+    if (!c.rutas.usadas().empty()) {
+        // Which folders the Windows paths of KRN.INI led to, so a wrong guess shows at once.
+        QStringList unidades;
+        for (const auto& unidad : c.rutas.usadas()) {
+            unidades << QString::fromStdString(describirUnidad(unidad));
+        }
+        auto* etiqueta =
+            new QLabel(QStringLiteral("Unidades: %1  ").arg(unidades.join(QStringLiteral("; "))));
+        etiqueta->setObjectName(QStringLiteral("lblUnidades"));
+        statusBar1_->addPermanentWidget(etiqueta);
+    }
     statusBar1_->addPermanentWidget(new QLabel(
         c.modo == Modo::Nomina ? QStringLiteral("Nóminas  ") : QStringLiteral("Facturación  ")));
 

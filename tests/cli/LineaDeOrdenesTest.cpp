@@ -27,5 +27,34 @@ TEST(LineaDeOrdenesTest, MistakesAreReportedInSpanish) {
     }
 }
 
+TEST(LineaDeOrdenesTest, DrivesAndSharesForTheWindowsPaths) {
+    const Opciones o = analizarLineaDeOrdenes(
+        {"--unidad", "d:=/mnt/gestion", "--unidad=\\\\Servidor\\Recurso=/mnt/recurso", "--listar"});
+    EXPECT_EQ(
+        o.unidades.unidades(),
+        (std::vector<Unidad>{{"D:", "/mnt/gestion", OrigenUnidad::Orden, {}},
+                             {"\\\\Servidor\\Recurso", "/mnt/recurso", OrigenUnidad::Orden, {}}}));
+    const auto error = [](std::vector<std::string> argumentos) {
+        try {
+            analizarLineaDeOrdenes(argumentos);
+        } catch (const ErrorDeOpciones& e) {
+            return std::string(e.what());
+        }
+        return std::string("sin error");
+    };
+    EXPECT_EQ(error({"--unidad", "D:/mnt/gestion"}),
+              "Valor no válido para --unidad: D:/mnt/gestion (se espera UNIDAD=CARPETA, por "
+              "ejemplo D:=/mnt/gestion)");
+    EXPECT_EQ(error({"--unidad", "D:=gestion"}),
+              "Valor no válido para --unidad: D:=gestion (después del signo = va una carpeta "
+              "absoluta de este equipo)");
+    EXPECT_EQ(error({"--unidad", "DD:=/mnt"}),
+              "Valor no válido para --unidad: DD:=/mnt (antes del signo = va una unidad (D:) o un "
+              "recurso de red (\\\\servidor\\recurso))");
+    EXPECT_EQ(error({"--unidad", "D:=/a", "--unidad", "d:=/b"}),
+              "La unidad D: se indica más de una vez con --unidad");
+    EXPECT_EQ(error({"--unidad"}), "Falta el valor de --unidad");
+}
+
 } // namespace
 } // namespace envio::cli

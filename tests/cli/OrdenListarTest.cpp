@@ -5,9 +5,11 @@
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
+#include "settings/IniFile.h"
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -184,6 +186,27 @@ TEST(OrdenListarSinSuiteTest, AFolderWithoutTheSuiteSaysWhyOnTheErrorStreamAndEx
               std::string::npos)
         << r.errores;
     EXPECT_NE(r.errores.find("Ruta de la BBDD no configurada"), std::string::npos) << r.errores;
+}
+
+// A suite copied from Windows keeps its D: paths; with no mapping given the program finds the
+// drive above its folder and says so aside from the list.
+TEST(OrdenListarSinSuiteTest, WindowsPathsListWithTheInferredDriveNamedOnTheErrorStream) {
+    TemporaryFolder carpeta;
+    const auto programa = carpeta / "GESTION";
+    const auto suite = suitegen::generarSuite(programa, facturas());
+    EscribirIni(programa / "KRN.INI", "Facturación", "BaseDatos",
+                "D:\\GESTION\\DATOS\\GESTION.MDB");
+    // No per-user mapping file of the machine running the tests may count.
+    ::setenv("XDG_CONFIG_HOME", carpeta.path().c_str(), 1);
+    const Resultado r = ejecutar(
+        {"--carpeta", programa.string(), "--listar", "--anio", "2026", "--mes", "3"}, carpeta);
+    EXPECT_EQ(r.estado, 0) << r.errores;
+    EXPECT_EQ(r.errores, "Unidad D: → " + carpeta.path().string() + " (deducida)\n");
+    EXPECT_EQ(std::count(r.salida.begin(), r.salida.end(), '\n'), 4) << r.salida;
+    EXPECT_NE(
+        r.salida.find((suite.carpetaDocumentos / "2026" / "000123_20260315_000045.pdf").string()),
+        std::string::npos)
+        << r.salida;
 }
 
 // Without --anio and --mes the list is the one the window opens on: this year and this month.

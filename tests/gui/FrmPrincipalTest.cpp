@@ -263,7 +263,24 @@ private slots:
         const test::RelojFijo reloj(Fecha{2026, 3, 15});
         QVERIFY(gui::abrirPrincipal(CarpetaPrograma(carpeta.path()), dialogos, shell, reloj) ==
                 nullptr);
-        QCOMPARE(dialogos.textos(), std::vector<std::string>{"Ruta de la BBDD no configurada"});
+        // A drive no folder of this machine holds: the box says which path and how to map it.
+        const auto textos = dialogos.textos();
+        QCOMPARE(textos.size(), std::size_t{1});
+        QVERIFY2(textos[0].starts_with("Ruta de la BBDD no configurada\nLa ruta "
+                                       "C:\\Gestion\\NOESTA.MDB de KRN.INI"),
+                 textos[0].c_str());
+        QVERIFY(textos[0].find("--unidad") != std::string::npos);
+    }
+
+    void laBarraDeEstadoDiceLaUnidadUsada() {
+        Mundo m;
+        EscribirIni(m.carpeta / "KRN.INI", "Facturación", "BaseDatos", "d:\\datos\\gestion.mdb");
+        QVERIFY(m.abrir());
+        QCOMPARE(m.filas(), 4);
+        const auto* unidades = m.ventana->StatusBar1()->findChild<QLabel*>("lblUnidades");
+        QVERIFY(unidades != nullptr);
+        QCOMPARE(unidades->text(), QStringLiteral("Unidades: D: → %1 (deducida)  ")
+                                       .arg(QString::fromStdString(m.carpeta.path().string())));
     }
 
     // Real message boxes -----------------------------------------------------------------------

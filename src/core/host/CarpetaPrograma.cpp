@@ -4,7 +4,8 @@
 
 namespace envio {
 
-CarpetaPrograma::CarpetaPrograma(std::filesystem::path carpeta) : carpeta_(std::move(carpeta)) {}
+CarpetaPrograma::CarpetaPrograma(std::filesystem::path carpeta, MapaUnidades unidades)
+    : carpeta_(std::move(carpeta)), unidades_(std::move(unidades)) {}
 
 std::filesystem::path CarpetaPrograma::krnIni() const {
     return archivo("KRN.INI");

@@ -5,6 +5,8 @@
 #include "platform/FileSystem.h"
 #include "settings/IniFile.h"
 
+#include <algorithm>
+
 namespace envio {
 namespace {
 
@@ -25,7 +27,7 @@ void abrirAlternativa(ContextoAnfitrion& c, const std::filesystem::path& krn) {
         return;
     }
     c.alternativo.baseOrigen = base;
-    const auto ruta = rutaDelAnfitrion(c.carpeta, base);
+    const auto ruta = c.rutas.resolver(base);
     if (!isFile(ruta)) {
         return;
     }
@@ -45,8 +47,8 @@ void decidirModo(ContextoAnfitrion& c, const std::filesystem::path& krn, Dialogo
     const std::string rutaFicheros = LeerIni(krn, "clsempleado", "rutaficheros", "");
     if (!sinBlancos(rutaFicheros).empty()) {
         c.modo = Modo::Nomina;
-        c.rutaDocumentos = rutaDelAnfitrion(c.carpeta, rutaFicheros + "\\publicar");
-        c.rutaBaseDatos = rutaDelAnfitrion(c.carpeta, rutaFicheros + "\\krnpgl.mdb");
+        c.rutaDocumentos = c.rutas.resolver(rutaFicheros + "\\publicar");
+        c.rutaBaseDatos = c.rutas.resolver(rutaFicheros + "\\krnpgl.mdb");
         c.tipos = {"NOMINAS", "CERTIFICADOS", "FINIQUITOS", "CONTRATOS", "COSTOS", "MODELO145"};
         return;
     }
@@ -60,32 +62,81 @@ void decidirModo(ContextoAnfitrion& c, const std::filesystem::path& krn, Dialogo
     // A value without any separator names a file in the program folder, and the documents'
     // folder sits beside it there (not at the root, where a leading "\\" would put it).
     const auto separator = baseDatos.find_last_of("\\/");
-    c.rutaDocumentos = rutaDelAnfitrion(
-        c.carpeta, separator == std::string::npos
-                       ? std::string("FacturasPorEmail")
-                       : baseDatos.substr(0, separator) + "\\FacturasPorEmail");
-    c.rutaBaseDatos = rutaDelAnfitrion(c.carpeta, baseDatos);
+    c.rutaDocumentos = c.rutas.resolver(
+        separator == std::string::npos ? std::string("FacturasPorEmail")
+                                       : baseDatos.substr(0, separator) + "\\FacturasPorEmail");
+    c.rutaBaseDatos = c.rutas.resolver(baseDatos);
+}
+
+// A drive is inferred from the one file that must be there, the suite's database, before the
+// paths that may be missing (the alternative database, the documents' folder) ask for it.
+void deducirUnidadDeLaBase(ContextoAnfitrion& c, const std::filesystem::path& krn) {
+    const std::string rutaFicheros = LeerIni(krn, "clsempleado", "rutaficheros", "");
+    c.rutas.resolver(sinBlancos(rutaFicheros).empty() ? LeerIni(krn, "Facturación", "BaseDatos", "")
+                                                      : rutaFicheros + "\\krnpgl.mdb");
+}
+
+void avisarLineasNoValidas(const MapaUnidades& unidades, Dialogos& dialogos) {
+    if (unidades.errores.empty()) {
+        return;
+    }
+    std::string texto = "No se han tenido en cuenta estas líneas de los archivos de unidades:";
+    for (const auto& error : unidades.errores) {
+        texto += "\n" + error;
+    }
+    avisar(dialogos, texto, Icono::Exclamacion);
+}
+
+// The start-up goes on without the alternative addresses, but the user learns why they are missing.
+void avisarAlternativaSinUnidad(const ContextoAnfitrion& c, Dialogos& dialogos) {
+    if (const auto* sinUnidad = c.rutas.sinUnidad(c.alternativo.baseOrigen)) {
+        avisar(dialogos,
+               "No se usa la base de datos de direcciones alternativas (BASE_ORIGEN).\n" +
+                   explicarRutaSinUnidad(*sinUnidad, c.carpeta.unidades()),
+               Icono::Exclamacion);
+    }
+}
+
+bool estaDentro(const std::filesystem::path& ruta, const std::filesystem::path& carpeta) {
+    return std::mismatch(carpeta.begin(), carpeta.end(), ruta.begin(), ruta.end()).first ==
+           carpeta.end();
+}
+
+// A Windows path that could not be mapped says how to map it; one that was mapped names the
+// mapping, which may be the wrong one.
+std::string textoSinBaseDatos(const ContextoAnfitrion& c) {
+    std::string texto = "Ruta de la BBDD no configurada";
+    if (const auto* sinUnidad = c.rutas.sinUnidad(c.rutaBaseDatos.string())) {
+        return texto + "\n" + explicarRutaSinUnidad(*sinUnidad, c.carpeta.unidades());
+    }
+    for (const auto& unidad : c.rutas.usadas()) {
+        if (estaDentro(c.rutaBaseDatos, unidad.destino)) {
+            return texto + "\nNo hay ningún archivo en " + c.rutaBaseDatos.string() + " (unidad " +
+                   describirUnidad(unidad) + ").";
+        }
+    }
+    return texto;
 }
 
 } // namespace
 
 std::filesystem::path rutaDelAnfitrion(const CarpetaPrograma& carpeta, std::string_view texto) {
-    const bool absolute = !texto.empty() && (texto.front() == '/' || texto.front() == '\\');
-    if (absolute) {
-        return fs::resolvePathIgnoringCase(texto);
-    }
-    return fs::resolvePathIgnoringCase(carpeta.ruta().string() + "/" + std::string(texto));
+    return RutasAnfitrion(carpeta).resolver(texto);
 }
 
 std::optional<ContextoAnfitrion> iniciarContexto(const CarpetaPrograma& carpeta, Dialogos& dialogos,
                                                  const Reloj& reloj) {
     ContextoAnfitrion c;
     c.carpeta = carpeta;
+    c.rutas = RutasAnfitrion(carpeta);
     const auto krn = carpeta.krnIni();
+    avisarLineasNoValidas(carpeta.unidades(), dialogos);
+    deducirUnidadDeLaBase(c, krn);
     abrirAlternativa(c, krn);
     decidirModo(c, krn, dialogos);
+    avisarAlternativaSinUnidad(c, dialogos);
     if (!isFile(c.rutaBaseDatos)) {
-        avisar(dialogos, "Ruta de la BBDD no configurada");
+        avisar(dialogos, textoSinBaseDatos(c));
         return std::nullopt;
     }
     try {

@@ -2,6 +2,7 @@
 
 #include "database/BaseDatos.h"
 #include "host/CarpetaPrograma.h"
+#include "host/RutasAnfitrion.h"
 #include "platform/Reloj.h"
 #include "report/TablaTrabajo.h"
 #include "settings/ConfiguracionCorreo.h"
@@ -33,6 +34,7 @@ struct OrigenAlternativo {
 // What the start-up learns from the suite and keeps until the program ends.
 struct ContextoAnfitrion {
     CarpetaPrograma carpeta{"."};
+    RutasAnfitrion rutas; // how the paths of KRN.INI were mapped to this machine
     Modo modo = Modo::Facturas;
     std::filesystem::path rutaDocumentos; // the documents folder
     std::filesystem::path rutaBaseDatos;
@@ -52,7 +54,8 @@ struct ContextoAnfitrion {
 std::optional<ContextoAnfitrion> iniciarContexto(const CarpetaPrograma& carpeta, Dialogos& dialogos,
                                                  const Reloj& reloj);
 
-// The suite writes Windows paths; relative ones are taken from the program folder.
+// One path of KRN.INI on this machine, mapped as RutasAnfitrion does (a Windows path that
+// cannot be mapped comes back as written).
 std::filesystem::path rutaDelAnfitrion(const CarpetaPrograma& carpeta, std::string_view texto);
 
 } // namespace envio

@@ -112,5 +112,69 @@ TEST_F(ContextoAnfitrionTest, AMissingOrDamagedDatabaseEndsWithAPlainMessage) {
     EXPECT_NE(dialogos.cuadros()[1].texto.find(damaged.string()), std::string::npos);
 }
 
+// A suite copied from Windows: its paths name drive D:, which is the folder above the program's.
+TEST_F(ContextoAnfitrionTest, AWindowsSuiteStartsWithTheDriveInferredFromItsDatabase) {
+    suitegen::DescripcionSuite d;
+    d.formato = suitegen::Formato::Sqlite;
+    d.clientes = {{123, "Acme", "ORO", false, {}}};
+    const auto programa = folder / "raiz" / "GESTION";
+    const auto suite = suitegen::generarSuite(programa, d);
+    const auto krn = programa / "KRN.INI";
+    EscribirIni(krn, "Facturación", "BaseDatos", "D:\\GESTION\\DATOS\\GESTION.MDB");
+    // Missing, but on the suite's own drive: simply absent, as any missing alternative source.
+    EscribirIni(krn, "EMAIL_ALTERNATIVO", "BASE_ORIGEN", "d:\\gestion\\datos\\falta.mdb");
+    const auto c = iniciarContexto(CarpetaPrograma(programa), dialogos, reloj);
+    ASSERT_TRUE(c);
+    EXPECT_TRUE(dialogos.cuadros().empty()) << dialogos.textos().front();
+    EXPECT_EQ(c->rutaBaseDatos, suite.baseDatos);
+    EXPECT_EQ(c->rutaDocumentos, suite.carpetaDocumentos);
+    EXPECT_EQ(c->rutas.usadas(),
+              (std::vector<Unidad>{{"D:", folder / "raiz", OrigenUnidad::Deducida, {}}}));
+}
+
+TEST_F(ContextoAnfitrionTest, AnUnmappableDatabaseEndsWithABoxThatSaysHowToMapIt) {
+    EscribirIni(folder / "KRN.INI", "Facturación", "BaseDatos", "D:\\NADA\\EMPRESA.MDB");
+    MapaUnidades mapa;
+    leerArchivoUnidades(mapa, folder.write("unidades", "D=/mnt\n"));
+    EXPECT_FALSE(iniciarContexto(CarpetaPrograma(folder.path(), mapa), dialogos, reloj));
+    const auto cuadros = dialogos.cuadros();
+    ASSERT_EQ(cuadros.size(), 2U);
+    EXPECT_EQ(cuadros[0].icono, Icono::Exclamacion);
+    EXPECT_NE(cuadros[0].texto.find(":1: D=/mnt"), std::string::npos) << cuadros[0].texto;
+    EXPECT_EQ(
+        cuadros[1].texto,
+        "Ruta de la BBDD no configurada\n" +
+            explicarRutaSinUnidad({"D:\\NADA\\EMPRESA.MDB", "D:", "NADA\\EMPRESA.MDB", {}}, mapa));
+    EXPECT_NE(cuadros[1].texto.find((folder / "unidades").string()), std::string::npos);
+    EXPECT_EQ(cuadros[1].titulo, "Aviso");
+
+    // Mapped, but to a folder without the file: the box names the mapping that led there.
+    MapaUnidades equivocada;
+    equivocada.anadir(leerUnidad("D:=" + folder.path().string(), OrigenUnidad::Orden));
+    EXPECT_FALSE(iniciarContexto(CarpetaPrograma(folder.path(), equivocada), dialogos, reloj));
+    EXPECT_EQ(dialogos.textos().back(),
+              "Ruta de la BBDD no configurada\nNo hay ningún archivo en " +
+                  (folder / "NADA" / "EMPRESA.MDB").string() + " (unidad D: → " +
+                  folder.path().string() + " (--unidad)).");
+}
+
+TEST_F(ContextoAnfitrionTest, AnUnmappableAlternativeDatabaseIsToldAndTheStartGoesOn) {
+    suitegen::DescripcionSuite d;
+    d.formato = suitegen::Formato::Sqlite;
+    suitegen::generarSuite(folder.path(), d);
+    EscribirIni(folder / "KRN.INI", "EMAIL_ALTERNATIVO", "BASE_ORIGEN", "E:\\DIRECCIONES\\ALT.MDB");
+    const auto c = start();
+    ASSERT_TRUE(c);
+    EXPECT_FALSE(c->dbAlternativa);
+    const auto cuadros = dialogos.cuadros();
+    ASSERT_EQ(cuadros.size(), 1U);
+    const auto& cuadro = cuadros[0];
+    EXPECT_EQ(cuadro.icono, Icono::Exclamacion);
+    EXPECT_TRUE(cuadro.texto.starts_with(
+        "No se usa la base de datos de direcciones alternativas (BASE_ORIGEN).\nLa ruta "
+        "E:\\DIRECCIONES\\ALT.MDB de KRN.INI"))
+        << cuadro.texto;
+}
+
 } // namespace
 } // namespace envio
