@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -121,26 +122,100 @@ public:
     posix_spawnattr_t attributes{};
 };
 
-const char* dataFailureFlag(DataFailure failure) {
-    switch (failure) {
-    case DataFailure::None:
-        return nullptr;
-    case DataFailure::Reject:
-        return "--reject-data";
-    case DataFailure::DropMidData:
-        return "--drop-mid-data";
-    case DataFailure::StallAfterData:
-        return "--stall-after-data";
+const char* actionName(ScriptedMessage::Action action) {
+    switch (action) {
+    case ScriptedMessage::Action::Accept:
+        return "accept";
+    case ScriptedMessage::Action::Refuse:
+        return "refuse";
+    case ScriptedMessage::Action::Stall:
+        return "stall";
+    case ScriptedMessage::Action::Drop:
+        return "drop";
     }
-    return nullptr;
+    return "accept";
+}
+
+const char* pointName(ScriptedMessage::Point point) {
+    switch (point) {
+    case ScriptedMessage::Point::MailFrom:
+        return "mail";
+    case ScriptedMessage::Point::RcptTo:
+        return "rcpt";
+    case ScriptedMessage::Point::BeforeDot:
+        return "before-dot";
+    case ScriptedMessage::Point::AfterDot:
+        return "after-dot";
+    }
+    return "after-dot";
+}
+
+std::string jsonString(std::string_view text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            quoted += escaped;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + '"';
+}
+
+std::string scriptJson(const std::vector<ScriptedMessage>& steps) {
+    std::string json = "[";
+    for (const ScriptedMessage& step : steps) {
+        json += json.size() > 1 ? ",\n" : "\n";
+        json += std::string(R"({"action": ")") + actionName(step.action) + '"';
+        if (step.action != ScriptedMessage::Action::Accept) {
+            json += std::string(R"(, "at": ")") + pointName(step.point) + '"';
+        }
+        if (step.action == ScriptedMessage::Action::Refuse) {
+            json += ", \"reply\": " + jsonString(step.reply);
+        }
+        json += '}';
+    }
+    return json + "\n]\n";
+}
+
+std::filesystem::path scriptPath(const std::filesystem::path& directory) {
+    return directory / "script.json";
+}
+
+// Written beside and renamed into place: the server takes the file (reads and removes it) when
+// the next message starts, and must never find half of one.
+void writeScript(const std::filesystem::path& directory,
+                 const std::vector<ScriptedMessage>& steps) {
+    const auto temporary = directory / ".script.json.tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << scriptJson(steps);
+        if (!out.flush()) {
+            throw std::runtime_error("cannot write the test mail server's script");
+        }
+    }
+    std::filesystem::rename(temporary, scriptPath(directory));
 }
 
 std::vector<std::string> serverArguments(const std::filesystem::path& directory,
                                          const MailServerOptions& options) {
-    std::vector<std::string> arguments{python, ENVIO_MAILSERVER_SCRIPT, "--outdir",
-                                       directory.string(), "--stop-on-stdin-eof"};
+    std::vector<std::string> arguments{python,
+                                       ENVIO_MAILSERVER_SCRIPT,
+                                       "--outdir",
+                                       directory.string(),
+                                       "--stop-on-stdin-eof",
+                                       "--script",
+                                       scriptPath(directory).string()};
     if (options.tls) {
         arguments.emplace_back("--tls");
+    }
+    if (options.tls && options.ownAuthority) {
+        arguments.emplace_back("--authority");
     }
     // The --name=value form, so that a value starting with '-' is not taken for an option.
     if (!options.user.empty()) {
@@ -149,9 +224,6 @@ std::vector<std::string> serverArguments(const std::filesystem::path& directory,
     }
     if (!options.rejectRecipients.empty()) {
         arguments.push_back("--reject-rcpt=" + options.rejectRecipients);
-    }
-    if (const char* flag = dataFailureFlag(options.dataFailure)) {
-        arguments.emplace_back(flag);
     }
     if (options.noGreetingPort) {
         arguments.emplace_back("--no-greeting");
@@ -406,6 +478,7 @@ ReceivedMessage readMessage(const std::filesystem::path& record) {
     message.connection = std::atoi(scalar(fields, "connection").c_str());
     message.tls = scalar(fields, "tls") == "true";
     message.authUser = scalar(fields, "auth_user");
+    message.acknowledged = scalar(fields, "acknowledged") != "false";
     return message;
 }
 
@@ -439,6 +512,33 @@ std::vector<std::filesystem::path> messageRecords(const std::filesystem::path& d
 
 } // namespace
 
+ScriptedMessage ScriptedMessage::accept() {
+    return {};
+}
+
+ScriptedMessage ScriptedMessage::refuse(Point at, int code, const std::string& text) {
+    if (code < 400 || code > 599 || at == Point::BeforeDot) {
+        throw std::invalid_argument("the test mail server cannot refuse with " +
+                                    std::to_string(code) + " at " + pointName(at));
+    }
+    return {Action::Refuse, at, std::to_string(code) + (text.empty() ? "" : " " + text)};
+}
+
+ScriptedMessage ScriptedMessage::stall(Point at) {
+    if (at != Point::BeforeDot && at != Point::AfterDot) {
+        throw std::invalid_argument(std::string("the test mail server stalls only around the "
+                                                "final dot, not at ") +
+                                    pointName(at));
+    }
+    return {Action::Stall, at, {}};
+}
+
+ScriptedMessage ScriptedMessage::drop(Point at) {
+    ScriptedMessage step = stall(at);
+    step.action = Action::Drop;
+    return step;
+}
+
 TestMailServer::TestMailServer(const MailServerOptions& options)
     : directory_(makeScratchDirectory()) {
     try {
@@ -454,11 +554,16 @@ TestMailServer::~TestMailServer() {
 }
 
 void TestMailServer::start(const MailServerOptions& options) {
+    writeScript(directory_, options.script);
     spawn(serverArguments(directory_, options));
     parseReadyLine(readReadyLine(options.startTimeout));
     if (options.tls) {
-        certificate_ = directory_ / "cert.pem";
+        certificate_ = directory_ / (options.ownAuthority ? "authority.pem" : "cert.pem");
     }
+}
+
+void TestMailServer::setScript(const std::vector<ScriptedMessage>& steps) {
+    writeScript(directory_, steps);
 }
 
 void TestMailServer::spawn(const std::vector<std::string>& arguments) {

@@ -9,12 +9,30 @@
 
 namespace envio::test {
 
-// What the server does once a client has sent a message's data.
-enum class DataFailure {
-    None,           // 250, the message is saved
-    Reject,         // 554, nothing saved
-    DropMidData,    // closes the connection while the data arrives, no reply, nothing saved
-    StallAfterData, // saves the message and never replies
+// What the server does with one message, that is one MAIL FROM. A script is a list of these,
+// used one per message in the order messages arrive (whatever the connection); every message
+// after the last one is accepted. Build them with the functions below.
+struct ScriptedMessage {
+    enum class Action { Accept, Refuse, Stall, Drop };
+    // Where the action happens. BeforeDot: after the server's 354, once the first bytes of the
+    // data have come; the server then reads no more, so a client with more to send than the
+    // socket buffers hold (a few MB on loopback) never gets the final dot out, while a small
+    // message may well have left entirely. AfterDot: once the whole message is in.
+    enum class Point { MailFrom, RcptTo, BeforeDot, AfterDot };
+
+    Action action = Action::Accept;
+    Point point = Point::AfterDot;
+    std::string reply; // a refusal's whole reply line, "452 4.3.1 Insufficient storage"
+
+    static ScriptedMessage accept();
+    // Answers MAIL FROM, every RCPT TO or the message data (AfterDot) with `code` and `text`.
+    // A 421 also closes the connection. Nothing is saved. Throws std::invalid_argument for a
+    // code that is not a 4xx or 5xx refusal, or BeforeDot.
+    static ScriptedMessage refuse(Point at, int code, const std::string& text);
+    // Never replies again. AfterDot the message is saved first, unacknowledged.
+    static ScriptedMessage stall(Point at);
+    // Cuts the connection without a reply. AfterDot the message is saved first, unacknowledged.
+    static ScriptedMessage drop(Point at);
 };
 
 struct MailServerOptions {
@@ -24,9 +42,13 @@ struct MailServerOptions {
     // When `user` is not empty AUTH (PLAIN or LOGIN) is required; a wrong password gets 535.
     std::string user;
     std::string password;
+    // With `tls`: the server's certificate is signed by a test authority made at start (and
+    // cannot sign anything itself); certificate() is then that authority's certificate.
+    bool ownAuthority = false;
     // A Python regular expression (re.search); matching recipients get 550.
     std::string rejectRecipients;
-    DataFailure dataFailure = DataFailure::None;
+    // What to do with the first messages; see ScriptedMessage.
+    std::vector<ScriptedMessage> script;
     // An extra port that accepts TCP connections and never sends the greeting.
     bool noGreetingPort = false;
     std::chrono::milliseconds startTimeout{20000};
@@ -39,6 +61,9 @@ struct ReceivedMessage {
     int connection = 0; // the server numbers its accepted connections from 1
     bool tls = false;
     std::string authUser; // empty when the client did not authenticate
+    // False when the server saved it and then, as scripted, stalled or dropped the connection
+    // instead of answering: the client cannot know that it arrived.
+    bool acknowledged = true;
 };
 
 // The local test mail server (tools/mailserver/test_mail_server.py) in a child process, on
@@ -59,11 +84,15 @@ public:
     std::uint16_t smtpsPort() const { return smtpsPort_; }
     std::uint16_t noGreetingPort() const { return noGreetingPort_; }
 
+    // Replaces what is left of the script: the next message takes the first step of `steps`.
+    void setScript(const std::vector<ScriptedMessage>& steps);
+
     // The certificate to trust (CURLOPT_CAINFO); empty without TLS.
     const std::filesystem::path& certificate() const { return certificate_; }
     const std::filesystem::path& directory() const { return directory_; }
 
-    // Every message saved so far, in the order the server received them.
+    // Every message saved so far, in the order the server received them, including those saved
+    // before a scripted stall or drop.
     std::vector<ReceivedMessage> messages() const;
     // Whether at least `count` messages were saved before `timeout` ran out.
     bool waitForMessages(std::size_t count, std::chrono::milliseconds timeout) const;

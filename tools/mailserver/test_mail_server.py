@@ -7,6 +7,22 @@ unless told otherwise, on ports the system picks, and prints one line when it is
     READY plain=<port> starttls=<port> smtps=<port> nogreet=<port>
 
 (0 for a port it does not serve). Then it runs until SIGTERM or SIGINT.
+
+With --script FILE it can misbehave on purpose, message by message: FILE holds a JSON list of
+steps, one per message (one MAIL FROM) in the order messages arrive, and every message after the
+last step is accepted. The server takes the file (reads and removes it) at start and whenever
+a new one appears (write it beside and rename it into place); the new list replaces what was left
+of the old one. A step is one of
+
+    {"action": "accept"}
+    {"action": "refuse", "at": "mail" | "rcpt" | "after-dot", "reply": "452 4.3.1 Full"}
+    {"action": "stall", "at": "before-dot" | "after-dot"}
+    {"action": "drop", "at": "before-dot" | "after-dot"}
+
+"refuse" answers MAIL FROM, every RCPT TO, or the message data with that reply; a 421 reply also
+closes the connection, as RFC 5321 says. "stall" never answers; "drop" cuts the connection without
+a reply. Before the dot the server stops reading the data; after the dot it has saved the message
+first, marked "acknowledged": false, since the client cannot know whether it was taken.
 """
 
 import argparse
@@ -38,6 +54,61 @@ def write_atomically(path, data):
     temporary = path.with_name("." + path.name + ".tmp")
     temporary.write_bytes(data)
     os.replace(temporary, path)
+
+
+ACCEPT = {"action": "accept"}
+STEP_PLACES = {
+    "accept": {None},
+    "refuse": {"mail", "rcpt", "after-dot"},
+    "stall": {"before-dot", "after-dot"},
+    "drop": {"before-dot", "after-dot"},
+}
+
+
+def checked_step(step):
+    if not isinstance(step, dict) or step.get("action") not in STEP_PLACES:
+        raise ValueError(f"not a script step: {step!r}")
+    if step.get("at") not in STEP_PLACES[step["action"]]:
+        raise ValueError(f"a step cannot {step['action']} at {step.get('at')!r}: {step!r}")
+    if step["action"] == "refuse" and not re.match(r"^[45]\d\d( |$)", step.get("reply", "")):
+        raise ValueError(f"a refusal needs a 4xx or 5xx reply: {step!r}")
+    return step
+
+
+class Script:
+    """The steps for the coming messages, from a JSON file that a test may put in place at any time.
+
+    The server takes the file: it reads it and removes it, so that a file that is there is always
+    a new list. Telling a replaced file by its inode or time fails where inodes are reused and
+    times are coarse.
+    """
+
+    def __init__(self, path):
+        self.path = None if path is None else Path(path)
+        self.steps = []
+
+    def next_step(self):
+        self.reload()
+        return self.steps.pop(0) if self.steps else ACCEPT
+
+    def reload(self):
+        """Takes the file's steps, when there is a file."""
+        if self.path is None:
+            return
+        try:
+            text = self.path.read_text(encoding="utf-8")
+        except FileNotFoundError:
+            return
+        self.path.unlink()
+        steps = json.loads(text)
+        if not isinstance(steps, list):
+            raise ValueError("the script must be a JSON list of steps")
+        self.steps = [checked_step(step) for step in steps]
+        report(f"script: {len(self.steps)} steps from {self.path}")
+
+
+def step_is(step, action, at):
+    return step["action"] == action and step.get("at") == at
 
 
 class Mailbox:
@@ -108,8 +179,9 @@ class Handler:
         self.mailbox = mailbox
         self.has_account = options.user is not None
         self.reject_rcpt = options.reject_rcpt
-        self.reject_data = options.reject_data
-        self.stall_after_data = options.stall_after_data
+        self.script = Script(options.script)
+        # Read now, so that a malformed script stops the server at start, where a test sees it.
+        self.script.reload()
 
     async def handle_EHLO(self, server, session, envelope, hostname, responses):
         # With this hook aiosmtpd leaves recording the client's name to us.
@@ -119,7 +191,18 @@ class Handler:
         # aiosmtpd would offer AUTH that can never succeed; a server without accounts offers none.
         return [line for line in responses if not line[4:].upper().startswith("AUTH")]
 
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        # Each MAIL FROM starts a message, and takes the next step of the script.
+        server.step = self.script.next_step()
+        if step_is(server.step, "refuse", "mail"):
+            return server.step["reply"]
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return "250 OK"
+
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if step_is(server.step, "refuse", "rcpt"):
+            return server.step["reply"]
         if self.reject_rcpt and self.reject_rcpt.search(address):
             return f"550 5.1.1 <{address}>: Recipient address rejected"
         envelope.rcpt_tos.append(address)
@@ -127,22 +210,28 @@ class Handler:
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
-        if self.reject_data:
-            return "554 5.6.0 Message rejected"
-        stem = self.mailbox.store(envelope.original_content, message_record(server, envelope))
+        step = server.step
+        if step_is(step, "refuse", "after-dot"):
+            return step["reply"]
+        acknowledged = step["action"] not in ("stall", "drop")
+        stem = self.mailbox.store(envelope.original_content,
+                                  message_record(server, envelope, acknowledged))
         report(f"{stem}  {envelope.mail_from} -> {', '.join(envelope.rcpt_tos)}  "
                f"({len(envelope.original_content)} bytes, connection {server.connection_number}, "
-               f"{server.listener})")
-        if self.stall_after_data:
+               f"{server.listener}){'' if acknowledged else ', then ' + step['action']}")
+        if step["action"] == "drop":
+            server.transport.abort()
+        if not acknowledged:
             # Never answer: the client cannot know whether the message was taken. Waits until
-            # the client hangs up, which cancels this coroutine.
+            # the connection is gone, which cancels this coroutine.
             await asyncio.get_running_loop().create_future()
         return "250 OK"
 
 
-def message_record(server, envelope):
+def message_record(server, envelope, acknowledged):
     peer_host, peer_port = server.session.peer[:2]
     return {
+        "acknowledged": acknowledged,
         "connection": server.connection_number,
         "listener": server.listener,
         "port": server.port,
@@ -173,16 +262,15 @@ class Connections:
 
 
 class RecordingSMTP(SMTP):
-    """aiosmtpd's session, told which connection it is and able to drop a message mid-data."""
+    """aiosmtpd's session, told which connection it is and able to cut a message mid-data."""
 
-    def __init__(self, handler, *, connection_number, listener, port, connections,
-                 drop_mid_data, **kwargs):
+    def __init__(self, handler, *, connection_number, listener, port, connections, **kwargs):
         super().__init__(handler, **kwargs)
         self.connection_number = connection_number
         self.listener = listener
         self.port = port
         self.connections = connections
-        self.drop_mid_data = drop_mid_data
+        self.step = ACCEPT
         self.raw_transport = None
 
     def connection_made(self, transport):
@@ -196,8 +284,15 @@ class RecordingSMTP(SMTP):
         self.connections.closed(self.raw_transport)
         super().connection_lost(error)
 
+    async def push(self, status):
+        await super().push(status)
+        # 421 means the server is closing the channel (RFC 5321, 3.8); a client must find it so.
+        closing = status.startswith("421" if isinstance(status, str) else b"421")
+        if closing and self.transport is not None:
+            self.transport.close()
+
     async def smtp_DATA(self, arg):
-        if not self.drop_mid_data:
+        if self.step.get("at") != "before-dot":
             return await super().smtp_DATA(arg)
         # The same refusals as aiosmtpd's DATA, so that only a well-formed transaction is cut.
         if await self.check_helo_needed() or await self.check_auth_needed("DATA"):
@@ -205,9 +300,13 @@ class RecordingSMTP(SMTP):
         if not self.envelope.rcpt_tos:
             return await self.push("503 Error: need RCPT command")
         await self.push("354 End data with <CR><LF>.<CR><LF>")
-        # Wait for the first bytes of the message, so the client is cut while it sends.
+        # Wait for the first bytes of the message, so the client is cut while it sends, then
+        # read no more: a client with more to send than the buffers hold never gets the dot out.
         await self._reader.read(4096)
-        self.transport.close()
+        if self.step["action"] == "drop":
+            self.transport.abort()
+            return None
+        await asyncio.get_running_loop().create_future()
         return None
 
 
@@ -230,24 +329,50 @@ def report(text):
     print(text, file=sys.stderr, flush=True)
 
 
-def make_certificate(folder):
-    """A self-signed certificate for localhost and 127.0.0.1, new at every start."""
-    certificate = folder / "cert.pem"
-    key = folder / "key.pem"
-    command = [
-        "openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-        "-nodes", "-keyout", str(key), "-out", str(certificate), "-days", "30",
-        "-subj", "/CN=localhost",
-        "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1",
-        # Clients trust this very certificate as their authority (CURLOPT_CAINFO).
-        "-addext", "basicConstraints=critical,CA:TRUE",
-    ]
-    result = subprocess.run(command, capture_output=True, text=True, check=False)
+NEW_KEY = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
+SERVER_NAMES = "subjectAltName=DNS:localhost,IP:127.0.0.1"
+
+
+def openssl(*arguments):
+    result = subprocess.run(["openssl", *arguments], capture_output=True, text=True, check=False)
     if result.returncode != 0:
         raise RuntimeError("openssl could not make the certificate:\n" + result.stderr)
+
+
+def make_certificate(folder, with_authority):
+    """A certificate for localhost and 127.0.0.1, new at every start, and the file to trust.
+
+    Self-signed, the certificate is its own authority; with_authority makes a separate test
+    authority (authority.pem) that signs a server certificate unable to sign anything itself, the
+    way a site's own authority would.
+    """
+    certificate = folder / "cert.pem"
+    key = folder / "key.pem"
+    if not with_authority:
+        openssl("req", "-x509", *NEW_KEY, "-keyout", str(key), "-out", str(certificate),
+                "-days", "30", "-subj", "/CN=localhost", "-addext", SERVER_NAMES,
+                # Clients trust this very certificate as their authority (CURLOPT_CAINFO).
+                "-addext", "basicConstraints=critical,CA:TRUE")
+        trusted = certificate
+    else:
+        trusted = folder / "authority.pem"
+        authority_key = folder / "authority-key.pem"
+        request = folder / "cert.csr"
+        openssl("req", "-x509", *NEW_KEY, "-keyout", str(authority_key), "-out", str(trusted),
+                "-days", "30", "-subj", "/CN=Autoridad de pruebas",
+                "-addext", "basicConstraints=critical,CA:TRUE",
+                "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+        openssl("req", "-new", *NEW_KEY, "-keyout", str(key), "-out", str(request),
+                "-subj", "/CN=localhost")
+        extensions = folder / "cert.ext"
+        extensions.write_text(SERVER_NAMES + "\nbasicConstraints=critical,CA:FALSE\n"
+                              "extendedKeyUsage=serverAuth\n", encoding="ascii")
+        openssl("x509", "-req", "-in", str(request), "-CA", str(trusted), "-CAkey",
+                str(authority_key), "-CAcreateserial", "-days", "30", "-out", str(certificate),
+                "-extfile", str(extensions))
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(certificate, key)
-    return certificate, context
+    return trusted, context
 
 
 class Server:
@@ -279,7 +404,7 @@ class Server:
                 self.handler,
                 connection_number=self.connection_log.accepted(listener, port),
                 listener=listener, port=port, connections=self.connections,
-                drop_mid_data=options.drop_mid_data, hostname=SERVER_NAME,
+                hostname=SERVER_NAME,
                 enable_SMTPUTF8=True, loop=self.loop, **smtp_options)
 
         self.listeners.append(await self.loop.create_server(factory, sock=sock, ssl=ssl_context))
@@ -301,7 +426,7 @@ class Server:
         if options.tls:
             certdir = Path(options.certdir or options.outdir).resolve()
             certdir.mkdir(parents=True, exist_ok=True)
-            self.certificate, context = make_certificate(certdir)
+            self.certificate, context = make_certificate(certdir, options.authority)
             ports["starttls"] = await self._listen_smtp(
                 "starttls", options.starttls_port, tls_context=context, require_starttls=True)
             # aiosmtpd only counts STARTTLS as TLS; on this port the socket is TLS from the start.
@@ -386,17 +511,17 @@ def parse_arguments(argv):
                              "instead of a plain one, with a self-signed certificate for "
                              "localhost and 127.0.0.1 written to CERTDIR/cert.pem")
     parser.add_argument("--certdir", help="folder for cert.pem and key.pem (default: OUTDIR)")
+    parser.add_argument("--authority", action="store_true",
+                        help="with --tls, sign the certificate with a test authority made at "
+                             "start, CERTDIR/authority.pem, which is then the file to trust")
     parser.add_argument("--user", help="require AUTH (PLAIN or LOGIN) as this user")
     parser.add_argument("--password", help="the user's password")
     parser.add_argument("--reject-rcpt", metavar="REGEX", type=regular_expression,
                         help="answer 550 to recipients matching this regular expression")
-    data = parser.add_mutually_exclusive_group()
-    data.add_argument("--reject-data", action="store_true",
-                      help="answer 554 to every message after its data")
-    data.add_argument("--drop-mid-data", action="store_true",
-                      help="close the connection while the message data arrives, without reply")
-    data.add_argument("--stall-after-data", action="store_true",
-                      help="save the message but never answer after its data")
+    parser.add_argument("--script", metavar="FILE",
+                        help="JSON list of steps, one per message, to accept, refuse, stall or "
+                             "drop it (see the top of this file); taken (read and removed) at "
+                             "start and whenever a new one appears")
     parser.add_argument("--no-greeting", action="store_true",
                         help="also open a port that accepts connections and never speaks")
     for name in ("plain", "starttls", "smtps", "nogreet"):
@@ -410,6 +535,8 @@ def parse_arguments(argv):
     options = parser.parse_args(argv)
     if (options.user is None) != (options.password is None):
         parser.error("--user and --password go together")
+    if options.authority and not options.tls:
+        parser.error("--authority goes with --tls")
     return options
 
 
@@ -426,7 +553,7 @@ def main(argv):
     quiet_aiosmtpd(options.verbose)
     try:
         asyncio.run(serve(options))
-    except (OSError, RuntimeError) as error:
+    except (OSError, RuntimeError, ValueError) as error:
         report(f"Mail server could not run: {error}")
         return 1
     return 0

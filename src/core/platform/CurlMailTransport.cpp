@@ -204,6 +204,13 @@ ResultadoEnvio clasificar(const Intento& i, const MensajeSmtp& mensaje,
         return r;
     }
     const std::string& orden = c.ultimaOrden;
+    if (i.respuesta == 421) {
+        // The server is closing (RFC 5321, 3.8), whatever the command: neither the account nor
+        // an address is to blame, and it did not take the message.
+        return fallo(
+            correo::ErrorEnvio,
+            "El servidor cerró la conexión porque no puede atender ahora: " + c.ultimaRespuesta, c);
+    }
     if (i.rc == CURLE_LOGIN_DENIED || i.respuesta == 530 ||
         (orden == "AUTH" && i.respuesta >= 400)) {
         return fallo(correo::NoAceptado,
@@ -219,6 +226,16 @@ ResultadoEnvio clasificar(const Intento& i, const MensajeSmtp& mensaje,
                          "El servidor no respondió en " + std::to_string(espera.count()) +
                              " segundos después de recibir el mensaje; no se sabe si lo aceptó",
                          c, true);
+        }
+        if (i.rc == CURLE_SEND_ERROR) {
+            // curl writes the final dot only after the whole message and reports a failure to
+            // write any of it as a send error; once the dot is out, only reading can fail. So
+            // the server never had the end of this message and cannot have taken it.
+            return fallo(correo::ConexionPerdida,
+                         "Se perdió la conexión con el servidor mientras se enviaba el mensaje, "
+                         "antes de terminar de enviarlo; el mensaje no se ha enviado (" +
+                             detalle(i) + ")",
+                         c);
         }
         if (i.rc == CURLE_READ_ERROR || i.rc == CURLE_ABORTED_BY_CALLBACK) {
             return fallo(correo::AdjuntoIlegible,
@@ -280,6 +297,9 @@ struct CurlMailTransport::Estado {
     OpcionesCurl opciones;
     CURL* handle = nullptr;
     std::string conexionActual; // what the kept connection was opened for
+    // The last message failed: the conversation may stand anywhere (a reply still owed after a
+    // timeout could answer the next command), so its connection is not used again.
+    bool conexionDudosa = false;
     std::string equipo = nombreEquipo();
 
     ~Estado() { cerrar(); }
@@ -293,11 +313,12 @@ struct CurlMailTransport::Estado {
 
     // The handle for this configuration. A different server or account closes the old
     // connection first: curl could otherwise reuse a connection in clear for a message that
-    // asks for TLS.
+    // asks for TLS. So does a failed message, whose connection curl may still keep.
     CURL* manejador(const std::string& clave) {
-        if (handle != nullptr && clave != conexionActual) {
+        if (handle != nullptr && (clave != conexionActual || conexionDudosa)) {
             cerrar();
         }
+        conexionDudosa = false;
         if (handle == nullptr) {
             handle = curl_easy_init();
             if (handle == nullptr) {
@@ -453,6 +474,7 @@ ResultadoEnvio CurlMailTransport::enviar(const ConfiguracionSmtp& cfg, const Men
             break;
         }
     }
+    estado_->conexionDudosa = intento.rc != CURLE_OK;
     // The mime, lists and buffer die with this call: the handle must not point at them.
     curl_easy_setopt(h, CURLOPT_MIMEPOST, nullptr);
     curl_easy_setopt(h, CURLOPT_MAIL_RCPT, nullptr);
