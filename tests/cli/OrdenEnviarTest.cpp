@@ -246,3 +246,46 @@ TEST_F(OrdenEnviarTest, ALedgerThatCannotBeOpenedEndsWithTwoBeforeAnySend) {
 
 } // namespace
 } // namespace envio::cli
+
+namespace envio::cli {
+namespace {
+
+// A connection lost after the data of the second message, on the connection the first one
+// kept open: the server has it, the program cannot know. That document waits for a person; an
+// unattended run sends the others and names it; nobody gets a second copy unasked.
+TEST_F(OrdenEnviarTest, AMessageCutOffAfterItsDataIsLeftForAPersonAndTheRestGoOn) {
+    suitegen::DescripcionSuite d;
+    d.clientes = {{1, "Acme", "ORO", false, {{"E", "acme@ejemplo.es", 0}}},
+                  {2, "Peña", "ORO", false, {{"E", "pena@ejemplo.es", 0}}},
+                  {3, "Núñez", "ORO", false, {{"E", "nunez@ejemplo.es", 0}}}};
+    d.documentos = {{kAcme + ".pdf", "2026", 3000}, {kPena + ".pdf", "2026", 3000}};
+    test::MailServerOptions o;
+    o.script = {test::ScriptedMessage::accept(),
+                test::ScriptedMessage::drop(test::ScriptedMessage::Point::AfterDot)};
+    build(d, o);
+    EXPECT_EQ(run({"--enviar", "--seleccion", "pendiente"}), 1);
+    ASSERT_EQ(server->messages().size(), 2U);
+    EXPECT_FALSE(server->messages()[1].acknowledged);
+    EXPECT_EQ(archivos(), (std::set<std::string>{kAcme + ".ENVIADO.PDF", kPena + ".pdf"}));
+
+    // A third document arrives. A person is asked about Peña's, by name, and says No.
+    std::filesystem::copy_file(documentos / (kAcme + ".ENVIADO.PDF"),
+                               documentos / (kNunez + ".pdf"));
+    EXPECT_EQ(run({"--enviar", "--seleccion", "pendiente"}), 1);
+    EXPECT_NE(errores.str().find("- " + kPena + ".pdf: envío interrumpido"), std::string::npos)
+        << errores.str();
+    EXPECT_EQ(server->messages().size(), 2U);
+
+    // The scheduled run sends Núñez's and leaves Peña's, saying so.
+    EXPECT_EQ(run({"--enviar", "--seleccion", "pendiente", "--omitir-dudosos"}), 1);
+    EXPECT_EQ(errores.str().find("¿Confirma"), std::string::npos) << errores.str();
+    EXPECT_NE(errores.str().find("Posiblemente enviado, no se ha reenviado: " + kPena + ".pdf"),
+              std::string::npos)
+        << errores.str();
+    EXPECT_EQ(destinatarios(), (std::vector<std::string>{"acme@ejemplo.es", "nunez@ejemplo.es",
+                                                         "pena@ejemplo.es"}));
+    EXPECT_TRUE(std::filesystem::exists(documentos / (kPena + ".pdf")));
+}
+
+} // namespace
+} // namespace envio::cli
