@@ -274,6 +274,7 @@ std::filesystem::path stateFolder() {
 void writeFileInPlace(const std::filesystem::path& requested, std::string_view bytes,
                       const WriteObserver& observer) {
     const std::filesystem::path file = followSymlinks(requested);
+    recoverInterruptedWrite(file); // the bytes read below go into the new backup
     struct stat info {};
     if (::stat(file.c_str(), &info) != 0) {
         if (errno != ENOENT) {
