@@ -42,10 +42,10 @@ int ordenAvisos(const Opciones& opciones, const CarpetaPrograma& carpeta, const 
                                                   ? crearInforme(carpeta, *opciones.informe)
                                                   : std::make_unique<InformeEnConsola>(salida);
         ObservadorEnvio observador; // a notice run shows no progress bar: the boxes say it all
-        PuestoEnvio puesto(carpeta);
+        PuestoEnvio puesto(contexto->carpeta);
         std::atomic<bool> cancelar{false};
-        EntornoEnvio entorno = puesto.entorno(contexto->correo, dialogos, observador, *visor,
-                                              cancelar);
+        EntornoEnvio entorno =
+            puesto.entorno(contexto->correo, dialogos, observador, *visor, cancelar);
         const masivo::ResultadoAvisos r = masivo::MandarAvisos(lista.filas(), plantilla, entorno);
         salida << "Enviados: " << r.enviados << "; no enviados: " << marcadas - r.enviados << "\n";
         if (r.salidaPorError) {

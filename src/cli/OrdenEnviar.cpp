@@ -28,12 +28,11 @@ int ordenEnviar(const Opciones& opciones, const CarpetaPrograma& carpeta, const 
                                                   ? crearInforme(carpeta, *opciones.informe)
                                                   : std::make_unique<InformeEnConsola>(salida);
         ObservadorConsola observador(errores, errorEsTerminal);
-        PuestoEnvio puesto(carpeta);
+        PuestoEnvio puesto(contexto->carpeta);
         std::atomic<bool> cancelar{false};
-        EntornoEnvio entorno =
-            puesto.entorno(contexto->correo, dialogos, observador, *visor, cancelar,
-                           opciones.omitirDudosos ? ReenvioDudosos::Omitir
-                                                  : ReenvioDudosos::Preguntar);
+        EntornoEnvio entorno = puesto.entorno(
+            contexto->correo, dialogos, observador, *visor, cancelar,
+            opciones.omitirDudosos ? ReenvioDudosos::Omitir : ReenvioDudosos::Preguntar);
         const ResultadoEnvios r = MandarCorreos(lista.filas(), entorno);
         for (const auto& linea : r.ocupados) {
             errores << "En uso por otro envío: " << linea << '\n';

@@ -1,8 +1,32 @@
 #include "host/CarpetaPrograma.h"
 
+#include "database/BaseDatos.h"
+#include "database/ErrorBaseDatos.h"
 #include "platform/FileSystem.h"
 
+#include <fstream>
+
 namespace envio {
+namespace {
+
+// Only the header and the table list are read: a file of another program is never opened for
+// writing.
+bool isOurDatabase(const std::filesystem::path& archivo) {
+    std::ifstream in(archivo, std::ios::binary);
+    std::string head(16, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    if (!in || formatoDe(head) != FormatoBaseDatos::Sqlite) {
+        return false;
+    }
+    try {
+        (void)BaseDatos::abrir(archivo)->tablas();
+        return true;
+    } catch (const ErrorBaseDatos&) {
+        return false;
+    }
+}
+
+} // namespace
 
 CarpetaPrograma::CarpetaPrograma(std::filesystem::path carpeta, MapaUnidades unidades)
     : carpeta_(std::move(carpeta)), unidades_(std::move(unidades)) {}
@@ -17,6 +41,22 @@ std::filesystem::path CarpetaPrograma::temporalMdb() const {
 
 std::filesystem::path CarpetaPrograma::archivo(std::string_view nombre) const {
     return fs::resolveInFolder(carpeta_, nombre);
+}
+
+std::filesystem::path CarpetaPrograma::baseTrabajo() const {
+    if (baseTrabajo_) {
+        return *baseTrabajo_;
+    }
+    const auto temporal = temporalMdb();
+    std::error_code error;
+    if (!std::filesystem::exists(temporal, error) || isOurDatabase(temporal)) {
+        return temporal;
+    }
+    return archivo(kBaseTrabajoPropia);
+}
+
+void CarpetaPrograma::fijarBaseTrabajo(std::filesystem::path baseDatos) {
+    baseTrabajo_ = std::move(baseDatos);
 }
 
 } // namespace envio

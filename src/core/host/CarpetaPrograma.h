@@ -3,8 +3,13 @@
 #include "host/MapaUnidades.h"
 
 #include <filesystem>
+#include <optional>
+#include <string_view>
 
 namespace envio {
+
+// The name of our own work database, used when the folder's temporal.mdb is not ours to write.
+inline constexpr std::string_view kBaseTrabajoPropia = "envio-informe.db";
 
 // The program folder: where KRN.INI, the work database and the report definition live. It is the
 // executable's folder, as on the suite's Windows machines, unless the user names another one
@@ -23,9 +28,18 @@ public:
     [[nodiscard]] std::filesystem::path temporalMdb() const;
     [[nodiscard]] std::filesystem::path archivo(std::string_view nombre) const;
 
+    // The database that holds the report's work table: temporal.mdb while it is missing or a
+    // SQLite file of ours; our own file when it is anything else. A temporal.mdb in the Jet
+    // format belongs to the Windows copy of the program, which keeps using the folder, and a
+    // damaged one may still be somebody's: neither is ever written. The start-up fixes the
+    // answer once, so that a run and its report read the one file even if the folder changes.
+    [[nodiscard]] std::filesystem::path baseTrabajo() const;
+    void fijarBaseTrabajo(std::filesystem::path baseDatos);
+
 private:
     std::filesystem::path carpeta_;
     MapaUnidades unidades_;
+    std::optional<std::filesystem::path> baseTrabajo_;
 };
 
 } // namespace envio

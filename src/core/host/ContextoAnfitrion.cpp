@@ -21,7 +21,45 @@ bool isFile(const std::filesystem::path& path) {
     return !path.empty() && std::filesystem::is_regular_file(path, error);
 }
 
-void abrirAlternativa(ContextoAnfitrion& c, const std::filesystem::path& krn) {
+// The keys that name the alternative table's fields, and whether the list can do without one.
+struct CampoAlternativo {
+    std::string_view clave;
+    const std::string& nombre;
+    bool opcional;
+};
+
+// Why the configured table or fields cannot be read, in the user's words; nothing when they can.
+std::optional<std::string> motivoIlegible(BaseDatos& db, const OrigenAlternativo& a) {
+    const std::string tabla = sinBlancos(a.tablaOrigen);
+    const auto tablas = db.tablas();
+    if (tabla.empty() || std::none_of(tablas.begin(), tablas.end(), [&](const std::string& t) {
+            return igualesSinMayusculas(t, tabla);
+        })) {
+        return "La base de datos no tiene la tabla \"" + tabla + "\" (TABLA_ORIGEN).";
+    }
+    const auto columnas = db.abrirRegistros("SELECT * FROM [" + tabla + "]").tabla().columnas;
+    std::string motivo;
+    for (const CampoAlternativo& campo : {CampoAlternativo{"NIF_CAMPO", a.nifCampo, false},
+                                          CampoAlternativo{"EMAIL_CAMPO", a.emailCampo, false},
+                                          CampoAlternativo{"NOMBRE_CAMPO", a.nombreCampo, true}}) {
+        const std::string nombre = sinBlancos(campo.nombre);
+        const bool presente =
+            std::any_of(columnas.begin(), columnas.end(),
+                        [&](const std::string& c) { return igualesSinMayusculas(c, nombre); });
+        if (presente || (nombre.empty() && campo.opcional)) {
+            continue;
+        }
+        motivo += motivo.empty() ? "" : "\r\n";
+        motivo += nombre.empty() ? "Falta el nombre del campo"
+                                 : "La tabla " + tabla + " no tiene el campo \"" + nombre + "\"";
+        motivo += " (" + std::string(campo.clave) + ").";
+    }
+    return motivo.empty() ? std::nullopt : std::optional(motivo);
+}
+
+// An alternative source that is configured and present but unreadable is told once, and left
+// out: the lists fill without its addresses rather than failing or emptying.
+void abrirAlternativa(ContextoAnfitrion& c, const std::filesystem::path& krn, Dialogos& dialogos) {
     const std::string base = LeerIni(krn, "EMAIL_ALTERNATIVO", "BASE_ORIGEN", "");
     if (sinBlancos(base).empty()) {
         return;
@@ -31,15 +69,25 @@ void abrirAlternativa(ContextoAnfitrion& c, const std::filesystem::path& krn) {
     if (!isFile(ruta)) {
         return;
     }
-    try {
-        c.dbAlternativa = BaseDatos::abrir(ruta);
-    } catch (const ErrorBaseDatos&) {
-        return; // a missing or unreadable alternative source is simply absent
-    }
     c.alternativo.tablaOrigen = LeerIni(krn, "EMAIL_ALTERNATIVO", "TABLA_ORIGEN", "");
     c.alternativo.nifCampo = LeerIni(krn, "EMAIL_ALTERNATIVO", "NIF_CAMPO", "");
     c.alternativo.emailCampo = LeerIni(krn, "EMAIL_ALTERNATIVO", "EMAIL_CAMPO", "");
     c.alternativo.nombreCampo = LeerIni(krn, "EMAIL_ALTERNATIVO", "NOMBRE_CAMPO", "");
+    std::optional<std::string> motivo;
+    try {
+        c.dbAlternativa = BaseDatos::abrir(ruta);
+        motivo = motivoIlegible(*c.dbAlternativa, c.alternativo);
+    } catch (const ErrorBaseDatos& e) {
+        motivo = e.what();
+    }
+    if (motivo) {
+        c.dbAlternativa.reset();
+        avisar(dialogos,
+               "No se pueden leer las direcciones de correo alternativas de " + ruta.string() +
+                   " (EMAIL_ALTERNATIVO en KRN.INI).\r\n" + *motivo +
+                   "\r\nLas listas se muestran sin ellas.",
+               Icono::Exclamacion);
+    }
 }
 
 // Decides the mode and the paths; false when the invoicing application cannot be found.
@@ -132,7 +180,7 @@ std::optional<ContextoAnfitrion> iniciarContexto(const CarpetaPrograma& carpeta,
     const auto krn = carpeta.krnIni();
     avisarLineasNoValidas(carpeta.unidades(), dialogos);
     deducirUnidadDeLaBase(c, krn);
-    abrirAlternativa(c, krn);
+    abrirAlternativa(c, krn, dialogos);
     decidirModo(c, krn, dialogos);
     avisarAlternativaSinUnidad(c, dialogos);
     if (!isFile(c.rutaBaseDatos)) {
@@ -158,14 +206,7 @@ std::optional<ContextoAnfitrion> iniciarContexto(const CarpetaPrograma& carpeta,
                Icono::Critico);
         return std::nullopt;
     }
-    if (c.baseTrabajo.apartado) {
-        avisar(dialogos,
-               "El archivo " + c.baseTrabajo.baseDatos.filename().string() +
-                   " no era una base de datos que el programa pueda escribir. Se ha "
-                   "guardado como " +
-                   c.baseTrabajo.apartado->filename().string() + " y se ha creado uno nuevo.",
-               Icono::Exclamacion);
-    }
+    c.carpeta.fijarBaseTrabajo(c.baseTrabajo.baseDatos);
     try {
         RegistroEnvios registro(RegistroEnvios::archivoEn(carpeta.ruta()));
         Reservas reservas(carpeta.ruta(), currentProcess());

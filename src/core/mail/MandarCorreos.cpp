@@ -46,7 +46,8 @@ public:
         e_.observador.textoProgreso("Enviando ...");
         try {
             e_.cancelar = false;
-            tabla_.emplace(e_.carpeta.temporalMdb());
+            baseTrabajo_ = e_.carpeta.baseTrabajo();
+            tabla_.emplace(baseTrabajo_);
             if (!decidirReenvios()) {
                 e_.observador.progresoVisible(false);
                 resultado_.declinado = true;
@@ -124,11 +125,10 @@ private:
             return true;
         }
         reenvioConfirmado_ =
-            e_.dialogos.mostrar({"En la selección actual tiene mensajes que ya fueron enviados." +
-                                     listaParaCuadro(lineas) +
-                                     "\r\n¿Confirma que desea reenviarlos?",
-                                 std::string(kAviso), Icono::Pregunta, Botones::SiNo}) ==
-            Respuesta::Si;
+            e_.dialogos.mostrar(
+                {"En la selección actual tiene mensajes que ya fueron enviados." +
+                     listaParaCuadro(lineas) + "\r\n¿Confirma que desea reenviarlos?",
+                 std::string(kAviso), Icono::Pregunta, Botones::SiNo}) == Respuesta::Si;
         return reenvioConfirmado_;
     }
 
@@ -225,10 +225,10 @@ private:
         e_.observador.filaCambiada(i, fila);
         if (!d.errorMarcado.empty()) {
             // The message is out; the next start on this machine finishes the rename.
-            e_.dialogos.mostrar({"El documento " + nombre +
-                                     " se ha enviado, pero no se pudo marcar como enviado: " +
-                                     d.errorMarcado,
-                                 std::string(kAviso), Icono::Exclamacion, Botones::Aceptar});
+            e_.dialogos.mostrar(
+                {"El documento " + nombre +
+                     " se ha enviado, pero no se pudo marcar como enviado: " + d.errorMarcado,
+                 std::string(kAviso), Icono::Exclamacion, Botones::Aceptar});
         }
         tabla_->agregar(fila.texto, para, fileName(fila.etiqueta));
     }
@@ -252,7 +252,7 @@ private:
         SolicitudInforme solicitud;
         solicitud.TituloInforme = "Envio de facturas";
         solicitud.DetalleInforme = "Asunto: " + e_.correo.asunto;
-        solicitud.BaseDatosInforme = e_.carpeta.temporalMdb();
+        solicitud.BaseDatosInforme = baseTrabajo_; // the file this run wrote
         solicitud.FicheroInforme = "9Fac0019.rpt";
         solicitud.usuario = e_.correo.usuario;
         e_.visor.mostrar(solicitud);
@@ -263,6 +263,7 @@ private:
     IntentoEnvio intento_;
     std::vector<bool> omitir_;
     bool reenvioConfirmado_ = false;
+    std::filesystem::path baseTrabajo_;
     std::optional<TablaInforme> tabla_;
     ResultadoEnvios resultado_;
 };

@@ -76,7 +76,8 @@ private:
     }
 
     void abrirTablaTrabajo() {
-        db_ = BaseDatos::abrir(e_.carpeta.temporalMdb());
+        baseTrabajo_ = e_.carpeta.baseTrabajo();
+        db_ = BaseDatos::abrir(baseTrabajo_);
         db_->ejecutar("DELETE * FROM INFORMETMP2008");
     }
 
@@ -139,7 +140,7 @@ private:
         SolicitudInforme solicitud;
         solicitud.TituloInforme = "Comunicaciones masivas";
         solicitud.DetalleInforme = "Asunto: " + aviso_.asunto;
-        solicitud.BaseDatosInforme = e_.carpeta.temporalMdb();
+        solicitud.BaseDatosInforme = baseTrabajo_; // the file this run wrote
         solicitud.FicheroInforme = "9Fac0019.rpt";
         solicitud.usuario = e_.correo.usuario;
         resultado_.informeMostrado = true;
@@ -150,6 +151,7 @@ private:
     const PlantillaAviso& aviso_;
     EntornoEnvio& e_;
     IntentoEnvio intento_;
+    std::filesystem::path baseTrabajo_;
     std::unique_ptr<BaseDatos> db_;
     int filasTabla_ = 0;
     ResultadoAvisos resultado_;

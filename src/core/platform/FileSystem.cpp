@@ -133,9 +133,7 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
     return bytes;
 }
 
-void writeFileAtomically(const std::filesystem::path& requested, std::string_view bytes) {
-    // A link is followed, to a file not there yet too: the new contents replace the file it
-    // names, and the link stays a link.
+std::filesystem::path followSymlinks(const std::filesystem::path& requested) {
     std::filesystem::path path = requested;
     struct stat link {};
     for (int vueltas = 0; ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode); ++vueltas) {
@@ -146,6 +144,13 @@ void writeFileAtomically(const std::filesystem::path& requested, std::string_vie
         }
         path = destino.is_absolute() ? destino : (path.parent_path() / destino).lexically_normal();
     }
+    return path;
+}
+
+void writeFileAtomically(const std::filesystem::path& requested, std::string_view bytes) {
+    // A link is followed, to a file not there yet too: the new contents replace the file it
+    // names, and the link stays a link.
+    const std::filesystem::path path = followSymlinks(requested);
     const std::filesystem::path folder = path.parent_path();
     const std::filesystem::path temporary = folder / temporaryName(path);
     mode_t mode = 0644;

@@ -30,6 +30,10 @@ std::filesystem::path resolvePathIgnoringCase(std::string_view text);
 
 std::optional<std::string> readFile(const std::filesystem::path& path);
 
+// The file that `path` names once symbolic links are followed, to a file not there yet too.
+// Throws std::runtime_error for a link that cannot be read or a loop of links.
+std::filesystem::path followSymlinks(const std::filesystem::path& path);
+
 // Writes a temporary file beside `path`, flushes it to disk and renames it over `path`, so a
 // crash leaves either the old file or the new one, never a half-written one. Keeps the
 // permissions of the file it replaces, follows a symbolic link to its file and refuses a file

@@ -2,41 +2,9 @@
 
 #include "database/BaseDatos.h"
 #include "database/Texto.h"
-#include "platform/FileSystem.h"
-
-#include <fstream>
 
 namespace envio {
 namespace {
-
-bool isWritableWorkDatabase(const std::filesystem::path& archivo) {
-    std::ifstream in(archivo, std::ios::binary);
-    std::string head(16, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    if (formatoDe(head) != FormatoBaseDatos::Sqlite) {
-        return false;
-    }
-    try {
-        (void)BaseDatos::abrir(archivo)->tablas();
-        return true;
-    } catch (const ErrorBaseDatos&) {
-        return false;
-    }
-}
-
-std::filesystem::path moveAside(const std::filesystem::path& archivo) {
-    for (int n = 1;; ++n) {
-        const auto target = archivo.parent_path() /
-                            (archivo.filename().string() + ".apartado-" + std::to_string(n));
-        try {
-            if (fs::renameWithoutReplacing(archivo, target)) {
-                return target;
-            }
-        } catch (const std::runtime_error& e) {
-            throw ErrorBaseDatos(e.what());
-        }
-    }
-}
 
 bool existeEnOtraGrafia(const std::filesystem::path& archivo) {
     for (const auto& nombre : BaseDatos::abrir(archivo)->tablas()) {
@@ -73,13 +41,11 @@ void CrearTablaTemporal(const std::filesystem::path& baseDatos, std::string_view
 }
 
 ResultadoPreparacion prepararBaseTrabajo(const CarpetaPrograma& carpeta) {
-    ResultadoPreparacion resultado{carpeta.temporalMdb(), std::nullopt};
-    std::error_code error;
-    if (std::filesystem::exists(resultado.baseDatos, error) &&
-        !isWritableWorkDatabase(resultado.baseDatos)) {
-        resultado.apartado = moveAside(resultado.baseDatos);
-        resultado.baseDatos = carpeta.ruta() / "temporal.mdb";
+    ResultadoPreparacion resultado{carpeta.baseTrabajo(), std::nullopt};
+    if (resultado.baseDatos != carpeta.temporalMdb()) {
+        resultado.ajeno = carpeta.temporalMdb();
     }
+    std::error_code error;
     if (!std::filesystem::exists(resultado.baseDatos, error)) {
         BaseDatos::crear(resultado.baseDatos);
     }

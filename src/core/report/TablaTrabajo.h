@@ -22,12 +22,12 @@ void CrearTablaTemporal(const std::filesystem::path& baseDatos, std::string_view
 
 struct ResultadoPreparacion {
     std::filesystem::path baseDatos;
-    // Set when a temporal.mdb that we cannot write (an Access file, a damaged file) was moved
-    // aside under this name to make room for ours: it is kept, never deleted.
-    std::optional<std::filesystem::path> apartado;
+    // Set when the folder's temporal.mdb is not ours (the Windows program's Jet file, a damaged
+    // or empty file): it is left exactly as it is and `baseDatos` is our own file instead.
+    std::optional<std::filesystem::path> ajeno;
 };
 
-// Makes sure the work database and its table exist in the program folder. Throws
+// Makes sure the work database (see CarpetaPrograma::baseTrabajo) and its table exist. Throws
 // ErrorBaseDatos when the folder does not let us create it.
 ResultadoPreparacion prepararBaseTrabajo(const CarpetaPrograma& carpeta);
 

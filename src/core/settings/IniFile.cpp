@@ -1,6 +1,7 @@
 #include "settings/IniFile.h"
 
 #include "platform/FileSystem.h"
+#include "platform/WriteInPlace.h"
 #include "settings/IniDocument.h"
 #include "settings/Windows1252.h"
 
@@ -31,6 +32,8 @@ std::string cutCharacters(std::string text, std::size_t limit) {
 
 std::string LeerIni(const std::filesystem::path& archivo, std::string_view seccion,
                     std::string_view clave, std::string_view porDefecto) {
+    // A save cut short by a crash is completed or undone before anyone reads the file.
+    fs::recoverInterruptedWrite(archivo);
     const auto bytes = fs::readFile(archivo);
     std::string valor(porDefecto);
     if (bytes) {
@@ -46,6 +49,7 @@ bool EscribirIni(const std::filesystem::path& archivo, std::string_view seccion,
     std::string linea(valor);
     std::replace(linea.begin(), linea.end(), '\r', ' ');
     std::replace(linea.begin(), linea.end(), '\n', ' ');
+    fs::recoverInterruptedWrite(archivo);
     std::optional<std::string> actual = fs::readFile(archivo);
     if (!actual) {
         // A file that is there but cannot be read would be replaced by one holding this key
@@ -59,7 +63,9 @@ bool EscribirIni(const std::filesystem::path& archivo, std::string_view seccion,
     IniDocument documento(*actual);
     documento.setValue(seccion, clave, linea);
     try {
-        fs::writeFileAtomically(archivo, documento.bytes());
+        // In place: the file keeps its owner, group and mode, also in a folder we cannot add
+        // files to.
+        fs::writeFileInPlace(archivo, documento.bytes());
     } catch (const std::runtime_error&) {
         return false;
     }

@@ -4,6 +4,7 @@
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
+#include "catalogue/Catalogo.h"
 #include "settings/IniFile.h"
 
 #include <gtest/gtest.h>
@@ -174,6 +175,46 @@ TEST_F(ContextoAnfitrionTest, AnUnmappableAlternativeDatabaseIsToldAndTheStartGo
         "No se usa la base de datos de direcciones alternativas (BASE_ORIGEN).\nLa ruta "
         "E:\\DIRECCIONES\\ALT.MDB de KRN.INI"))
         << cuadro.texto;
+}
+
+// An alternative source that is there but unusable is told once, naming the file and the
+// reason, and the payroll list fills without its addresses instead of emptying.
+TEST_F(ContextoAnfitrionTest, AnUnreadableAlternativeSourceIsToldOnceAndTheListStillFills) {
+    suitegen::DescripcionSuite d;
+    d.nomina = true;
+    d.empleados = {{42, "Pérez"}};
+    d.alternativas = {{"12345678Z", "perez@ejemplo.es", "Pérez"}};
+    d.documentos = {{"0000042_26031M_12345678Z.PDF", "NOMINAS", 2048}};
+    const auto suite = suitegen::generarSuite(folder.path(), d);
+    ASSERT_TRUE(suite.baseAlternativa);
+    const auto krn = folder / "KRN.INI";
+    const auto startsAndLists = [&](const std::vector<std::string>& motivo) {
+        DialogosGrabados grabados;
+        const auto c = iniciarContexto(CarpetaPrograma(folder.path()), grabados, reloj);
+        ASSERT_TRUE(c);
+        EXPECT_FALSE(c->dbAlternativa);
+        ASSERT_EQ(grabados.cuadros().size(), 1U);
+        const CuadroMensaje cuadro = grabados.cuadros()[0];
+        EXPECT_EQ(cuadro.icono, Icono::Exclamacion);
+        for (const auto& parte : motivo) {
+            EXPECT_NE(cuadro.texto.find(parte), std::string::npos) << cuadro.texto;
+        }
+        ListaVista lista;
+        Catalogo(*c).ActualizarLista({"NOMINAS", "2026", 3, ""}, lista);
+        ASSERT_EQ(lista.cantidad(), 1U);
+        EXPECT_EQ(lista.fila(0).subitems[0], "");
+    };
+
+    EscribirIni(krn, "EMAIL_ALTERNATIVO", "EMAIL_CAMPO", "CORREO");
+    EscribirIni(krn, "EMAIL_ALTERNATIVO", "NOMBRE_CAMPO", "APELLIDOS");
+    startsAndLists({suite.baseAlternativa->string(), "\"CORREO\" (EMAIL_CAMPO)",
+                    "\"APELLIDOS\" (NOMBRE_CAMPO)"});
+
+    EscribirIni(krn, "EMAIL_ALTERNATIVO", "TABLA_ORIGEN", "DIRECCIONES");
+    startsAndLists({suite.baseAlternativa->string(), "\"DIRECCIONES\" (TABLA_ORIGEN)"});
+
+    TemporaryFolder::writePath(*suite.baseAlternativa, "no es una base de datos");
+    startsAndLists({suite.baseAlternativa->string()});
 }
 
 } // namespace

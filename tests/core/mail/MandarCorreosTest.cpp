@@ -23,8 +23,8 @@ namespace envio {
 namespace {
 
 using test::ComponenteEspia;
-using test::SondaFija;
 using test::DialogosGrabados;
+using test::SondaFija;
 using test::TemporaryFolder;
 
 class ObservadorGrabado : public ObservadorEnvio {
@@ -290,6 +290,27 @@ TEST_F(MandarCorreosTest, AServerThatGoesAwayMidRunFailsTheRestWithoutLosingAnyt
     EXPECT_TRUE(std::filesystem::exists(documents() / "000002_20260302_000002.pdf"));
     EXPECT_EQ(lista.fila(1).color, kColorError);
     EXPECT_EQ(visor.filas.size(), 1U);
+}
+
+// The Windows copy of the program keeps its own Access temporal.mdb in the same folder: the
+// start-up, the run's work table and the report never touch it and agree on our own file.
+TEST_F(MandarCorreosTest, TheWindowsProgramsTemporalMdbIsLeftByteForByte) {
+    build(threeClients());
+    std::filesystem::remove(folder / "temporal.mdb");
+    std::filesystem::copy_file(contexto->rutaBaseDatos, folder / "TEMPORAL.MDB"); // a Jet file
+    const std::string jet = folder.read("TEMPORAL.MDB");
+    contexto =
+        iniciarContexto(CarpetaPrograma(folder.path()), dialogos, test::RelojFijo({2026, 3, 20}));
+    ASSERT_TRUE(contexto);
+    Catalogo(*contexto).ActualizarLista({contexto->tipos.front(), "2026", 3, ""}, lista);
+    Seleccionar(lista, "PENDIENTE");
+    const ResultadoEnvios r = run();
+    EXPECT_EQ(r.enviados, 1);
+    ASSERT_EQ(visor.solicitudes.size(), 1U);
+    EXPECT_EQ(visor.solicitudes[0].BaseDatosInforme, folder / "envio-informe.db");
+    EXPECT_EQ(visor.filas.size(), 1U);
+    EXPECT_EQ(folder.read("TEMPORAL.MDB"), jet);
+    EXPECT_TRUE(dialogos.cuadros().empty());
 }
 
 TEST_F(MandarCorreosTest, AnUnusableWorkDatabaseEndsTheRunBeforeAnythingIsSent) {

@@ -10,15 +10,13 @@ namespace {
 
 using test::TemporaryFolder;
 
-const std::filesystem::path kSamples = ENVIO_JET_SAMPLES;
-
 class TablaTrabajoTest : public ::testing::Test {
 protected:
     TemporaryFolder folder;
     CarpetaPrograma carpeta{folder.path()};
 
     std::vector<std::string> columns() {
-        return BaseDatos::abrir(carpeta.temporalMdb())
+        return BaseDatos::abrir(carpeta.baseTrabajo())
             ->abrirRegistros("SELECT * FROM INFORMETMP2008")
             .tabla()
             .columnas;
@@ -28,7 +26,7 @@ protected:
 TEST_F(TablaTrabajoTest, TheFirstStartCreatesTheDatabaseAndTheTableInItsOrder) {
     const ResultadoPreparacion r = prepararBaseTrabajo(carpeta);
     EXPECT_EQ(r.baseDatos, folder / "temporal.mdb");
-    EXPECT_FALSE(r.apartado);
+    EXPECT_FALSE(r.ajeno);
     std::vector<std::string> expected = {"Id"};
     for (int n = 1; n <= 40; ++n) {
         expected.push_back("CAMPO" + std::to_string(n));
@@ -81,25 +79,21 @@ TEST_F(TablaTrabajoTest, ATableOfThatNameWithAnotherLayoutIsLeftAlone) {
     EXPECT_FALSE(ExisteTabla(folder / "temporal.mdb", "informetmp2008"));
 }
 
-TEST_F(TablaTrabajoTest, AFileWeCannotWriteIsMovedAsideAndKept) {
-    const std::string notOurs = "no es una base de datos";
-    folder.write("temporal.mdb", notOurs);
-    ResultadoPreparacion r = prepararBaseTrabajo(carpeta);
-    ASSERT_TRUE(r.apartado);
-    EXPECT_EQ(*r.apartado, folder / "temporal.mdb.apartado-1");
-    EXPECT_EQ(folder.read("temporal.mdb.apartado-1"), notOurs);
-    EXPECT_EQ(columns().size(), 41U);
-
-    if (std::filesystem::is_directory(kSamples)) {
-        // An Access file left by another program: read-only for us, so it goes aside too.
-        std::filesystem::remove(folder / "temporal.mdb");
-        std::filesystem::copy_file(kSamples / "testV2003.mdb", folder / "Temporal.mdb");
-        r = prepararBaseTrabajo(carpeta);
-        EXPECT_EQ(r.apartado, folder / "Temporal.mdb.apartado-1");
-        EXPECT_EQ(folder.read("Temporal.mdb.apartado-1"),
-                  TemporaryFolder::readPath(kSamples / "testV2003.mdb"));
+// A temporal.mdb that is not ours (damaged, empty, or the Windows program's Access file, see
+// the sending run's test) is never moved or written: the table lives in our own file instead.
+TEST_F(TablaTrabajoTest, ATemporalMdbNotOursIsLeftAsItIsAndOurOwnFileHoldsTheTable) {
+    for (const std::string_view notOurs : {"no es una base de datos", ""}) {
+        folder.write("Temporal.mdb", notOurs);
+        const ResultadoPreparacion r = prepararBaseTrabajo(carpeta);
+        EXPECT_EQ(r.baseDatos, folder / "envio-informe.db");
+        EXPECT_EQ(r.ajeno, folder / "Temporal.mdb");
+        EXPECT_EQ(carpeta.baseTrabajo(), r.baseDatos);
+        EXPECT_EQ(folder.read("Temporal.mdb"), notOurs);
         EXPECT_EQ(columns().size(), 41U);
     }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
+                            std::filesystem::directory_iterator()),
+              2);
 }
 
 TEST_F(TablaTrabajoTest, AFolderWhereNothingCanBeCreatedIsAnError) {

@@ -1,8 +1,10 @@
 #include "settings/IniFile.h"
 
 #include "TemporaryFolder.h"
+#include "platform/WriteInPlace.h"
 
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -140,23 +142,124 @@ TEST_F(IniFileTest, AFailedWriteLeavesTheFileAsItWasAndNoTemporaryFile) {
               1);
 }
 
-TEST_F(IniFileTest, AWriteReplacesTheFileWholeKeepingItsPermissions) {
+TEST_F(IniFileTest, ASaveKeepsTheFileItsOwnerGroupAndModeAndLeavesNoBackup) {
     folder.write("KRN.INI", "[s]\r\nk=v\r\n");
-    std::filesystem::permissions(ini, std::filesystem::perms::owner_read |
-                                          std::filesystem::perms::owner_write |
-                                          std::filesystem::perms::group_read);
+    ASSERT_EQ(::chmod(ini.c_str(), 0640), 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(ini.c_str(), 1234, 5678), 0); // a group-shared file of another user
+    }
     struct stat before {};
     ASSERT_EQ(::stat(ini.c_str(), &before), 0);
     ASSERT_TRUE(EscribirIni(ini, "s", "k", "w"));
     struct stat after {};
     ASSERT_EQ(::stat(ini.c_str(), &after), 0);
-    EXPECT_EQ(after.st_mode & 0777, 0640U);
-    EXPECT_NE(after.st_ino, before.st_ino); // renamed over, not rewritten in place
-    std::size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path())) {
-        ++entries;
+    EXPECT_EQ(folder.read("KRN.INI"), "[s]\r\nk=w\r\n");
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+    EXPECT_EQ(after.st_mode & 07777, 0640U);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+// Runs `work` in a child process as a user other than root (root ignores permissions) and
+// returns its exit code; 99 when no other user could be taken. `prepare` runs first, as root.
+int asAnotherUser(const std::function<void()>& prepare, const std::function<int()>& work) {
+    const pid_t hijo = ::fork();
+    if (hijo == 0) {
+        if (::getuid() == 0) {
+            constexpr uid_t kNadie = 65534;
+            prepare();
+            if (::setgid(kNadie) != 0 || ::setuid(kNadie) != 0) {
+                ::_exit(99);
+            }
+        }
+        ::_exit(work());
     }
-    EXPECT_EQ(entries, 1U);
+    int estado = 0;
+    if (hijo < 0 || ::waitpid(hijo, &estado, 0) != hijo || !WIFEXITED(estado)) {
+        return -1;
+    }
+    return WEXITSTATUS(estado);
+}
+
+// A writable KRN.INI in a folder the user may not add files to is still saved; the backup goes
+// to the user's state folder meanwhile and is gone afterwards.
+TEST_F(IniFileTest, AWritableFileInAFolderThatRefusesNewFilesIsSaved) {
+    folder.write("conf/KRN.INI", "[s]\r\nk=v\r\n");
+    const auto file = folder / "conf/KRN.INI";
+    const auto state = folder / "estado";
+    std::filesystem::create_directory(state);
+    ASSERT_EQ(::chmod((folder / "conf").c_str(), 0555), 0);
+    const int code = asAnotherUser(
+        [&] {
+            constexpr uid_t kNadie = 65534;
+            if (::chmod(folder.path().c_str(), 0755) != 0 ||
+                ::chown(file.c_str(), kNadie, kNadie) != 0 ||
+                ::chown(state.c_str(), kNadie, kNadie) != 0) {
+                ::_exit(99);
+            }
+        },
+        [&] {
+            ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+            if (::access((folder / "conf").c_str(), W_OK) == 0) {
+                return 98; // the folder still takes new files: nothing would be shown
+            }
+            bool backupInState = false;
+            fs::writeFileInPlace(file, "[s]\r\nk=w\r\n", [&](fs::WriteStage stage) {
+                if (stage == fs::WriteStage::BackupSaved) {
+                    backupInState = !std::filesystem::is_empty(state / "envio-documentos");
+                }
+            });
+            return backupInState && std::filesystem::is_empty(state / "envio-documentos") ? 0 : 1;
+        });
+    ::chmod((folder / "conf").c_str(), 0755);
+    if (code == 98 || code == 99) {
+        GTEST_SKIP() << "no user here is refused new files in a folder";
+    }
+    EXPECT_EQ(code, 0) << "1: the backup was not in the state folder or was left there";
+    EXPECT_EQ(folder.read("conf/KRN.INI"), "[s]\r\nk=w\r\n");
+}
+
+// A save killed after its backup (the file half-written) is undone, and one killed after the
+// new bytes were flushed is kept, by the next reader.
+TEST_F(IniFileTest, AnInterruptedSaveIsUndoneOrCompletedBeforeTheNextRead) {
+    const std::string antes = "[s]\r\nk=antiguo\r\n[otra]\r\nz=1\r\n";
+    const std::string nuevo = "[s]\r\nk=nuevo\r\n[otra]\r\nz=1\r\n";
+    const auto killedAt = [&](fs::WriteStage where) {
+        folder.write("KRN.INI", antes);
+        const pid_t hijo = ::fork();
+        ASSERT_GE(hijo, 0);
+        if (hijo == 0) {
+            fs::writeFileInPlace(ini, nuevo, [&](fs::WriteStage stage) {
+                if (stage == where) {
+                    if (where == fs::WriteStage::BackupSaved) {
+                        TemporaryFolder::writePath(ini, nuevo.substr(0, 9)); // a torn write
+                    }
+                    ::_exit(0);
+                }
+            });
+            ::_exit(1);
+        }
+        int estado = 0;
+        ASSERT_EQ(::waitpid(hijo, &estado, 0), hijo);
+        ASSERT_TRUE(WIFEXITED(estado) && WEXITSTATUS(estado) == 0);
+        ASSERT_TRUE(std::filesystem::exists(folder / ".KRN.INI.respaldo"));
+    };
+    const auto entries = [&] {
+        return std::distance(std::filesystem::directory_iterator(folder.path()),
+                             std::filesystem::directory_iterator());
+    };
+    killedAt(fs::WriteStage::BackupSaved);
+    EXPECT_EQ(read("otra", "z"), "1");
+    EXPECT_EQ(folder.read("KRN.INI"), antes);
+    EXPECT_EQ(entries(), 1);
+
+    killedAt(fs::WriteStage::ContentsWritten);
+    EXPECT_EQ(read("s", "k"), "nuevo");
+    EXPECT_EQ(folder.read("KRN.INI"), nuevo);
+    EXPECT_EQ(entries(), 1);
 }
 
 TEST_F(IniFileTest, AReadOnlyFileIsNotReplacedAndALinkStaysALink) {
