@@ -50,20 +50,23 @@ std::string raiz(const std::string& nombre) {
 // A month of documents to send in the program folder `destino`. With `rutasDeWindows` it is
 // generated on the local disk, as the suite's own programs would have written it, its KRN.INI
 // names the database by a drive letter, and the whole folder is copied to `destino`.
-std::filesystem::path prepararSuite(const std::filesystem::path& destino, int puerto,
-                                    bool rutasDeWindows) {
+void prepararSuite(const std::filesystem::path& destino, int puerto, bool rutasDeWindows) {
     const auto d = suitegen::suiteParaEnviar(kDocumentos, kTamano, puerto);
-    const auto documentos = destino / "Datos" / "FacturasPorEmail" / "2026";
     if (!rutasDeWindows) {
         suitegen::generarSuite(destino, d);
-        return documentos;
+        return;
     }
     TemporaryFolder local;
     const auto programa = local / "GESTION";
     suitegen::generarSuite(programa, d);
     EscribirIni(programa / "KRN.INI", "Facturación", "BaseDatos", kBaseDeWindows);
     std::filesystem::copy(programa, destino, std::filesystem::copy_options::recursive);
-    return documentos;
+}
+
+// Where the month's documents are below a program folder. On a share the tests look at the
+// server's own disk: what is stored there is what every machine sees.
+std::filesystem::path carpetaDocumentos(const std::filesystem::path& programa) {
+    return programa / "Datos" / "FacturasPorEmail" / "2026";
 }
 
 // The first few of a long list, for a failure message.
@@ -254,7 +257,8 @@ protected:
 TEST_F(CarpetaCompartidaTest, AMonthWithWindowsPathsIsListedSentAndMarkedOnTheShare) {
     COMPARTIDA_O_SALTAR(compartida);
     const auto programa = compartida->mount() / "GESTION";
-    const auto documentos = prepararSuite(programa, servidor.plainPort(), true);
+    prepararSuite(programa, servidor.plainPort(), true);
+    const auto documentos = carpetaDocumentos(compartida->serverFolder() / "GESTION");
 
     Ejecucion antes = ejecutar("listar-antes", argumentosListar(programa));
     ASSERT_EQ(antes.esperar(), 0) << antes.comienzoDeErrores();
@@ -327,7 +331,8 @@ protected:
 
 TEST_F(EnviosSimultaneosTest, ThreeRunsInOneFolderMailEveryDocumentOnce) {
     const auto programa = salidas / "GESTION";
-    const auto documentos = prepararSuite(programa, servidor.plainPort(), false);
+    prepararSuite(programa, servidor.plainPort(), false);
+    const auto documentos = carpetaDocumentos(programa);
     enviarALaVez({programa, programa, programa}, documentos);
 }
 
@@ -335,7 +340,8 @@ TEST_F(EnviosSimultaneosTest, RunsFromTwoMachinesOfOneShareMailEveryDocumentOnce
     COMPARTIDA_O_SALTAR(compartida);
     const auto unaMaquina = compartida->mount() / "GESTION";
     const auto otraMaquina = compartida->mount() / "GESTION";
-    const auto documentos = prepararSuite(unaMaquina, servidor.plainPort(), true);
+    prepararSuite(unaMaquina, servidor.plainPort(), true);
+    const auto documentos = carpetaDocumentos(compartida->serverFolder() / "GESTION");
     enviarALaVez({unaMaquina, unaMaquina, otraMaquina}, documentos);
 }
 
@@ -427,7 +433,8 @@ protected:
 
 TEST_F(EnviosInterrumpidosTest, KilledRunsInOneFolderLoseNothingAndMailNothingTwice) {
     const auto programa = salidas / "GESTION";
-    const auto documentos = prepararSuite(programa, servidor.plainPort(), false);
+    prepararSuite(programa, servidor.plainPort(), false);
+    const auto documentos = carpetaDocumentos(programa);
     interrumpirYTerminar({programa}, documentos);
 }
 
@@ -435,7 +442,8 @@ TEST_F(EnviosInterrumpidosTest, KilledRunsOnTwoMachinesLoseNothingAndMailNothing
     COMPARTIDA_O_SALTAR(compartida);
     const auto unaMaquina = compartida->mount() / "GESTION";
     const auto otraMaquina = compartida->mount() / "GESTION";
-    const auto documentos = prepararSuite(unaMaquina, servidor.plainPort(), true);
+    prepararSuite(unaMaquina, servidor.plainPort(), true);
+    const auto documentos = carpetaDocumentos(compartida->serverFolder() / "GESTION");
     interrumpirYTerminar({unaMaquina, otraMaquina}, documentos);
 }
 
