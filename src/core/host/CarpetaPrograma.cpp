@@ -3,6 +3,7 @@
 #include "database/BaseDatos.h"
 #include "database/ErrorBaseDatos.h"
 #include "platform/FileSystem.h"
+#include "platform/ProcessIdentity.h"
 
 #include <fstream>
 
@@ -46,6 +47,11 @@ std::filesystem::path CarpetaPrograma::archivo(std::string_view nombre) const {
 std::filesystem::path CarpetaPrograma::baseTrabajo() const {
     if (baseTrabajo_) {
         return *baseTrabajo_;
+    }
+    // On a share, machines do not see each other's SQLite locks: two runs of two machines
+    // writing one work table could damage it. Each machine has its own there.
+    if (fs::isNetworkFileSystem(carpeta_)) {
+        return archivo("envio-informe." + currentProcess().host + ".db");
     }
     const auto temporal = temporalMdb();
     std::error_code error;

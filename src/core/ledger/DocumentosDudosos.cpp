@@ -24,14 +24,24 @@ std::string fromClaim(const Reservas::Reserva& r) {
 } // namespace
 
 DocumentosDudosos::DocumentosDudosos(RegistroEnvios& registro, const Reservas& reservas) {
-    for (const auto& intento : registro.dudosos()) {
-        porDocumento_[intento.documento] = fromLedger(intento);
-    }
     for (const auto& reserva : reservas.todas()) {
         if (reserva.dudosa) {
             porClave_[reserva.clave] = fromClaim(reserva);
+        } else if (!reserva.enviada) {
+            enCurso_.insert(reserva.clave);
         }
     }
+    // An attempt without an answer yet whose run still holds the claim is a send at work right
+    // now (another run of this machine), not a doubt: that run will settle it.
+    for (const auto& intento : registro.dudosos()) {
+        if (enCurso_.count(Reservas::claveDe(intento.documento)) == 0) {
+            porDocumento_[intento.documento] = fromLedger(intento);
+        }
+    }
+}
+
+bool DocumentosDudosos::enCurso(const std::string& documento) const {
+    return !enCurso_.empty() && enCurso_.count(Reservas::claveDe(documento)) != 0;
 }
 
 std::optional<std::string> DocumentosDudosos::motivo(const std::string& documento) const {

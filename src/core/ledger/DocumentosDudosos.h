@@ -5,6 +5,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace envio {
@@ -18,8 +19,12 @@ public:
     // Why the document at this path may have gone out already (when, to whom, what the server
     // said), in the user's words; nothing when no run left it in doubt.
     [[nodiscard]] std::optional<std::string> motivo(const std::string& documento) const;
+    // True when a run (of any machine) holds the document's claim right now: whatever the
+    // ledger says, that run is settling it.
+    [[nodiscard]] bool enCurso(const std::string& documento) const;
 
 private:
+    std::set<std::string> enCurso_;
     std::map<std::string, std::string> porDocumento_;
     std::map<std::string, std::string> porClave_;
 };

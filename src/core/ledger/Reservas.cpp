@@ -8,7 +8,10 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <atomic>
 #include <map>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -16,6 +19,8 @@ namespace envio {
 namespace {
 
 constexpr std::string_view kExtension = ".reserva";
+constexpr std::string_view kMarcaRespuesta = ".respuesta";
+constexpr std::string_view kMarcaEnviada = ".enviada";
 
 std::string oneLine(std::string text) {
     for (char& c : text) {
@@ -40,11 +45,11 @@ std::string serialize(const Reservas::Reserva& r) {
         std::chrono::duration_cast<std::chrono::seconds>(r.momento.time_since_epoch()).count();
     return "clave=" + oneLine(r.clave) + "\nequipo=" + oneLine(r.titular.host) +
            "\nusuario=" + oneLine(r.titular.user) + "\nproceso=" + std::to_string(r.titular.pid) +
+           "\nejecucion=" + r.ejecucion +
            "\ninicio=" + std::to_string(r.titular.startTicks) + "\ndesde=" + r.desde +
            "\nsegundos=" + std::to_string(seconds) + "\ndocumento=" + oneLine(r.documento) +
            "\ndestinatario=" + oneLine(r.destinatario) +
-           "\nestado=" + (r.dudosa ? "dudosa" : "enviando") + "\nrespuesta=" +
-           oneLine(r.respuesta) + "\n";
+           "\nestado=enviando\nfin=1\n";
 }
 
 std::map<std::string, std::string> fieldsOf(const std::string& text) {
@@ -78,7 +83,9 @@ std::runtime_error claimError(const std::filesystem::path& path, int error) {
                               ": " + std::strerror(error));
 }
 
-void writeWhole(int fd, const std::string& bytes, const std::filesystem::path& path) {
+// Flushed where other machines read it: a claim that a crash of this machine loses would let
+// another machine mail its document again. On a local disk the ledger already keeps the doubt.
+void writeWhole(int fd, const std::string& bytes, const std::filesystem::path& path, bool sync) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
@@ -88,16 +95,64 @@ void writeWhole(int fd, const std::string& bytes, const std::filesystem::path& p
         }
         done += n > 0 ? static_cast<std::size_t>(n) : 0;
     }
-    if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd) != 0) {
+    if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || (sync && ::fsync(fd) != 0)) {
         throw claimError(path, errno);
     }
+}
+
+// rename() over the claim. Through smbnetfs the server refuses it while another machine has the
+// claim open to read it: with EBUSY, or with EEXIST. Both pass in a moment.
+int replaceRetrying(const std::filesystem::path& from, const std::filesystem::path& to) {
+    constexpr int kTries = 80;
+    for (int attempt = 0;; ++attempt) {
+        if (::rename(from.c_str(), to.c_str()) == 0) {
+            return 0;
+        }
+        if ((errno != EBUSY && errno != EEXIST) || attempt + 1 == kTries) {
+            return errno;
+        }
+        ::usleep(25'000);
+    }
+}
+
+// The runs of this process whose claims are alive.
+std::mutex runsMutex;
+std::set<std::string> liveRuns;
+
+std::string newRunId() {
+    static std::atomic<unsigned> counter{0};
+    return std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
+           std::to_string(++counter);
 }
 
 } // namespace
 
 Reservas::Reservas(const std::filesystem::path& carpetaPrograma, ProcessIdentity yo, Ahora ahora)
     : carpeta_(fs::resolveInFolder(carpetaPrograma, "envio-reservas")), yo_(std::move(yo)),
-      ahora_(std::move(ahora)) {}
+      ejecucion_(newRunId()), ahora_(std::move(ahora)) {
+    const std::lock_guard lock(runsMutex);
+    liveRuns.insert(ejecucion_);
+}
+
+Reservas::~Reservas() {
+    const std::lock_guard lock(runsMutex);
+    liveRuns.erase(ejecucion_);
+}
+
+bool Reservas::sigueViva(const Reserva& r) const {
+    if (r.titular.host != yo_.host) {
+        return ahora_() - r.momento <= kVidaMaxima;
+    }
+    if (!isRunningHere(r.titular)) {
+        return false;
+    }
+    const ProcessIdentity self = currentProcess();
+    if (r.titular.pid != self.pid || r.titular.startTicks != self.startTicks) {
+        return true; // another process of this machine, still running
+    }
+    const std::lock_guard lock(runsMutex);
+    return liveRuns.count(r.ejecucion) != 0;
+}
 
 std::string Reservas::claveDe(const std::filesystem::path& documento) {
     std::vector<std::string> parts;
@@ -128,9 +183,9 @@ Reservas::leerArchivo(const std::filesystem::path& archivo) const {
     const auto f = fieldsOf(*bytes);
     Reserva r;
     r.archivo = archivo;
-    if (f.find("estado") == f.end()) {
-        // Created a moment ago and not written yet: its run is at work, unless the file has
-        // stayed empty for longer than any run takes.
+    if (f.find("fin") == f.end() || f.find("estado") == f.end()) {
+        // Created a moment ago and not wholly written yet: its run is at work, unless the file
+        // has stayed so for longer than any run takes.
         std::error_code error;
         const auto written = std::filesystem::last_write_time(archivo, error);
         r.momento = error ? ahora_()
@@ -148,31 +203,117 @@ Reservas::leerArchivo(const std::filesystem::path& archivo) const {
     r.momento = std::chrono::system_clock::time_point(std::chrono::seconds(numberOr(f, "segundos")));
     r.documento = f.count("documento") ? f.at("documento") : "";
     r.destinatario = f.count("destinatario") ? f.at("destinatario") : "";
-    r.respuesta = f.count("respuesta") ? f.at("respuesta") : "";
-    const bool mine = r.titular.host == yo_.host;
-    r.dudosa = f.at("estado") == "dudosa" || (mine && !isRunningHere(r.titular)) ||
-               (!mine && ahora_() - r.momento > kVidaMaxima);
+    r.ejecucion = f.count("ejecucion") ? f.at("ejecucion") : "";
+    // What happened since is in marks beside the claim, each valid for this claim's run only.
+    if (const auto respuesta = leerMarca(marcaDe(archivo, kMarcaRespuesta), r.ejecucion)) {
+        r.respondida = true;
+        r.respuesta = respuesta->at("respuesta");
+    }
+    if (const auto enviada = leerMarca(marcaDe(archivo, kMarcaEnviada), r.ejecucion)) {
+        r.enviada = true;
+        r.momento = std::chrono::system_clock::time_point(
+            std::chrono::seconds(numberOr(*enviada, "segundos")));
+        return r;
+    }
+    r.dudosa = !sigueViva(r);
     return r;
 }
 
-bool Reservas::escribir(const std::filesystem::path& archivo, const Reserva& reserva,
-                        bool nueva) const {
-    const int fd = nueva ? ::open(archivo.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)
-                         : ::open(archivo.c_str(), O_WRONLY | O_CLOEXEC);
+bool Reservas::crear(const std::filesystem::path& archivo, const Reserva& reserva) const {
+    if (!fs::isNetworkFileSystem(archivo)) {
+        // A local disk can put the whole claim in place at once: a run killed while writing it
+        // then leaves nothing instead of an empty claim that nobody can attribute.
+        if (const auto creada = crearEntera(archivo, reserva)) {
+            return *creada;
+        }
+    }
+    // Read and write, though nothing is read: through smbnetfs, ftruncate on a write-only
+    // descriptor fails with EIO.
+    const int fd = ::open(archivo.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
-        if (nueva && errno == EEXIST) {
+        if (errno == EEXIST) {
             return false;
         }
         throw claimError(archivo, errno);
     }
     try {
-        writeWhole(fd, serialize(reserva), archivo);
+        writeWhole(fd, serialize(reserva), archivo, fs::isNetworkFileSystem(archivo));
     } catch (...) {
         ::close(fd);
         throw;
     }
     ::close(fd);
     return true;
+}
+
+std::optional<bool> Reservas::crearEntera(const std::filesystem::path& archivo,
+                                          const Reserva& reserva) const {
+    const auto temporal = std::filesystem::path(archivo.string() + "." + ejecucion_ + ".nueva");
+    const int fd = ::open(temporal.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    try {
+        writeWhole(fd, serialize(reserva), archivo, false);
+    } catch (const std::runtime_error&) {
+        ::close(fd);
+        fs::removeRetryingWhileBusy(temporal);
+        return std::nullopt;
+    }
+    ::close(fd);
+    const fs::NoReplaceMethod atomica[] = {fs::NoReplaceMethod::RenameFlag};
+    try {
+        const bool creada = fs::renameWithoutReplacing(temporal, archivo, atomica);
+        if (!creada) {
+            fs::removeRetryingWhileBusy(temporal);
+        }
+        return creada;
+    } catch (const std::runtime_error&) {
+        fs::removeRetryingWhileBusy(temporal);
+        return std::nullopt; // no atomic rename here: exclusive creation does it
+    }
+}
+
+// A mark is written whole under a name of its own, then renamed into place: a reader sees it
+// whole or not at all (and a missing mark only makes the claim look held a moment longer).
+void Reservas::marcar(const std::filesystem::path& marca, const std::string& contenido) const {
+    const auto temporal = std::filesystem::path(marca.string() + "." + ejecucion_ + ".nueva");
+    const int fd = ::open(temporal.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        throw claimError(marca, errno);
+    }
+    try {
+        writeWhole(fd, contenido + "ejecucion=" + ejecucion_ + "\nfin=1\n", marca,
+                   fs::isNetworkFileSystem(marca));
+    } catch (...) {
+        ::close(fd);
+        fs::removeRetryingWhileBusy(temporal);
+        throw;
+    }
+    ::close(fd);
+    if (const int error = replaceRetrying(temporal, marca); error != 0) {
+        fs::removeRetryingWhileBusy(temporal);
+        throw claimError(marca, error);
+    }
+}
+
+std::optional<std::map<std::string, std::string>>
+Reservas::leerMarca(const std::filesystem::path& marca, const std::string& ejecucion) {
+    const auto bytes = fs::readFile(marca);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    auto f = fieldsOf(*bytes);
+    if (f.find("fin") == f.end() || f["ejecucion"] != ejecucion || ejecucion.empty()) {
+        return std::nullopt; // half written, or left by an earlier claim of the same document
+    }
+    return f;
+}
+
+std::filesystem::path Reservas::marcaDe(const std::filesystem::path& archivo,
+                                        std::string_view extension) {
+    auto marca = archivo;
+    return marca.replace_extension(extension);
 }
 
 Reservas::Toma Reservas::tomar(const std::string& clave, const std::string& documento,
@@ -182,6 +323,7 @@ Reservas::Toma Reservas::tomar(const std::string& clave, const std::string& docu
     Reserva mia;
     mia.clave = clave;
     mia.titular = yo_;
+    mia.ejecucion = ejecucion_;
     mia.momento = ahora_();
     mia.desde = utcText(mia.momento);
     mia.documento = documento;
@@ -190,14 +332,15 @@ Reservas::Toma Reservas::tomar(const std::string& clave, const std::string& docu
     // Each turn either creates the claim or finds another; one that vanishes meanwhile (its
     // run finished) is tried again, a few times at most.
     for (int turn = 0; turn < 5; ++turn) {
-        if (escribir(archivo, mia, true)) {
+        if (crear(archivo, mia)) {
             return {true, std::nullopt};
         }
         const auto otra = leerArchivo(archivo);
         if (!otra) {
             continue;
         }
-        if (!otra->dudosa || !retomarDudosa) {
+        const bool caducada = otra->enviada && ahora_() - otra->momento > kVidaEnviada;
+        if (!caducada && (!otra->dudosa || !retomarDudosa)) {
             return {false, otra};
         }
         retirar(*otra);
@@ -224,24 +367,75 @@ bool Reservas::retirar(const Reserva& vista) {
         return false;
     }
     fs::removeRetryingWhileBusy(retirada);
+    quitarMarcas(vista.archivo, vista.ejecucion);
     return true;
 }
 
-void Reservas::dejarDudosa(const std::string& clave, const std::string& respuesta) {
+void Reservas::anotarRespuesta(const std::string& clave, const std::string& respuesta) {
     const auto archivo = archivoDe(clave);
-    auto reserva = leerArchivo(archivo);
-    if (!reserva || reserva->titular.pid != yo_.pid || reserva->titular.host != yo_.host) {
+    const auto reserva = leerArchivo(archivo);
+    if (!reserva || reserva->ejecucion != ejecucion_) {
         return;
     }
-    reserva->dudosa = true;
-    reserva->respuesta = respuesta;
-    escribir(archivo, *reserva, false);
+    marcar(marcaDe(archivo, kMarcaRespuesta), "respuesta=" + oneLine(respuesta) + "\n");
+}
+
+void Reservas::marcarEnviada(const std::string& clave) {
+    const auto archivo = archivoDe(clave);
+    const auto reserva = leerArchivo(archivo);
+    // Never another live run's claim: that run is still settling its own attempt.
+    if (!reserva || reserva->enviada || (reserva->ejecucion != ejecucion_ && !reserva->dudosa)) {
+        return;
+    }
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(ahora_().time_since_epoch()).count();
+    // The mark belongs to the claim's run, whoever writes it (the start-up's recovery writes it
+    // for a run that is gone).
+    const auto marca = marcaDe(archivo, kMarcaEnviada);
+    const auto temporal = std::filesystem::path(marca.string() + "." + ejecucion_ + ".nueva");
+    const int fd = ::open(temporal.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        throw claimError(marca, errno);
+    }
+    try {
+        writeWhole(fd,
+                   "segundos=" + std::to_string(seconds) + "\nejecucion=" + reserva->ejecucion +
+                       "\nfin=1\n",
+                   marca, fs::isNetworkFileSystem(marca));
+    } catch (...) {
+        ::close(fd);
+        fs::removeRetryingWhileBusy(temporal);
+        throw;
+    }
+    ::close(fd);
+    if (const int error = replaceRetrying(temporal, marca); error != 0) {
+        fs::removeRetryingWhileBusy(temporal);
+        throw claimError(marca, error);
+    }
+}
+
+void Reservas::limpiarEnviadas() {
+    for (const auto& reserva : todas()) {
+        if (reserva.enviada && ahora_() - reserva.momento > kVidaEnviada) {
+            retirar(reserva);
+        }
+    }
 }
 
 void Reservas::soltar(const std::string& clave) {
-    // Left behind when it cannot be removed: it then says "possibly sent" about a name that no
-    // longer exists, which stops nothing.
-    fs::removeRetryingWhileBusy(archivoDe(clave));
+    const auto archivo = archivoDe(clave);
+    quitarMarcas(archivo, ejecucion_);
+    fs::removeRetryingWhileBusy(archivo);
+}
+
+// Only the marks of that claim's run: a new claim of the same document may have its own already.
+void Reservas::quitarMarcas(const std::filesystem::path& archivo, const std::string& ejecucion) {
+    for (const auto extension : {kMarcaRespuesta, kMarcaEnviada}) {
+        const auto marca = marcaDe(archivo, extension);
+        if (leerMarca(marca, ejecucion)) {
+            fs::removeRetryingWhileBusy(marca);
+        }
+    }
 }
 
 std::vector<Reservas::Reserva> Reservas::todas() const {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,23 +15,31 @@ namespace envio {
 // Claims on documents, shared by every run on every machine that reaches the program folder.
 // A run mails a document only while it holds its claim, a file created with O_EXCL in the
 // folder `envio-reservas`: exclusive creation is the one guarantee an SMB share gives across
-// machines (its locks are seen by one machine only).
+// machines (its locks are seen by one machine only). A claim is written once and never
+// replaced: a replacement through the share leaves a moment without the file, in which another
+// machine could create it. What happens next goes in marks beside it (".respuesta",
+// ".enviada"), each naming the run of the claim it belongs to.
 //
-// A claim lives while its run sends the document and is removed once the document has its sent
-// name or the server has refused it. A run that dies, or that cannot tell whether the server
-// took the message, leaves its claim behind, and the claim then says "possibly sent": no run
-// mails that document again until a person has said so.
+// A claim lives while its run sends the document. Once the document has its sent name the claim
+// says "sent" for a few minutes more: another machine's view of the folder may still show the
+// pending name for a moment (a network mount answers look-ups from its cache), and the claim is
+// what tells it the truth. A refusal removes the claim. A run that dies, or that cannot tell
+// whether the server took the message, leaves its claim behind, and the claim then says
+// "possibly sent": no run mails that document again until a person has said so.
 class Reservas {
 public:
     // What a claim file says about its holder and its document.
     struct Reserva {
         std::string clave;
         ProcessIdentity titular;
+        std::string ejecucion; // which run of its process
         std::string desde; // UTC, YYYY-MM-DDTHH:MM:SSZ
         std::chrono::system_clock::time_point momento;
         std::string documento;
         std::string destinatario;
-        bool dudosa = false;   // its run left it: the document may be with its recipient
+        bool dudosa = false;   // its run is gone: the document may be with its recipient
+        bool enviada = false;  // the document has its sent name (a recent claim only)
+        bool respondida = false; // the server answered, or its answer was waited for in vain
         std::string respuesta; // what the server said, when it said anything
         std::filesystem::path archivo;
     };
@@ -45,9 +54,16 @@ public:
     // A run of another machine whose claim is older than this, and still sending, is taken to
     // have died: no message takes that long to reach a server.
     static constexpr std::chrono::minutes kVidaMaxima{15};
+    // How long a claim says "sent" after the rename: far longer than any cache of a look-up.
+    static constexpr std::chrono::minutes kVidaEnviada{10};
 
+    // Each object stands for one run: a claim of this very process counts as held only while
+    // the object that took it exists (the window goes on living after its runs end).
     Reservas(const std::filesystem::path& carpetaPrograma, ProcessIdentity yo,
              Ahora ahora = std::chrono::system_clock::now);
+    ~Reservas();
+    Reservas(const Reservas&) = delete;
+    Reservas& operator=(const Reservas&) = delete;
 
     // The same document spelled by any machine: the last three components of its path (the
     // documents' folder, its sub-folder, the file), without regard to case.
@@ -59,10 +75,15 @@ public:
     Toma tomar(const std::string& clave, const std::string& documento,
                const std::string& destinatario, bool retomarDudosa);
 
-    // The server's answer could not be had, or the document could not be renamed: the claim
-    // stays behind, saying why.
-    void dejarDudosa(const std::string& clave, const std::string& respuesta);
+    // What the server said (nothing, when its answer never came), written into the claim before
+    // the ledger, so that every machine can tell why, should its run stop before releasing it.
+    // The claim still counts as held while its run goes on.
+    void anotarRespuesta(const std::string& clave, const std::string& respuesta);
+    // The document has its sent name: the claim says so for kVidaEnviada, then goes.
+    void marcarEnviada(const std::string& clave);
     void soltar(const std::string& clave);
+    // Removes the claims that said "sent" for longer than kVidaEnviada.
+    void limpiarEnviadas();
 
     // Every claim, read now; those of runs that are gone are marked `dudosa`.
     [[nodiscard]] std::vector<Reserva> todas() const;
@@ -73,12 +94,24 @@ public:
 private:
     [[nodiscard]] std::filesystem::path archivoDe(const std::string& clave) const;
     [[nodiscard]] std::optional<Reserva> leerArchivo(const std::filesystem::path& archivo) const;
-    // False when `nueva` and the file exists already.
-    bool escribir(const std::filesystem::path& archivo, const Reserva& reserva, bool nueva) const;
+    // False when the claim exists already.
+    bool crear(const std::filesystem::path& archivo, const Reserva& reserva) const;
+    // Nothing when the file system cannot rename without replacing.
+    std::optional<bool> crearEntera(const std::filesystem::path& archivo,
+                                    const Reserva& reserva) const;
+    void marcar(const std::filesystem::path& marca, const std::string& contenido) const;
+    static std::optional<std::map<std::string, std::string>>
+    leerMarca(const std::filesystem::path& marca, const std::string& ejecucion);
+    static std::filesystem::path marcaDe(const std::filesystem::path& archivo,
+                                         std::string_view extension);
+    static void quitarMarcas(const std::filesystem::path& archivo, const std::string& ejecucion);
     bool retirar(const Reserva& vista);
+
+    [[nodiscard]] bool sigueViva(const Reserva& reserva) const;
 
     std::filesystem::path carpeta_;
     ProcessIdentity yo_;
+    std::string ejecucion_;
     Ahora ahora_;
 };
 

@@ -7,12 +7,22 @@
 #include "mail/clsCDOmail.h"
 #include "platform/Sha256.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace envio {
 namespace {
 
+// Opened, not looked up: a network mount may answer a look-up from its cache for a second after
+// another machine renamed the file, while an open asks the server.
 bool isPresent(const std::filesystem::path& path) {
-    std::error_code error;
-    return std::filesystem::is_regular_file(path, error);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno != ENOENT && errno != ENOTDIR;
+    }
+    ::close(fd);
+    return true;
 }
 
 } // namespace
@@ -25,17 +35,20 @@ DesenlaceEnvio IntentoEnvio::intentar(const Envio& envio, bool reenvioConfirmado
                                         reenvioConfirmado);
     if (!toma.tomada) {
         DesenlaceEnvio d;
-        d.estado = toma.otra && toma.otra->dudosa ? DesenlaceEnvio::Estado::Dudoso
-                                                  : DesenlaceEnvio::Estado::Ocupado;
+        d.estado = !toma.otra                ? DesenlaceEnvio::Estado::Ocupado
+                   : toma.otra->enviada      ? DesenlaceEnvio::Estado::YaNoPendiente
+                   : toma.otra->dudosa       ? DesenlaceEnvio::Estado::Dudoso
+                                             : DesenlaceEnvio::Estado::Ocupado;
         d.otra = toma.otra;
         return d;
     }
+    puedeHaberSalido_ = false;
     try {
         return enviarConClaim(envio, reenvioConfirmado);
     } catch (...) {
-        // Whatever stopped the run: the claim must not outlive it unless it says "possibly
-        // sent", which the steps below have written already where it applies.
-        if (const auto mia = e_.reservas.leer(envio.clave); mia && !mia->dudosa) {
+        // Whatever stopped the run before the message went out: the claim goes with it. After
+        // that moment it stays, and its run being gone makes it "possibly sent".
+        if (!puedeHaberSalido_) {
             e_.reservas.soltar(envio.clave);
         }
         throw;
@@ -69,6 +82,7 @@ DesenlaceEnvio IntentoEnvio::enviarConClaim(const Envio& envio, bool reenvioConf
             {descripcion, std::to_string(numero), Icono::Critico, Botones::Aceptar});
     };
     bool enviado = false;
+    puedeHaberSalido_ = true;
     try {
         enviado = oMail.Enviar();
     } catch (const ErrorComponenteCorreo&) {
@@ -84,22 +98,22 @@ DesenlaceEnvio IntentoEnvio::enviarConClaim(const Envio& envio, bool reenvioConf
                                : RegistroEnvios::Resultado::Rechazado;
     if (resultado != RegistroEnvios::Resultado::Rechazado) {
         // Before the ledger, which may fail: the claim keeps the doubt for every machine.
-        e_.reservas.dejarDudosa(envio.clave, constancia.respuesta);
+        e_.reservas.anotarRespuesta(envio.clave, constancia.respuesta);
     }
     e_.registro.respuesta(intento, resultado, constancia.messageId, constancia.respuesta);
-    return trasRespuesta(envio, intento, enviado);
+    return trasRespuesta(envio, intento, resultado);
 }
 
-DesenlaceEnvio IntentoEnvio::trasRespuesta(const Envio& envio, long long intento, bool enviado) {
+DesenlaceEnvio IntentoEnvio::trasRespuesta(const Envio& envio, long long intento,
+                                           RegistroEnvios::Resultado resultado) {
     DesenlaceEnvio d;
-    if (!enviado) {
-        const auto mia = e_.reservas.leer(envio.clave);
-        if (mia && mia->dudosa) {
-            d.estado = DesenlaceEnvio::Estado::Incierto;
-            d.otra = mia;
-        } else {
-            e_.reservas.soltar(envio.clave);
-        }
+    if (resultado == RegistroEnvios::Resultado::Rechazado) {
+        e_.reservas.soltar(envio.clave);
+        return d;
+    }
+    if (resultado == RegistroEnvios::Resultado::Incierto) {
+        // The claim stays: once this run is over it says "possibly sent" on every machine.
+        d.estado = DesenlaceEnvio::Estado::Incierto;
         return d;
     }
     d.estado = DesenlaceEnvio::Estado::Enviado;
@@ -125,7 +139,7 @@ void IntentoEnvio::marcar(const Envio& envio, long long intento, DesenlaceEnvio&
         }
     }
     e_.registro.renombrado(intento, d.ruta);
-    e_.reservas.soltar(envio.clave);
+    e_.reservas.marcarEnviada(envio.clave);
 }
 
 long long IntentoEnvio::anotar(const Envio& envio) {

@@ -56,11 +56,13 @@ public:
 private:
     long long anotar(const Envio& envio);
     DesenlaceEnvio enviarConClaim(const Envio& envio, bool reenvioConfirmado);
-    DesenlaceEnvio trasRespuesta(const Envio& envio, long long intento, bool enviado);
+    DesenlaceEnvio trasRespuesta(const Envio& envio, long long intento,
+                                 RegistroEnvios::Resultado resultado);
     void marcar(const Envio& envio, long long intento, DesenlaceEnvio& desenlace);
 
     EntornoEnvio& e_;
     std::string ejecucion_;
+    bool puedeHaberSalido_ = false; // the current attempt reached the send step
 };
 
 } // namespace envio

@@ -88,6 +88,9 @@ private:
         if (fila.icono == kIconoEnviado) {
             return "ya marcado como enviado";
         }
+        if (dudosos.enCurso(fila.etiqueta)) {
+            return std::nullopt; // its run settles it; this one will find it held or marked
+        }
         if (auto motivo = dudosos.motivo(fila.etiqueta)) {
             return motivo;
         }

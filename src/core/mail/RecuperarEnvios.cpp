@@ -7,12 +7,24 @@
 
 namespace envio {
 
+namespace {
+
+// Another run of this machine may be between the server's answer and the rename right now: its
+// claim says so, and the document is that run's to mark.
+bool enCurso(const RegistroEnvios::Intento& intento, const Reservas& reservas) {
+    const auto reserva = reservas.leer(Reservas::claveDe(intento.documento));
+    return reserva && !reserva->dudosa && !reserva->enviada;
+}
+
+} // namespace
+
 void recuperarEnviosInterrumpidos(RegistroEnvios& registro, Reservas& reservas,
                                   Dialogos& dialogos) {
+    reservas.limpiarEnviadas();
     std::string marcados;
     std::string fallos;
     for (const auto& intento : registro.sinRenombrar()) {
-        if (intento.resultado != RegistroEnvios::Resultado::Aceptado ||
+        if (intento.resultado != RegistroEnvios::Resultado::Aceptado || enCurso(intento, reservas) ||
             sha256DeArchivo(intento.documento) != intento.sha256) {
             continue;
         }
@@ -20,14 +32,14 @@ void recuperarEnviosInterrumpidos(RegistroEnvios& registro, Reservas& reservas,
         if (estaEnviado(documento.filename().string())) {
             // A document mailed again already had its sent name: only the ledger lacked it.
             registro.renombrado(intento.id, documento);
-            reservas.soltar(Reservas::claveDe(documento));
+            reservas.marcarEnviada(Reservas::claveDe(documento));
             continue;
         }
         try {
             const auto final = moverDocumento(documento, rutaEnviada(intento.documento));
             registro.renombrado(intento.id, final);
             // The claim said "possibly sent" to every machine; the sent name says it now.
-            reservas.soltar(Reservas::claveDe(documento));
+            reservas.marcarEnviada(Reservas::claveDe(documento));
             marcados += "\n" + final.filename().string() + " (" + intento.destinatario + ")";
         } catch (const std::runtime_error& error) {
             fallos += "\n" + documento.filename().string() + ": " + error.what();

@@ -1,6 +1,7 @@
 #include "platform/ProcessIdentity.h"
 
 #include <climits>
+#include <cstdlib>
 #include <fstream>
 #include <pwd.h>
 #include <sstream>
@@ -10,7 +11,12 @@
 namespace envio {
 namespace {
 
+// ENVIO_EQUIPO names the machine where its host name does not tell it apart: machines cloned
+// from one image, or two mounts of one share that stand for two machines in the tests.
 std::string hostName() {
+    if (const char* name = std::getenv("ENVIO_EQUIPO"); name != nullptr && *name != '\0') {
+        return name;
+    }
     char name[HOST_NAME_MAX + 1] = {};
     if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') {
         return "localhost";

@@ -46,13 +46,23 @@ ResultadoPreparacion prepararBaseTrabajo(const CarpetaPrograma& carpeta) {
         resultado.ajeno = carpeta.temporalMdb();
     }
     std::error_code error;
-    if (!std::filesystem::exists(resultado.baseDatos, error)) {
+    // Empty: another copy of the program starting at the same moment has just created it and
+    // not yet written its header; creating it again is harmless.
+    if (!std::filesystem::exists(resultado.baseDatos, error) ||
+        std::filesystem::file_size(resultado.baseDatos, error) == 0) {
         BaseDatos::crear(resultado.baseDatos);
     }
     // The engine's names ignore case: a table spelled otherwise would make the creation fail.
     if (!ExisteTabla(resultado.baseDatos, kTablaInforme) &&
         !existeEnOtraGrafia(resultado.baseDatos)) {
-        CrearTablaTemporal(resultado.baseDatos, kTablaInforme, kTablaInforme);
+        try {
+            CrearTablaTemporal(resultado.baseDatos, kTablaInforme, kTablaInforme);
+        } catch (const ErrorBaseDatos&) {
+            // Another copy of the program starting at the same moment made it first.
+            if (!existeEnOtraGrafia(resultado.baseDatos)) {
+                throw;
+            }
+        }
     }
     return resultado;
 }

@@ -50,13 +50,17 @@ TEST(ReservasTest, AClaimLeftBehindIsTakenOverOnlyWhenTheResendWasConfirmed) {
     EXPECT_TRUE(yo.tomar(kClave, "a.pdf", "a@ejemplo.es", true).tomada);
     EXPECT_EQ(yo.leer(kClave)->titular.pid, currentProcess().pid);
 
-    // A claim its own run marked "possibly sent" stays so however young it is.
+    // A young claim whose run has had the server's answer is still that run's to settle (it is
+    // renaming the document right now), and says what the server said.
     Reservas reciente(folder.path(), {"otro-equipo", "maria", 10, 1}, [now] { return now; });
     const std::string otra = kClave + "2";
     ASSERT_TRUE(reciente.tomar(otra, "b.pdf", "b@ejemplo.es", false).tomada);
-    EXPECT_FALSE(yo.leer(otra)->dudosa);
-    reciente.dejarDudosa(otra, "");
-    EXPECT_TRUE(yo.leer(otra)->dudosa);
+    reciente.anotarRespuesta(otra, "250 2.0.0 Ok");
+    const auto leida = yo.leer(otra);
+    EXPECT_FALSE(leida->dudosa);
+    EXPECT_TRUE(leida->respondida);
+    EXPECT_EQ(leida->respuesta, "250 2.0.0 Ok");
+    EXPECT_FALSE(yo.tomar(otra, "b.pdf", "b@ejemplo.es", true).tomada);
     EXPECT_EQ(yo.todas().size(), 2U);
 }
 
