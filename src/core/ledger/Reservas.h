@@ -13,12 +13,13 @@
 namespace envio {
 
 // Claims on documents, shared by every run on every machine that reaches the program folder.
-// A run mails a document only while it holds its claim, a file created with O_EXCL in the
-// folder `envio-reservas`: exclusive creation is the one guarantee an SMB share gives across
-// machines (its locks are seen by one machine only). A claim is written once and never
-// replaced: a replacement through the share leaves a moment without the file, in which another
-// machine could create it. What happens next goes in marks beside it (".respuesta",
-// ".enviada"), each naming the run of the claim it belongs to.
+// A run mails a document only while it holds its claim, a folder created with mkdir in
+// `envio-reservas`: creating a folder is exclusive on an SMB share between machines (its locks
+// are seen by one machine only, and two machines creating one file with O_EXCL at the same
+// moment can both succeed). Its file `titular` says who holds it and is written once, never
+// replaced: a replacement through the share leaves a moment without the file. What happens
+// next goes in marks beside it in the folder ("respuesta", "enviada"), each naming the run of
+// the claim it belongs to.
 //
 // A claim lives while its run sends the document. Once the document has its sent name the claim
 // says "sent" for a few minutes more: another machine's view of the folder may still show the
@@ -103,8 +104,7 @@ private:
     static std::optional<std::map<std::string, std::string>>
     leerMarca(const std::filesystem::path& marca, const std::string& ejecucion);
     static std::filesystem::path marcaDe(const std::filesystem::path& archivo,
-                                         std::string_view extension);
-    static void quitarMarcas(const std::filesystem::path& archivo, const std::string& ejecucion);
+                                         std::string_view nombre);
     bool retirar(const Reserva& vista);
 
     [[nodiscard]] bool sigueViva(const Reserva& reserva) const;

@@ -88,8 +88,14 @@ private:
         if (fila.icono == kIconoEnviado) {
             return "ya marcado como enviado";
         }
+        // Read again now, not from the list's moment: another run may have taken it since. Its
+        // run settles it; this one will find it held or marked.
         if (dudosos.enCurso(fila.etiqueta)) {
-            return std::nullopt; // its run settles it; this one will find it held or marked
+            return std::nullopt;
+        }
+        if (const auto reserva = e_.reservas.leer(Reservas::claveDe(fila.etiqueta));
+            reserva && !reserva->dudosa) {
+            return std::nullopt;
         }
         if (auto motivo = dudosos.motivo(fila.etiqueta)) {
             return motivo;
