@@ -19,8 +19,8 @@ struct Opciones {
     std::optional<int> mes; // 1..12, or 13 for TODOS
     std::optional<std::string> tipo;
     std::string filtro;
-    std::string seleccion;                        // --enviar: todo, email or pendiente
-    bool reenviar = false;                        // --enviar: answer Yes when asked to send again
+    std::string seleccion;      // --enviar: todo, email or pendiente
+    bool reenviar = false;      // --enviar: answer Yes when asked to send again
     bool omitirDudosos = false; // --enviar: send the rest, leave possibly-sent ones for a person
     std::optional<std::filesystem::path> informe; // --enviar: the report as a PDF file
     std::optional<std::string> grupo;             // --avisos: the group filter of the client list

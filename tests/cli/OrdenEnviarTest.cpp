@@ -282,8 +282,8 @@ TEST_F(OrdenEnviarTest, AMessageCutOffAfterItsDataIsLeftForAPersonAndTheRestGoOn
     EXPECT_NE(errores.str().find("Posiblemente enviado, no se ha reenviado: " + kPena + ".pdf"),
               std::string::npos)
         << errores.str();
-    EXPECT_EQ(destinatarios(), (std::vector<std::string>{"acme@ejemplo.es", "nunez@ejemplo.es",
-                                                         "pena@ejemplo.es"}));
+    EXPECT_EQ(destinatarios(),
+              (std::vector<std::string>{"acme@ejemplo.es", "nunez@ejemplo.es", "pena@ejemplo.es"}));
     EXPECT_TRUE(std::filesystem::exists(documentos / (kPena + ".pdf")));
 }
 

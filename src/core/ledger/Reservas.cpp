@@ -4,11 +4,11 @@
 #include "platform/Sha256.h"
 #include "settings/Windows1252.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <atomic>
 #include <map>
 #include <mutex>
 #include <set>
@@ -61,10 +61,9 @@ std::string serialize(const Reservas::Reserva& r) {
         std::chrono::duration_cast<std::chrono::seconds>(r.momento.time_since_epoch()).count();
     return "clave=" + oneLine(r.clave) + "\nequipo=" + oneLine(r.titular.host) +
            "\nusuario=" + oneLine(r.titular.user) + "\nproceso=" + std::to_string(r.titular.pid) +
-           "\nejecucion=" + r.ejecucion +
-           "\ninicio=" + std::to_string(r.titular.startTicks) + "\ndesde=" + r.desde +
-           "\nsegundos=" + std::to_string(seconds) + "\ndocumento=" + oneLine(r.documento) +
-           "\ndestinatario=" + oneLine(r.destinatario) +
+           "\nejecucion=" + r.ejecucion + "\ninicio=" + std::to_string(r.titular.startTicks) +
+           "\ndesde=" + r.desde + "\nsegundos=" + std::to_string(seconds) +
+           "\ndocumento=" + oneLine(r.documento) + "\ndestinatario=" + oneLine(r.destinatario) +
            "\nestado=enviando\nfin=1\n";
 }
 
@@ -104,8 +103,8 @@ std::runtime_error claimError(const std::filesystem::path& path, int error) {
 void writeWhole(int fd, const std::string& bytes, const std::filesystem::path& path, bool sync) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
-                                   static_cast<off_t>(done));
+        const ssize_t n =
+            ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
         if (n < 0 && errno != EINTR) {
             throw claimError(path, errno);
         }
@@ -190,8 +189,7 @@ std::filesystem::path Reservas::archivoDe(const std::string& clave) const {
     return carpeta_ / (sha256DeTexto(clave).substr(0, 40) + std::string(kExtension));
 }
 
-std::optional<Reservas::Reserva>
-Reservas::leerArchivo(const std::filesystem::path& archivo) const {
+std::optional<Reservas::Reserva> Reservas::leerArchivo(const std::filesystem::path& archivo) const {
     const auto bytes = fs::readFile(archivo / kTitular);
     std::error_code missing;
     if (!bytes && !std::filesystem::is_directory(archivo, missing)) {
@@ -207,7 +205,7 @@ Reservas::leerArchivo(const std::filesystem::path& archivo) const {
         const auto written = std::filesystem::last_write_time(archivo, error);
         r.momento = error ? ahora_()
                           : std::chrono::time_point_cast<std::chrono::system_clock::duration>(
-                                 std::chrono::file_clock::to_sys(written));
+                                std::chrono::file_clock::to_sys(written));
         r.desde = utcText(r.momento);
         r.dudosa = ahora_() - r.momento > kVidaMaxima;
         return r;
@@ -217,7 +215,8 @@ Reservas::leerArchivo(const std::filesystem::path& archivo) const {
                  static_cast<long>(numberOr(f, "proceso")),
                  static_cast<std::uint64_t>(numberOr(f, "inicio"))};
     r.desde = f.count("desde") ? f.at("desde") : "";
-    r.momento = std::chrono::system_clock::time_point(std::chrono::seconds(numberOr(f, "segundos")));
+    r.momento =
+        std::chrono::system_clock::time_point(std::chrono::seconds(numberOr(f, "segundos")));
     r.documento = f.count("documento") ? f.at("documento") : "";
     r.destinatario = f.count("destinatario") ? f.at("destinatario") : "";
     r.ejecucion = f.count("ejecucion") ? f.at("ejecucion") : "";
@@ -477,7 +476,8 @@ std::string horaLegible(const std::string& utc) {
 }
 
 std::string describirTitular(const Reservas::Reserva& r) {
-    std::string quien = r.titular.user.empty() ? r.titular.host : r.titular.user + "@" + r.titular.host;
+    std::string quien =
+        r.titular.user.empty() ? r.titular.host : r.titular.user + "@" + r.titular.host;
     if (quien.empty()) {
         quien = "otro envío";
     }

@@ -34,14 +34,14 @@ public:
         std::string clave;
         ProcessIdentity titular;
         std::string ejecucion; // which run of its process
-        std::string desde; // UTC, YYYY-MM-DDTHH:MM:SSZ
+        std::string desde;     // UTC, YYYY-MM-DDTHH:MM:SSZ
         std::chrono::system_clock::time_point momento;
         std::string documento;
         std::string destinatario;
-        bool dudosa = false;   // its run is gone: the document may be with its recipient
-        bool enviada = false;  // the document has its sent name (a recent claim only)
+        bool dudosa = false;     // its run is gone: the document may be with its recipient
+        bool enviada = false;    // the document has its sent name (a recent claim only)
         bool respondida = false; // the server answered, or its answer was waited for in vain
-        std::string respuesta; // what the server said, when it said anything
+        std::string respuesta;   // what the server said, when it said anything
         std::filesystem::path archivo;
     };
 

@@ -31,14 +31,14 @@ IntentoEnvio::IntentoEnvio(EntornoEnvio& entorno, std::string ejecucion)
     : e_(entorno), ejecucion_(std::move(ejecucion)) {}
 
 DesenlaceEnvio IntentoEnvio::intentar(const Envio& envio, bool reenvioConfirmado) {
-    const auto toma = e_.reservas.tomar(envio.clave, envio.documento, envio.para,
-                                        reenvioConfirmado);
+    const auto toma =
+        e_.reservas.tomar(envio.clave, envio.documento, envio.para, reenvioConfirmado);
     if (!toma.tomada) {
         DesenlaceEnvio d;
-        d.estado = !toma.otra                ? DesenlaceEnvio::Estado::Ocupado
-                   : toma.otra->enviada      ? DesenlaceEnvio::Estado::YaNoPendiente
-                   : toma.otra->dudosa       ? DesenlaceEnvio::Estado::Dudoso
-                                             : DesenlaceEnvio::Estado::Ocupado;
+        d.estado = !toma.otra           ? DesenlaceEnvio::Estado::Ocupado
+                   : toma.otra->enviada ? DesenlaceEnvio::Estado::YaNoPendiente
+                   : toma.otra->dudosa  ? DesenlaceEnvio::Estado::Dudoso
+                                        : DesenlaceEnvio::Estado::Ocupado;
         d.otra = toma.otra;
         return d;
     }

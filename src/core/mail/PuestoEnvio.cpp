@@ -13,8 +13,8 @@ PuestoEnvio::PuestoEnvio(const CarpetaPrograma& carpeta, ConnectivityProbe* sond
 EntornoEnvio PuestoEnvio::entorno(const ConfiguracionCorreo& correo, Dialogos& dialogos,
                                   ObservadorEnvio& observador, VisorInforme& visor,
                                   std::atomic<bool>& cancelar, ReenvioDudosos dudosos) {
-    return EntornoEnvio{correo,     carpeta_,  dialogos,  observador, visor,   componente_,
-                        sonda_,     registro_, reservas_, cancelar,   dudosos};
+    return EntornoEnvio{correo, carpeta_,  dialogos,  observador, visor,  componente_,
+                        sonda_, registro_, reservas_, cancelar,   dudosos};
 }
 
 } // namespace envio

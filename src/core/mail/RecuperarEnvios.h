@@ -11,7 +11,6 @@ namespace envio {
 // the one that was mailed (same contents). The user is told which documents were marked.
 // Attempts cut off before the server's answer are left pending: nobody knows whether they went
 // out, and the next run asks before mailing them again.
-void recuperarEnviosInterrumpidos(RegistroEnvios& registro, Reservas& reservas,
-                                  Dialogos& dialogos);
+void recuperarEnviosInterrumpidos(RegistroEnvios& registro, Reservas& reservas, Dialogos& dialogos);
 
 } // namespace envio

@@ -186,7 +186,8 @@ TEST_F(RegistroEnviosTest, RecoveryMarksTheAcceptedDocumentsThatKeptTheirPending
     EXPECT_TRUE(registro.sinRenombrar().empty());
     EXPECT_EQ(registro.todos()[1].renombradoA, (folder / "B.ENVIADO.PDF").string());
 
-    recuperarEnviosInterrumpidos(registro, reservas, dialogos); // nothing left to do, nothing to tell
+    recuperarEnviosInterrumpidos(registro, reservas,
+                                 dialogos); // nothing left to do, nothing to tell
     EXPECT_EQ(dialogos.cuadros().size(), 1U);
 }
 

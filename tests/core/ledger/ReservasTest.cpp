@@ -45,8 +45,8 @@ TEST(ReservasTest, AClaimLeftBehindIsTakenOverOnlyWhenTheResendWasConfirmed) {
     Reservas yo(folder.path(), currentProcess(), [now] { return now; });
     auto toma = yo.tomar(kClave, "a.pdf", "a@ejemplo.es", false);
     ASSERT_FALSE(toma.tomada);
-    EXPECT_TRUE(toma.otra->dudosa) << "still sending after " << Reservas::kVidaMaxima.count()
-                                   << " minutes: its run is gone";
+    EXPECT_TRUE(toma.otra->dudosa)
+        << "still sending after " << Reservas::kVidaMaxima.count() << " minutes: its run is gone";
     EXPECT_TRUE(yo.tomar(kClave, "a.pdf", "a@ejemplo.es", true).tomada);
     EXPECT_EQ(yo.leer(kClave)->titular.pid, currentProcess().pid);
 

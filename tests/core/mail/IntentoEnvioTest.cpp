@@ -97,9 +97,9 @@ protected:
         Seleccionar(lista, "pendiente");
         RegistroEnvios registro(RegistroEnvios::archivoEn(folder.path()));
         Reservas reservas(folder.path(), std::move(yo));
-        EntornoEnvio e{contexto->correo, contexto->carpeta, dialogos, observador, visor,
-                       componente,       sonda,             registro, reservas,   cancelar,
-                       dudosos};
+        EntornoEnvio e{
+            contexto->correo, contexto->carpeta, dialogos, observador, visor, componente, sonda,
+            registro,         reservas,          cancelar, dudosos};
         return MandarCorreos(lista.filas(), e);
     }
 
@@ -158,8 +158,9 @@ TEST_F(IntentoEnvioTest, AnotherRunsClaimKeepsItsDocumentUntilItsRunIsGone) {
     reservaAjena(documento(2), Reservas::kVidaMaxima + std::chrono::minutes(1));
     {
         Reservas muerta(folder.path(), {currentProcess().host, "ana", 999999, 7});
-        ASSERT_TRUE(muerta.tomar(Reservas::claveDe(documento(3)), documento(3).string(),
-                                 "nunez@ejemplo.es", false)
+        ASSERT_TRUE(muerta
+                        .tomar(Reservas::claveDe(documento(3)), documento(3).string(),
+                               "nunez@ejemplo.es", false)
                         .tomada);
     }
     const ResultadoEnvios r = run(ReenvioDudosos::Omitir);
@@ -178,9 +179,8 @@ TEST_F(IntentoEnvioTest, AClaimIsHeldWhileTheMessageGoesAndReleasedOnceTheFileIs
     std::vector<std::string> estadoRegistro;
     componente.alEnviar = [&] {
         const auto todas = reservas.todas();
-        reservado.push_back(std::count_if(todas.begin(), todas.end(), [](const auto& r) {
-                                return !r.enviada;
-                            }) == 1);
+        reservado.push_back(std::count_if(todas.begin(), todas.end(),
+                                          [](const auto& r) { return !r.enviada; }) == 1);
         RegistroEnvios registro(RegistroEnvios::archivoEn(folder.path()));
         const auto todos = registro.todos();
         estadoRegistro.push_back(todos.empty() ? "nada"
@@ -209,11 +209,11 @@ TEST_F(IntentoEnvioTest, TheNoticeRunRecordsEachAttemptBeforeItsMessageGoes) {
         RegistroEnvios registro(RegistroEnvios::archivoEn(folder.path()));
         const auto todos = registro.todos();
         estadoRegistro.push_back(
-            todos.empty() ? "nada"
-                          : todos.back().documento + " " +
-                                (todos.back().resultado == RegistroEnvios::Resultado::Enviando
-                                     ? "enviando"
-                                     : "otro"));
+            todos.empty()
+                ? "nada"
+                : todos.back().documento + " " +
+                      (todos.back().resultado == RegistroEnvios::Resultado::Enviando ? "enviando"
+                                                                                     : "otro"));
     };
     componente.guion = {sinRespuesta()};
     std::vector<FilaLista> filas(2);
@@ -227,14 +227,14 @@ TEST_F(IntentoEnvioTest, TheNoticeRunRecordsEachAttemptBeforeItsMessageGoes) {
     aviso.mensaje = "Cerramos en agosto.";
     RegistroEnvios registro(RegistroEnvios::archivoEn(folder.path()));
     Reservas reservas(folder.path(), currentProcess());
-    EntornoEnvio e{contexto->correo, contexto->carpeta, dialogos, observador, visor,
-                   componente,       sonda,             registro, reservas,   cancelar};
+    EntornoEnvio e{
+        contexto->correo, contexto->carpeta, dialogos, observador, visor, componente, sonda,
+        registro,         reservas,          cancelar};
     dialogos.responder(Respuesta::Si);
     const auto r = masivo::MandarAvisos(filas, aviso, e);
     EXPECT_EQ(r.enviados, 1);
-    EXPECT_EQ(estadoRegistro,
-              (std::vector<std::string>{"Comunicaciones masivas: Acme enviando",
-                                        "Comunicaciones masivas: Peña enviando"}));
+    EXPECT_EQ(estadoRegistro, (std::vector<std::string>{"Comunicaciones masivas: Acme enviando",
+                                                        "Comunicaciones masivas: Peña enviando"}));
     const auto todos = registro.todos();
     ASSERT_EQ(todos.size(), 2U);
     EXPECT_EQ(todos[0].resultado, RegistroEnvios::Resultado::Incierto)

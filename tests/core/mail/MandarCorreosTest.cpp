@@ -101,8 +101,9 @@ protected:
     ResultadoEnvios run() {
         RegistroEnvios registro(RegistroEnvios::archivoEn(folder.path()));
         Reservas reservas(folder.path(), currentProcess());
-        EntornoEnvio e{contexto->correo, contexto->carpeta, dialogos, observador, visor,
-                       componente,       sonda,             registro, reservas,   cancelar};
+        EntornoEnvio e{
+            contexto->correo, contexto->carpeta, dialogos, observador, visor, componente, sonda,
+            registro,         reservas,          cancelar};
         return MandarCorreos(lista.filas(), e);
     }
 

@@ -19,8 +19,8 @@ namespace envio::masivo {
 namespace {
 
 using test::ComponenteEspia;
-using test::SondaFija;
 using test::DialogosGrabados;
+using test::SondaFija;
 using test::TemporaryFolder;
 
 class ObservadorMudo : public ObservadorEnvio {
@@ -107,8 +107,9 @@ protected:
         }
         RegistroEnvios registro(RegistroEnvios::archivoEn(folder.path()));
         Reservas reservas(folder.path(), currentProcess());
-        EntornoEnvio e{contexto->correo, contexto->carpeta, dialogos, observador, visor,
-                       componente,       sonda,             registro, reservas,   cancelar};
+        EntornoEnvio e{
+            contexto->correo, contexto->carpeta, dialogos, observador, visor, componente, sonda,
+            registro,         reservas,          cancelar};
         return MandarAvisos(lista.filas(), plantilla, e);
     }
 

@@ -74,8 +74,9 @@ TEST(FileSystemTest, EveryWayOfMovingWithoutReplacingKeepsAnExistingTarget) {
     // A failure that is not about the way (the source is gone) is told, never taken as "taken".
     TemporaryFolder folder;
     const fs::NoReplaceMethod placeholder[] = {fs::NoReplaceMethod::Placeholder};
-    EXPECT_THROW(fs::renameWithoutReplacing(folder / "no-existe.pdf", folder / "x.pdf", placeholder),
-                 std::runtime_error);
+    EXPECT_THROW(
+        fs::renameWithoutReplacing(folder / "no-existe.pdf", folder / "x.pdf", placeholder),
+        std::runtime_error);
     EXPECT_FALSE(std::filesystem::exists(folder / "x.pdf")) << "the placeholder is removed";
 }
 
