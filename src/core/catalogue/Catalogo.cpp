@@ -203,21 +203,23 @@ const std::vector<Catalogo::Documento>& Catalogo::documentos(const SeleccionPeri
         auto archivos = listado.get();
         documentos_ =
             facturas ? LlenarLvFacturas(std::move(archivos)) : LlenarLvNomina(std::move(archivos));
+        marcarDudosos(documentos_);
         periodo_ = periodo;
     }
     return documentos_;
 }
 
-// A pending document that a stopped run may have mailed says so in the list. The list stays
+// A pending document that a stopped run may have mailed says so in the list. Read with the
+// folder, not at each keystroke: on a share the claims are a file read each. The list stays
 // usable when the ledger cannot be read: the run that would send them asks again anyway.
-void Catalogo::marcarDudosos(ListaVista& lista) const {
+void Catalogo::marcarDudosos(std::vector<Documento>& documentos) const {
     try {
         RegistroEnvios registro(RegistroEnvios::archivoEn(contexto_.carpeta.ruta()));
         const DocumentosDudosos dudosos(registro,
                                         Reservas(contexto_.carpeta.ruta(), currentProcess()));
-        for (auto& fila : lista.filas()) {
-            if (fila.icono == kIconoPendiente) {
-                fila.dudoso = dudosos.motivo(fila.etiqueta).value_or("");
+        for (auto& documento : documentos) {
+            if (documento.fila.icono == kIconoPendiente) {
+                documento.fila.dudoso = dudosos.motivo(documento.fila.etiqueta).value_or("");
             }
         }
     } catch (const std::exception&) {
@@ -234,7 +236,6 @@ EtiquetasLista Catalogo::ActualizarLista(const SeleccionPeriodo& seleccion, List
             lista.filas().push_back(documento.fila);
         }
     }
-    marcarDudosos(lista);
     lista.ordenar();
     etiquetas.cuenta = "Nº de documentos:  " + std::to_string(lista.cantidad());
     etiquetas.seleccionados = "Documentos seleccionadas: 0";

@@ -76,7 +76,7 @@ private:
                                                 const std::vector<fs::ListedFile>& archivos);
     std::vector<Documento> LlenarLvFacturas(std::vector<Archivo> archivos);
     std::vector<Documento> LlenarLvNomina(std::vector<Archivo> archivos);
-    void marcarDudosos(ListaVista& lista) const;
+    void marcarDudosos(std::vector<Documento>& documentos) const;
 
     const ContextoAnfitrion& contexto_;
     IndiceDestinatarios indice_;

@@ -115,21 +115,6 @@ void writeWhole(int fd, const std::string& bytes, const std::filesystem::path& p
     }
 }
 
-// rename() over the claim. Through smbnetfs the server refuses it while another machine has the
-// claim open to read it: with EBUSY, or with EEXIST. Both pass in a moment.
-int replaceRetrying(const std::filesystem::path& from, const std::filesystem::path& to) {
-    constexpr int kTries = 80;
-    for (int attempt = 0;; ++attempt) {
-        if (::rename(from.c_str(), to.c_str()) == 0) {
-            return 0;
-        }
-        if ((errno != EBUSY && errno != EEXIST) || attempt + 1 == kTries) {
-            return errno;
-        }
-        ::usleep(25'000);
-    }
-}
-
 // The runs of this process whose claims are alive.
 std::mutex runsMutex;
 std::set<std::string> liveRuns;
@@ -304,14 +289,15 @@ std::optional<bool> Reservas::crearEntera(const std::filesystem::path& archivo,
 
 // A mark is written whole under a name of its own, then renamed into place: a reader sees it
 // whole or not at all (and a missing mark only makes the claim look held a moment longer).
-void Reservas::marcar(const std::filesystem::path& marca, const std::string& contenido) const {
+void Reservas::marcar(const std::filesystem::path& marca, const std::string& contenido,
+                      const std::string& ejecucion) const {
     const auto temporal = std::filesystem::path(marca.string() + "." + ejecucion_ + ".nueva");
     const int fd = ::open(temporal.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         throw claimError(marca, errno);
     }
     try {
-        writeWhole(fd, contenido + "ejecucion=" + ejecucion_ + "\nfin=1\n", marca,
+        writeWhole(fd, contenido + "ejecucion=" + ejecucion + "\nfin=1\n", marca,
                    fs::isNetworkFileSystem(marca));
     } catch (...) {
         ::close(fd);
@@ -319,7 +305,7 @@ void Reservas::marcar(const std::filesystem::path& marca, const std::string& con
         throw;
     }
     ::close(fd);
-    if (const int error = replaceRetrying(temporal, marca); error != 0) {
+    if (const int error = fs::replaceRetryingWhileBusy(temporal, marca); error != 0) {
         fs::removeRetryingWhileBusy(temporal);
         throw claimError(marca, error);
     }
@@ -400,7 +386,7 @@ void Reservas::anotarRespuesta(const std::string& clave, const std::string& resp
     if (!reserva || reserva->ejecucion != ejecucion_) {
         return;
     }
-    marcar(marcaDe(archivo, kMarcaRespuesta), "respuesta=" + oneLine(respuesta) + "\n");
+    marcar(marcaDe(archivo, kMarcaRespuesta), "respuesta=" + oneLine(respuesta) + "\n", ejecucion_);
 }
 
 void Reservas::marcarEnviada(const std::string& clave) {
@@ -414,27 +400,8 @@ void Reservas::marcarEnviada(const std::string& clave) {
         std::chrono::duration_cast<std::chrono::seconds>(ahora_().time_since_epoch()).count();
     // The mark belongs to the claim's run, whoever writes it (the start-up's recovery writes it
     // for a run that is gone).
-    const auto marca = marcaDe(archivo, kMarcaEnviada);
-    const auto temporal = std::filesystem::path(marca.string() + "." + ejecucion_ + ".nueva");
-    const int fd = ::open(temporal.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        throw claimError(marca, errno);
-    }
-    try {
-        writeWhole(fd,
-                   "segundos=" + std::to_string(seconds) + "\nejecucion=" + reserva->ejecucion +
-                       "\nfin=1\n",
-                   marca, fs::isNetworkFileSystem(marca));
-    } catch (...) {
-        ::close(fd);
-        fs::removeRetryingWhileBusy(temporal);
-        throw;
-    }
-    ::close(fd);
-    if (const int error = replaceRetrying(temporal, marca); error != 0) {
-        fs::removeRetryingWhileBusy(temporal);
-        throw claimError(marca, error);
-    }
+    marcar(marcaDe(archivo, kMarcaEnviada), "segundos=" + std::to_string(seconds) + "\n",
+           reserva->ejecucion);
 }
 
 void Reservas::limpiarEnviadas() {

@@ -100,7 +100,9 @@ private:
     // Nothing when the file system cannot rename without replacing.
     std::optional<bool> crearEntera(const std::filesystem::path& archivo,
                                     const Reserva& reserva) const;
-    void marcar(const std::filesystem::path& marca, const std::string& contenido) const;
+    // `ejecucion`: the run of the claim the mark belongs to.
+    void marcar(const std::filesystem::path& marca, const std::string& contenido,
+                const std::string& ejecucion) const;
     static std::optional<std::map<std::string, std::string>>
     leerMarca(const std::filesystem::path& marca, const std::string& ejecucion);
     static std::filesystem::path marcaDe(const std::filesystem::path& archivo,

@@ -62,14 +62,13 @@ DesenlaceEnvio IntentoEnvio::enviarConClaim(const Envio& envio, bool reenvioConf
         e_.reservas.soltar(envio.clave);
         return {DesenlaceEnvio::Estado::YaNoPendiente, std::nullopt, {}, {}};
     }
-    if (envio.archivo && !reenvioConfirmado) {
-        const auto hash = sha256DeArchivo(*envio.archivo);
-        if (hash && e_.registro.envioPrevio(envio.documento, *hash)) {
-            e_.reservas.soltar(envio.clave);
-            return {DesenlaceEnvio::Estado::Dudoso, std::nullopt, {}, {}};
-        }
+    const std::string hash =
+        envio.archivo ? sha256DeArchivo(*envio.archivo).value_or("") : std::string();
+    if (!hash.empty() && !reenvioConfirmado && e_.registro.envioPrevio(envio.documento, hash)) {
+        e_.reservas.soltar(envio.clave);
+        return {DesenlaceEnvio::Estado::Dudoso, std::nullopt, {}, {}};
     }
-    const long long intento = anotar(envio);
+    const long long intento = anotar(envio, hash);
     clsCDOmail oMail(e_.componente, e_.sonda);
     usarConfiguracion(oMail, e_.correo);
     oMail.para = envio.para;
@@ -142,14 +141,14 @@ void IntentoEnvio::marcar(const Envio& envio, long long intento, DesenlaceEnvio&
     e_.reservas.marcarEnviada(envio.clave);
 }
 
-long long IntentoEnvio::anotar(const Envio& envio) {
+long long IntentoEnvio::anotar(const Envio& envio, const std::string& sha256) {
     RegistroEnvios::Intento intento;
     intento.ejecucion = ejecucion_;
     intento.documento = envio.documento;
     if (envio.archivo) {
         std::error_code error;
         intento.tamano = std::filesystem::file_size(*envio.archivo, error);
-        intento.sha256 = sha256DeArchivo(*envio.archivo).value_or("");
+        intento.sha256 = sha256;
     } else {
         intento.tamano = envio.mensaje.size();
     }

@@ -54,7 +54,7 @@ public:
     DesenlaceEnvio intentar(const Envio& envio, bool reenvioConfirmado);
 
 private:
-    long long anotar(const Envio& envio);
+    long long anotar(const Envio& envio, const std::string& sha256);
     DesenlaceEnvio enviarConClaim(const Envio& envio, bool reenvioConfirmado);
     DesenlaceEnvio trasRespuesta(const Envio& envio, long long intento,
                                  RegistroEnvios::Resultado resultado);

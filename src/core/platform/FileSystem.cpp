@@ -273,7 +273,7 @@ std::vector<ListedFile> listWildcard(const std::filesystem::path& folder,
 
 namespace {
 
-template <typename Operation> int retryWhileBusy(Operation operation) {
+template <typename Operation> int retryWhileBusy(Operation operation, bool existsIsBusy = false) {
     // The server answers EBUSY until it has closed its own handle: measured at under 50 ms
     // after a close; a second covers a slow server without hanging a run on a file that is
     // really open elsewhere.
@@ -282,7 +282,7 @@ template <typename Operation> int retryWhileBusy(Operation operation) {
         if (operation() == 0) {
             return 0;
         }
-        if (errno != EBUSY || attempt + 1 == kTries) {
+        if ((errno != EBUSY && !(existsIsBusy && errno == EEXIST)) || attempt + 1 == kTries) {
             return errno;
         }
         ::usleep(25'000);
@@ -328,6 +328,10 @@ bool isUnsupported(int error) {
 
 int renameRetryingWhileBusy(const std::filesystem::path& from, const std::filesystem::path& to) {
     return retryWhileBusy([&] { return ::rename(from.c_str(), to.c_str()); });
+}
+
+int replaceRetryingWhileBusy(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return retryWhileBusy([&] { return ::rename(from.c_str(), to.c_str()); }, true);
 }
 
 int removeRetryingWhileBusy(const std::filesystem::path& path) {

@@ -80,6 +80,9 @@ bool renameWithoutReplacing(const std::filesystem::path& from, const std::filesy
 // for a file open anywhere, and for a short while after this process closed it. Return errno,
 // 0 on success.
 int renameRetryingWhileBusy(const std::filesystem::path& from, const std::filesystem::path& to);
+// rename() over an existing file: through smbnetfs the server refuses it while another machine
+// has the file open, with EBUSY or with EEXIST; both pass in a moment.
+int replaceRetryingWhileBusy(const std::filesystem::path& from, const std::filesystem::path& to);
 int removeRetryingWhileBusy(const std::filesystem::path& path);
 
 // True when `path` lies on a file system that other machines may reach at the same time (SMB,
