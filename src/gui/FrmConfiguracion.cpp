@@ -139,6 +139,9 @@ void FrmConfiguracion::construir() {
     arte::titulosCabecera(cabecera_, QStringLiteral("Comunicaciones masivas"),
                           QStringLiteral("Envio masivo de comunicaciones a clientes"),
                           "lblSubtitulo");
+    logo_ = new arte::Lienzo([](QPainter& p, const QRect& r) { arte::dibujarLogo(p, QRectF(r)); },
+                             cabecera_);
+    logo_->setObjectName(QStringLiteral("logo"));
 
     panel_ = new arte::Lienzo(arte::pintarPanel, this);
     panel_->setObjectName(QStringLiteral("PicMenu"));
@@ -160,8 +163,9 @@ void FrmConfiguracion::construir() {
     const int izquierda = aPixeles(180, this);
     int fila = aPixeles(480, this);
     for (const auto& [indice, texto, icono] :
-         {std::tuple{0, "Enviar", 0}, std::tuple{1, "Salir", 11}}) {
+         {std::tuple{0, "Enviar", 0}, std::tuple{1, "Salir", 4}}) {
         auto* imagen = new QLabel(p1_);
+        imagen->setObjectName(QStringLiteral("img_cmd_%1").arg(indice));
         imagen->setPixmap(arte::iconoEnlace(icono).pixmap(16, 16));
         imagen->setGeometry(izquierda, fila + (paso - 16) / 2, 16, 16);
         auto* enlace = new EnlaceComando(indice, QString::fromUtf8(texto), p1_);
@@ -266,6 +270,9 @@ void FrmConfiguracion::disponer() {
     const int anchoPanel = aPixeles(kAnchoPanel, this);
     const int margen = aPixeles(kMargen, this);
     cabecera_->setGeometry(0, 0, width(), alto);
+    // Where the other windows keep it: the logo's square at the header's right end.
+    const int lado = aPixeles(645, this);
+    logo_->setGeometry(width() - aPixeles(1200, this), aPixeles(45, this), lado, lado);
     panel_->setGeometry(0, alto, anchoPanel, height() - alto);
     ssTab1_->setGeometry(anchoPanel + margen, alto + margen, width() - anchoPanel - 2 * margen,
                          height() - alto - 2 * margen);

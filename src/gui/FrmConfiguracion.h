@@ -141,6 +141,7 @@ private:
     std::optional<masivo::ResultadoAvisos> ultimo_;
 
     QWidget* cabecera_ = nullptr;
+    QWidget* logo_ = nullptr;
     QWidget* panel_ = nullptr;
     CuadroXP* p1_ = nullptr;
     CuadroXP* p2_ = nullptr;

@@ -333,9 +333,12 @@ void FrmServidor::terminarPrueba(const IntentoPrueba& i) {
 
 void FrmServidor::reject() {
     if (pantalla_->probando()) {
-        lblPrueba_->setText(
-            lblPrueba_->text() +
-            QStringLiteral("\nLa ventana se podrá cerrar cuando termine la prueba."));
+        // Said once, however many times the user tries to close while the test goes on.
+        const QString espera =
+            QStringLiteral("La ventana se podrá cerrar cuando termine la prueba.");
+        if (!lblPrueba_->text().endsWith(espera)) {
+            lblPrueba_->setText(lblPrueba_->text() + QLatin1Char('\n') + espera);
+        }
         return;
     }
     if (pantalla_->cerrar()) {

@@ -3,8 +3,10 @@
 #include "gui/Arte.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QToolTip>
 
 namespace envio::gui {
 namespace {
@@ -167,6 +169,27 @@ VistaDocumentos::VistaDocumentos(QWidget* parent) : QTreeView(parent) {
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
     header()->setHighlightSections(false);
+}
+
+bool VistaDocumentos::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) {
+        return QTreeView::viewportEvent(event);
+    }
+    // The columns keep the widths the list was designed with, which cut long sizes and names
+    // short; hovering over a cut cell shows its whole text. The first column has its own tip.
+    const auto* ayuda = static_cast<QHelpEvent*>(event);
+    const QModelIndex celda = indexAt(ayuda->pos());
+    if (!celda.isValid() || celda.column() == 0) {
+        return QTreeView::viewportEvent(event);
+    }
+    const QString texto = celda.data(Qt::DisplayRole).toString();
+    const int margen = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+    if (fontMetrics().horizontalAdvance(texto) > visualRect(celda).width() - margen) {
+        QToolTip::showText(ayuda->globalPos(), texto, viewport(), visualRect(celda));
+    } else {
+        QToolTip::hideText();
+    }
+    return true;
 }
 
 void VistaDocumentos::mouseReleaseEvent(QMouseEvent* event) {

@@ -7,6 +7,7 @@
 #include "RelojFijo.h"
 #include "TemporaryFolder.h"
 #include "TestMailServer.h"
+#include "gui/Arte.h"
 #include "gui/CuadroXP.h"
 #include "gui/EnlacesComando.h"
 #include "gui/ModeloDestinatarios.h"
@@ -88,6 +89,23 @@ class FrmConfiguracionTest : public QObject {
         suite(d);
     }
 
+    static QImage iconoDelEnlace(const FrmConfiguracion& w, int indice) {
+        const auto* imagen = w.findChild<QLabel*>(QStringLiteral("img_cmd_%1").arg(indice));
+        return imagen == nullptr ? QImage() : imagen->pixmap().toImage();
+    }
+
+    static bool pintaRojo(const QImage& imagen) {
+        for (int y = 0; y < imagen.height(); ++y) {
+            for (int x = 0; x < imagen.width(); ++x) {
+                const QColor c = imagen.pixelColor(x, y);
+                if (c.red() > 150 && c.green() < 80 && c.blue() < 80) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
 private slots:
     void init() {
         dialogosPropios = std::make_unique<test::DialogosGrabados>();
@@ -121,6 +139,16 @@ private slots:
         QVERIFY(w.Check1()->isChecked());
         QCOMPARE(w.lbl_cmd()->enlace(0)->text(), QStringLiteral("Enviar"));
         QCOMPARE(w.lbl_cmd()->enlace(1)->text(), QStringLiteral("Salir"));
+        // Each link's picture is the one the other windows give that command: Salir is the door.
+        QCOMPARE(iconoDelEnlace(w, 0), gui::arte::iconoEnlace(0).pixmap(16, 16).toImage());
+        QCOMPARE(iconoDelEnlace(w, 1), gui::arte::iconoEnlace(4).pixmap(16, 16).toImage());
+        // The header carries the logo, inside the band and painted (its red PDF strip).
+        auto* logo = w.findChild<QWidget*>(QStringLiteral("logo"));
+        QVERIFY(logo != nullptr && logo->isVisible());
+        QVERIFY(w.findChild<QWidget*>(QStringLiteral("PicCabeza"))
+                    ->geometry()
+                    .contains(logo->geometry()));
+        QVERIFY(pintaRojo(logo->grab().toImage()));
         QCOMPARE(w.MnuTodos()->text(), QStringLiteral("Marcar todos"));
         QCOMPARE(w.MnuNinguno()->text(), QStringLiteral("Desmarcar todos"));
         QCOMPARE(w.MnuInvertir()->text(), QStringLiteral("Invertir selección"));

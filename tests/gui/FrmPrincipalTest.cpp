@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QToolTip>
 #include <QtTest>
 #include <filesystem>
 #include <thread>
@@ -690,6 +691,28 @@ private slots:
         QCOMPARE(cambios.count(), 0);
         QTRY_COMPARE(cambios.count(), 1);
         QCOMPARE(cambios.at(0).at(0).value<QModelIndex>().row(), 1);
+    }
+
+    void unaCeldaRecortadaMuestraSuTextoEnteroAlPasarPorEncima() {
+        Mundo m;
+        QVERIFY(m.abrir());
+        QVERIFY(m.mostrar());
+        FrmPrincipal& v = *m.ventana;
+        const QModelIndex tamano = v.modelo()->index(0, 4);
+        const QString entero = tamano.data().toString();
+        QVERIFY(!entero.isEmpty());
+        const auto pasarPorEncima = [&] {
+            const QRect celda = v.Lv()->visualRect(tamano);
+            QHelpEvent ayuda(QEvent::ToolTip, celda.center(),
+                             v.Lv()->viewport()->mapToGlobal(celda.center()));
+            QCoreApplication::sendEvent(v.Lv()->viewport(), &ayuda);
+        };
+        v.Lv()->setColumnWidth(4, 12);
+        pasarPorEncima();
+        QTRY_COMPARE(QToolTip::text(), entero);
+        v.Lv()->setColumnWidth(4, 400);
+        pasarPorEncima();
+        QTRY_VERIFY(QToolTip::text().isEmpty());
     }
 
     // Commands handed to the windows of others -------------------------------------------------

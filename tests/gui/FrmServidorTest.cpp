@@ -249,8 +249,13 @@ private slots:
             QStringLiteral("Probando el servidor «127.0.0.1», puerto %1, sin SSL…").arg(puerto));
         QTest::keyClicks(v->txt_server(3), QStringLiteral("z"));
         QCOMPARE(v->txt_server(3)->text(), QStringLiteral("oficinaz"));
-        QVERIFY(!v->close()); // not while the test is under way
+        QVERIFY(!v->close()); // not while the test is under way, and said once however often
+        QVERIFY(!v->close());
         QVERIFY(v->isVisible());
+        QCOMPARE(v->lblPrueba()->text(),
+                 QStringLiteral("Probando el servidor «127.0.0.1», puerto %1, sin SSL…\n"
+                                "La ventana se podrá cerrar cuando termine la prueba.")
+                     .arg(puerto));
         retenidos.soltar();
 
         QTRY_VERIFY(v->enlace(2)->isEnabled());
