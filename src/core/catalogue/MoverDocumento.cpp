@@ -8,30 +8,30 @@
 namespace envio {
 namespace {
 
-std::filesystem::path numbered(const std::filesystem::path& destino, int n) {
-    const std::string name = destino.filename().string();
-    std::size_t cut = name.rfind('.');
-    if (estaEnviado(name)) {
-        cut = name.size() - std::string_view(".ENVIADO.PDF").size();
+std::filesystem::path conNumero(const std::filesystem::path& destino, int n) {
+    const std::string nombre = destino.filename().string();
+    std::size_t corte = nombre.rfind('.');
+    if (estaEnviado(nombre)) {
+        corte = nombre.size() - std::string_view(".ENVIADO.PDF").size();
     }
-    if (cut == std::string::npos) {
-        cut = name.size();
+    if (corte == std::string::npos) {
+        corte = nombre.size();
     }
     return destino.parent_path() /
-           (name.substr(0, cut) + " (" + std::to_string(n) + ")" + name.substr(cut));
+           (nombre.substr(0, corte) + " (" + std::to_string(n) + ")" + nombre.substr(corte));
 }
 
 } // namespace
 
 std::string sinUltimosCaracteres(const std::string& texto, std::size_t n) {
-    std::size_t end = texto.size();
-    while (n > 0 && end > 0) {
-        --end;
-        if ((static_cast<unsigned char>(texto[end]) & 0xC0) != 0x80) {
+    std::size_t fin = texto.size();
+    while (n > 0 && fin > 0) {
+        --fin;
+        if ((static_cast<unsigned char>(texto[fin]) & 0xC0) != 0x80) {
             --n;
         }
     }
-    return texto.substr(0, end);
+    return texto.substr(0, fin);
 }
 
 std::filesystem::path moverDocumento(const std::filesystem::path& origen,
@@ -41,9 +41,9 @@ std::filesystem::path moverDocumento(const std::filesystem::path& origen,
         throw std::runtime_error("El documento " + origen.string() + " ya no existe");
     }
     for (int n = 1; n < 1000; ++n) {
-        const auto target = n == 1 ? destino : numbered(destino, n);
-        if (fs::renameWithoutReplacing(origen, target)) {
-            return target;
+        auto candidato = n == 1 ? destino : conNumero(destino, n);
+        if (fs::renameWithoutReplacing(origen, candidato)) {
+            return candidato;
         }
     }
     throw std::runtime_error("No hay un nombre libre para " + destino.string());

@@ -2,7 +2,6 @@
 
 #include "database/Texto.h"
 
-
 namespace envio {
 namespace {
 

@@ -53,7 +53,7 @@ std::filesystem::path CarpetaPrograma::baseTrabajo() const {
     if (fs::isNetworkFileSystem(carpeta_)) {
         return archivo("envio-informe." + currentProcess().host + ".db");
     }
-    const auto temporal = temporalMdb();
+    auto temporal = temporalMdb();
     std::error_code error;
     if (!std::filesystem::exists(temporal, error) || isOurDatabase(temporal)) {
         return temporal;

@@ -50,9 +50,13 @@ std::optional<std::string> motivoIlegible(BaseDatos& db, const OrigenAlternativo
             continue;
         }
         motivo += motivo.empty() ? "" : "\r\n";
-        motivo += nombre.empty() ? "Falta el nombre del campo"
-                                 : "La tabla " + tabla + " no tiene el campo \"" + nombre + "\"";
-        motivo += " (" + std::string(campo.clave) + ").";
+        if (nombre.empty()) {
+            motivo += "Falta el nombre del campo";
+        } else {
+            motivo.append("La tabla ").append(tabla).append(" no tiene el campo \"");
+            motivo.append(nombre).append("\"");
+        }
+        motivo.append(" (").append(campo.clave).append(").");
     }
     return motivo.empty() ? std::nullopt : std::optional(motivo);
 }

@@ -3,22 +3,22 @@
 namespace envio {
 namespace {
 
-std::string withReply(std::string text, const std::string& respuesta) {
-    return respuesta.empty() ? text + ", sin respuesta del servidor"
-                             : text + "; el servidor respondió: " + respuesta;
+std::string conRespuesta(const std::string& texto, const std::string& respuesta) {
+    return respuesta.empty() ? texto + ", sin respuesta del servidor"
+                             : texto + "; el servidor respondió: " + respuesta;
 }
 
-std::string fromLedger(const RegistroEnvios::Intento& i) {
-    const std::string when = horaLegible(i.hora) + " a " + i.destinatario;
+std::string segunRegistro(const RegistroEnvios::Intento& i) {
+    const std::string cuando = horaLegible(i.hora) + " a " + i.destinatario;
     if (i.resultado == RegistroEnvios::Resultado::Aceptado) {
-        return "enviado el " + when + ", pero sin marcar como enviado";
+        return "enviado el " + cuando + ", pero sin marcar como enviado";
     }
-    return withReply("envío interrumpido el " + when, i.respuesta);
+    return conRespuesta("envío interrumpido el " + cuando, i.respuesta);
 }
 
-std::string fromClaim(const Reservas::Reserva& r) {
-    return withReply("envío interrumpido de " + describirTitular(r) + " a " + r.destinatario,
-                     r.respuesta);
+std::string segunReserva(const Reservas::Reserva& r) {
+    return conRespuesta("envío interrumpido de " + describirTitular(r) + " a " + r.destinatario,
+                        r.respuesta);
 }
 
 } // namespace
@@ -26,7 +26,7 @@ std::string fromClaim(const Reservas::Reserva& r) {
 DocumentosDudosos::DocumentosDudosos(RegistroEnvios& registro, const Reservas& reservas) {
     for (const auto& reserva : reservas.todas()) {
         if (reserva.dudosa) {
-            porClave_[reserva.clave] = fromClaim(reserva);
+            porClave_[reserva.clave] = segunReserva(reserva);
         } else if (!reserva.enviada) {
             enCurso_.insert(reserva.clave);
         }
@@ -35,7 +35,7 @@ DocumentosDudosos::DocumentosDudosos(RegistroEnvios& registro, const Reservas& r
     // now (another run of this machine), not a doubt: that run will settle it.
     for (const auto& intento : registro.dudosos()) {
         if (enCurso_.count(Reservas::claveDe(intento.documento)) == 0) {
-            porDocumento_[intento.documento] = fromLedger(intento);
+            porDocumento_[intento.documento] = segunRegistro(intento);
         }
     }
 }

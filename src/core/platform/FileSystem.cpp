@@ -136,13 +136,13 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
 std::filesystem::path followSymlinks(const std::filesystem::path& requested) {
     std::filesystem::path path = requested;
     struct stat link {};
-    for (int vueltas = 0; ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode); ++vueltas) {
+    for (int hops = 0; ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode); ++hops) {
         std::error_code error;
-        const std::filesystem::path destino = std::filesystem::read_symlink(path, error);
-        if (error || vueltas == 8) {
+        const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+        if (error || hops == 8) {
             throw writeError(requested, error ? error.value() : ELOOP);
         }
-        path = destino.is_absolute() ? destino : (path.parent_path() / destino).lexically_normal();
+        path = target.is_absolute() ? target : (path.parent_path() / target).lexically_normal();
     }
     return path;
 }

@@ -292,7 +292,12 @@ std::vector<std::string> partirEnLineas(std::string_view original, double ancho,
         if (palabra.empty()) {
             continue;
         }
-        if (std::string junto = actual.empty() ? palabra : actual + ' ' + palabra; cabe(junto)) {
+        std::string junto = actual;
+        if (!junto.empty()) {
+            junto += ' ';
+        }
+        junto += palabra;
+        if (cabe(junto)) {
             actual = std::move(junto);
             continue;
         }

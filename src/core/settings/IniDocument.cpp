@@ -60,7 +60,7 @@ std::string_view withoutEnclosingQuotes(std::string_view value) {
 
 } // namespace
 
-IniDocument::IniDocument(std::string bytes) {
+IniDocument::IniDocument(const std::string& bytes) {
     std::string_view rest = bytes;
     if (rest.starts_with(kByteOrderMark)) {
         utf8_ = true;

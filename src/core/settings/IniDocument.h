@@ -13,7 +13,7 @@ namespace envio {
 // the suite's other programs also read stays as it was.
 class IniDocument {
 public:
-    explicit IniDocument(std::string bytes);
+    explicit IniDocument(const std::string& bytes);
 
     // Section, key and value are UTF-8; the document converts them to the file's encoding.
     // The value comes back trimmed of blanks and of one pair of enclosing quotes.

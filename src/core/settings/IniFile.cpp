@@ -37,8 +37,8 @@ std::string LeerIni(const std::filesystem::path& archivo, std::string_view secci
     const auto bytes = fs::readFile(archivo);
     std::string valor(porDefecto);
     if (bytes) {
-        if (auto found = IniDocument(*bytes).value(seccion, clave)) {
-            valor = std::move(*found);
+        if (auto leido = IniDocument(*bytes).value(seccion, clave)) {
+            valor = std::move(*leido);
         }
     }
     return cutCharacters(std::move(valor), kLongitudMaxima);
