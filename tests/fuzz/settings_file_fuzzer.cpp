@@ -1,7 +1,9 @@
-// Feeds arbitrary bytes to the settings-file reader and writer. Beyond not crashing, an edit must
-// keep every byte of the file before the section it touches, and a value written must read back.
+// Feeds arbitrary bytes to the settings-file reader and writer. Beyond not crashing: an untouched
+// file comes back byte for byte; each edit changes only the one line it rewrites or the lines it
+// adds, every other byte stays where it was; and a value written reads back as written.
 #include "settings/IniDocument.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -12,6 +14,35 @@ void check(bool condition) {
     if (!condition) {
         std::abort();
     }
+}
+
+// What differs between the two files, once their common start and common end are set aside:
+// in the old file, part of one line at most (no line end); in the new one, at most the line
+// end that closes a last line without one and a new section with its key.
+void checkOnlyOneLineChanged(const std::string& before, const std::string& after) {
+    const std::size_t limit = std::min(before.size(), after.size());
+    std::size_t start = 0;
+    while (start < limit && before[start] == after[start]) {
+        ++start;
+    }
+    std::size_t end = 0;
+    while (end < limit - start &&
+           before[before.size() - 1 - end] == after[after.size() - 1 - end]) {
+        ++end;
+    }
+    const std::string removed = before.substr(start, before.size() - start - end);
+    const std::string added = after.substr(start, after.size() - start - end);
+    check(removed.find_first_of("\r\n") == std::string::npos);
+    check(std::count(added.begin(), added.end(), '\n') <= 3);
+}
+
+void editAndCheck(envio::IniDocument& document, const std::string& section, const std::string& key,
+                  const std::string& value) {
+    const std::string before = document.bytes();
+    document.setValue(section, key, value);
+    const std::string after = document.bytes();
+    checkOnlyOneLineChanged(before, after);
+    check(envio::IniDocument(after).value(section, key) == value);
 }
 
 } // namespace
@@ -32,8 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (name.empty() || name.find_first_of("[]=;\r\n\t \"'") != std::string::npos) {
         return 0;
     }
-    document.setValue("zz" + name, name, "valor");
-    const auto read = envio::IniDocument(document.bytes()).value("zz" + name, name);
-    check(read.has_value());
+    editAndCheck(document, "zz" + name, name, "valor"); // a new section, or a key in one
+    editAndCheck(document, "zz" + name, name, "otro");  // the same key rewritten
+    editAndCheck(document, "servidor", "zz" + name, "v");
     return 0;
 }
