@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 #include <mdbtools.h>
+#include <memory>
+#include <optional>
 
 namespace envio {
 namespace {
@@ -185,6 +187,89 @@ Valor decodeBound(const BoundColumn& bound) {
     }
 }
 
+// The catalogue entry of a table, found without regard to case.
+MdbCatalogEntry* findTable(const std::vector<MdbCatalogEntry*>& tables, std::string_view name,
+                           const std::filesystem::path& file) {
+    const auto found = std::find_if(tables.begin(), tables.end(), [&](const auto* entry) {
+        return igualesSinMayusculas(entry->object_name, name);
+    });
+    if (found == tables.end()) {
+        throw ErrorBaseDatos("La tabla " + std::string(name) + " no existe en la base de datos " +
+                             file.string());
+    }
+    return *found;
+}
+
+struct TableCloser {
+    void operator()(MdbTableDef* table) const { mdb_free_tabledef(table); }
+};
+using TablePtr = std::unique_ptr<MdbTableDef, TableCloser>;
+
+// The columns a read returns, in the table's order, and where each one's value comes from.
+struct ColumnPlan {
+    std::vector<std::string> names;
+    std::vector<BoundColumn> bound; // bound to libmdb's buffers: never resized once bound
+    std::vector<MdbColumn*> raw;    // decoded from the row's bytes
+    std::vector<std::pair<bool, std::size_t>> layout; // per result column: bound?, index
+};
+
+ColumnPlan planColumns(MdbHandle* mdb, MdbTableDef* table, const std::vector<std::string>& wanted) {
+    ColumnPlan plan;
+    for (unsigned i = 0; i < table->num_cols; ++i) {
+        auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
+        const bool isWanted =
+            wanted.empty() || std::any_of(wanted.begin(), wanted.end(), [&](const auto& name) {
+                return igualesSinMayusculas(name, column->name);
+            });
+        if (!isWanted) {
+            continue;
+        }
+        plan.names.emplace_back(column->name);
+        if (decodedFromRowBytes(column->col_type)) {
+            plan.layout.emplace_back(false, plan.raw.size());
+            plan.raw.push_back(column);
+        } else {
+            plan.layout.emplace_back(true, plan.bound.size());
+            plan.bound.push_back(
+                {column, static_cast<int>(i) + 1, std::vector<char>(mdb->bind_size + 1), 0});
+        }
+    }
+    for (auto& b : plan.bound) {
+        mdb_bind_column(table, b.position, b.buffer.data(), &b.length);
+    }
+    mdb_rewind_table(table);
+    return plan;
+}
+
+// The row libmdb has just fetched; nothing when it cannot be read again to tell a NULL text
+// from an empty one (a damaged page).
+std::optional<std::vector<Valor>> readCurrentRow(MdbHandle* mdb, MdbTableDef* table,
+                                                 const ColumnPlan& plan,
+                                                 std::vector<MdbField>& fields) {
+    bool cracked = false;
+    std::vector<Valor> row;
+    row.reserve(plan.layout.size());
+    for (const auto& [isBound, index] : plan.layout) {
+        if (!isBound) {
+            row.push_back(decodeRaw(mdb, plan.raw[index]));
+            continue;
+        }
+        const BoundColumn& b = plan.bound[index];
+        if (b.length > 0 || !isText(b.column->col_type)) {
+            row.push_back(decodeBound(b));
+            continue;
+        }
+        if (!cracked && !crackCurrentRow(table, fields)) {
+            return std::nullopt;
+        }
+        cracked = true;
+        row.push_back(fields[static_cast<std::size_t>(b.position - 1)].is_null != 0
+                          ? Valor::nulo()
+                          : Valor::texto({}));
+    }
+    return row;
+}
+
 } // namespace
 
 struct LectorJet::Estado {
@@ -226,91 +311,29 @@ std::vector<std::string> LectorJet::tablas() {
 }
 
 TablaLeida LectorJet::leerTabla(std::string_view tabla, const std::vector<std::string>& campos) {
-    MdbCatalogEntry* entry = nullptr;
-    for (auto* candidate : estado_->tablas) {
-        if (igualesSinMayusculas(candidate->object_name, tabla)) {
-            entry = candidate;
-            break;
-        }
-    }
-    if (entry == nullptr) {
-        throw ErrorBaseDatos("La tabla " + std::string(tabla) + " no existe en la base de datos " +
-                             archivo_.string());
-    }
-    MdbTableDef* table = mdb_read_table(entry);
-    if (table == nullptr || mdb_read_columns(table) == nullptr) {
-        if (table != nullptr) {
-            mdb_free_tabledef(table);
-        }
+    MdbCatalogEntry* entrada = findTable(estado_->tablas, tabla, archivo_);
+    const TablePtr definicion(mdb_read_table(entrada));
+    if (!definicion || mdb_read_columns(definicion.get()) == nullptr) {
         throw ErrorBaseDatos("No se pudo leer la tabla " + std::string(tabla) +
                              " de la base de datos " + archivo_.string() +
                              ": el archivo está dañado");
     }
-    TablaLeida result{entry->object_name, {}, {}};
-    std::vector<BoundColumn> bound;
-    std::vector<MdbColumn*> raw; // position in the result: bound ones first, then raw ones
-    std::vector<std::pair<bool, std::size_t>> layout;
-    for (unsigned i = 0; i < table->num_cols; ++i) {
-        auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
-        const bool wanted =
-            campos.empty() || std::any_of(campos.begin(), campos.end(), [&](const auto& c) {
-                return igualesSinMayusculas(c, column->name);
-            });
-        if (!wanted) {
-            continue;
-        }
-        result.columnas.emplace_back(column->name);
-        if (decodedFromRowBytes(column->col_type)) {
-            layout.emplace_back(false, raw.size());
-            raw.push_back(column);
-        } else {
-            layout.emplace_back(true, bound.size());
-            bound.push_back({column, static_cast<int>(i) + 1,
-                             std::vector<char>(estado_->mdb->bind_size + 1), 0});
-        }
-    }
-    for (auto& b : bound) {
-        mdb_bind_column(table, b.position, b.buffer.data(), &b.length);
-    }
-    mdb_rewind_table(table);
+    ColumnPlan plan = planColumns(estado_->mdb, definicion.get(), campos);
+    TablaLeida leida{entrada->object_name, plan.names, {}};
     // A damaged page chain can make libmdb go round in circles; no table holds more rows than
     // its file has room for (at most 1000 rows on a page of at least 2048 bytes).
     std::error_code error;
-    const std::size_t maxRows = (std::filesystem::file_size(archivo_, error) / 2048 + 1) * 1000;
-    std::vector<MdbField> fields(table->num_cols);
-    while (mdb_fetch_row(table) != 0) {
-        if (result.filas.size() >= maxRows) {
-            mdb_free_tabledef(table);
+    const std::size_t maximo = (std::filesystem::file_size(archivo_, error) / 2048 + 1) * 1000;
+    std::vector<MdbField> celdas(definicion->num_cols);
+    while (mdb_fetch_row(definicion.get()) != 0) {
+        auto fila = readCurrentRow(estado_->mdb, definicion.get(), plan, celdas);
+        if (!fila || leida.filas.size() >= maximo) {
             throw ErrorBaseDatos("La tabla " + std::string(tabla) + " de la base de datos " +
                                  archivo_.string() + " está dañada");
         }
-        bool cracked = false;
-        std::vector<Valor> fila;
-        fila.reserve(layout.size());
-        for (const auto& [isBound, index] : layout) {
-            if (!isBound) {
-                fila.push_back(decodeRaw(estado_->mdb, raw[index]));
-                continue;
-            }
-            const BoundColumn& b = bound[index];
-            if (b.length > 0 || !isText(b.column->col_type)) {
-                fila.push_back(decodeBound(b));
-                continue;
-            }
-            if (!cracked && !crackCurrentRow(table, fields)) {
-                mdb_free_tabledef(table);
-                throw ErrorBaseDatos("La tabla " + std::string(tabla) + " de la base de datos " +
-                                     archivo_.string() + " está dañada");
-            }
-            cracked = true;
-            fila.push_back(fields[static_cast<std::size_t>(b.position - 1)].is_null != 0
-                               ? Valor::nulo()
-                               : Valor::texto({}));
-        }
-        result.filas.push_back(std::move(fila));
+        leida.filas.push_back(std::move(*fila));
     }
-    mdb_free_tabledef(table);
-    return result;
+    return leida;
 }
 
 } // namespace envio
