@@ -47,35 +47,11 @@ TEST_F(PlantillaAvisoTest, ALongMessageIsCutIn200CharacterChunksAndAShorterSaveC
     EXPECT_EQ(CargarPlantillaAviso(krn).mensaje, texto(100, 'd'));
 }
 
-TEST_F(PlantillaAvisoTest, ExactlyTwoHundredCharactersIsOneKey) {
-    guardar(texto(200));
-    EXPECT_EQ(clave("MensajeAviso0"), texto(200));
-    EXPECT_EQ(clave("MensajeAviso1"), "<falta>");
-}
-
 TEST_F(PlantillaAvisoTest, LineBreaksAreStoredAsMarkersAndComeBack) {
     guardar("Primera línea\r\nSegunda línea", "Aviso importante", true);
     EXPECT_EQ(clave("MensajeAviso0"), "Primera línea[LF][CR]Segunda línea");
     EXPECT_EQ(CargarPlantillaAviso(krn),
               (PlantillaAviso{"Aviso importante", "Primera línea\r\nSegunda línea", true}));
-}
-
-TEST_F(PlantillaAvisoTest, ClearingStopsAtTheFirstGapAndLoadingReadsOnlyUpToIt) {
-    EscribirIni(krn, "AvisoPORemail", "MensajeAviso0", "viejo cero");
-    EscribirIni(krn, "AvisoPORemail", "MensajeAviso2", "viejo dos");
-    EXPECT_EQ(CargarPlantillaAviso(krn).mensaje, "viejo cero");
-    guardar("nuevo");
-    EXPECT_EQ(clave("MensajeAviso0"), "nuevo");
-    EXPECT_EQ(clave("MensajeAviso1"), "<falta>");
-    EXPECT_EQ(clave("MensajeAviso2"), "viejo dos");
-    EXPECT_EQ(CargarPlantillaAviso(krn).mensaje, "nuevo");
-}
-
-TEST_F(PlantillaAvisoTest, AnEmptyMessageWritesNoChunk) {
-    guardar(texto(10));
-    guardar("");
-    EXPECT_EQ(clave("MensajeAviso0"), "");
-    EXPECT_EQ(CargarPlantillaAviso(krn).mensaje, "");
 }
 
 TEST_F(PlantillaAvisoTest, WritesTheReadReceiptInTheOtherSpellingAndTheEngineKey) {

@@ -4,7 +4,6 @@
 #include "TemporaryFolder.h"
 #include "settings/ConfiguracionCorreo.h"
 #include "settings/IniFile.h"
-#include "settings/MensajeEnTrozos.h"
 
 #include <gtest/gtest.h>
 
@@ -69,11 +68,6 @@ TEST_F(PantallaMensajeTest, TheReceiptIsTickedForAnyNumberButZero) {
     }
 }
 
-TEST_F(PantallaMensajeTest, AnEmptyFirstChunkEndsTheBody) {
-    carpeta.write("KRN.INI", "[DocumentoPORemail]\r\nMensaje0=\r\nMensaje1=perdido\r\n");
-    EXPECT_EQ(abrir()->mensaje(), "");
-}
-
 TEST_F(PantallaMensajeTest, SavingStoresTheSubjectTheEscapedBodyAndTheReceiptAsOne) {
     carpeta.write("KRN.INI", "[Facturaci\xF3n]\r\nRuta=C:\\Suite\r\n");
     std::optional<ConfiguracionCorreo> recargada;
@@ -101,32 +95,6 @@ TEST_F(PantallaMensajeTest, SavingStoresTheSubjectTheEscapedBodyAndTheReceiptAsO
     EXPECT_EQ(LeerIni(krn, kSeccion, "ConfirmacionLeido", "-"), "0");
 }
 
-TEST_F(PantallaMensajeTest, ABodyOf200CharactersTakesOneChunkAnd201TakeTwo) {
-    guardar(std::string(200, 'a'));
-    EXPECT_EQ(trozo(0), std::string(200, 'a'));
-    EXPECT_EQ(trozo(1), "-"); // never written
-    EXPECT_EQ(abrir()->mensaje(), std::string(200, 'a'));
-
-    guardar(std::string(200, 'b') + "c");
-    EXPECT_EQ(trozo(0), std::string(200, 'b'));
-    EXPECT_EQ(trozo(1), "c");
-    EXPECT_EQ(trozo(2), "-");
-    EXPECT_EQ(abrir()->mensaje(), std::string(200, 'b') + "c");
-}
-
-TEST_F(PantallaMensajeTest, TheChunksCountCharactersNotBytes) {
-    const std::string cuerpo = [] {
-        std::string s;
-        for (int i = 0; i < 201; ++i) {
-            s += "ñ";
-        }
-        return s;
-    }();
-    guardar(cuerpo);
-    EXPECT_EQ(trozo(1), "ñ");
-    EXPECT_EQ(abrir()->mensaje(), cuerpo);
-}
-
 TEST_F(PantallaMensajeTest, ShorteningALongBodyEmptiesTheUnusedChunksAndReadsBackExactly) {
     std::string largo;
     for (int i = 0; i < 40; ++i) {
@@ -144,34 +112,6 @@ TEST_F(PantallaMensajeTest, ShorteningALongBodyEmptiesTheUnusedChunksAndReadsBac
     }
     EXPECT_EQ(abrir()->mensaje(), corto);
     EXPECT_EQ(CargarConfiguracion(krn).mensaje, corto);
-}
-
-TEST_F(PantallaMensajeTest, AnEmptyBodyEmptiesEveryChunk) {
-    guardar(std::string(450, 'x'));
-    guardar("");
-    EXPECT_EQ(trozo(0), "");
-    EXPECT_EQ(trozo(1), "");
-    EXPECT_EQ(trozo(2), "");
-    EXPECT_EQ(abrir()->mensaje(), "");
-}
-
-TEST_F(PantallaMensajeTest, AMarkerCutByAChunkBoundaryReadsBack) {
-    const std::string cuerpo = std::string(198, 'a') + "\r\nb";
-    guardar(cuerpo);
-    EXPECT_EQ(trozo(0), std::string(198, 'a') + "[L");
-    EXPECT_EQ(trozo(1), "F][CR]b");
-    EXPECT_EQ(abrir()->mensaje(), cuerpo);
-    EXPECT_EQ(CargarConfiguracion(krn).mensaje, cuerpo);
-}
-
-TEST_F(PantallaMensajeTest, OldChunksBehindAGapAreNotJoinedToANewBody) {
-    carpeta.write("KRN.INI", "[DocumentoPORemail]\r\nMensaje0=\r\nMensaje1=\r\n"
-                             "Mensaje2=resto de otro mensaje\r\nMensaje3=y mas\r\n");
-    const std::string cuerpo = std::string(400, 'n') + "fin";
-    guardar(cuerpo);
-    EXPECT_EQ(trozo(2), "fin");
-    EXPECT_EQ(trozo(3), "");
-    EXPECT_EQ(abrir()->mensaje(), cuerpo);
 }
 
 TEST_F(PantallaMensajeTest, EveryLineBreakIsStoredAsTheSuiteWritesIt) {
@@ -227,36 +167,6 @@ TEST_F(PantallaMensajeTest, AFailedSaveIsToldAndTheWindowStaysWithItsChanges) {
     EXPECT_EQ(recargas, 0);
 }
 
-TEST_F(PantallaMensajeTest, ChunkEndsNeverFallOnWhatReadingDrops) {
-    // Words of five letters and a blank: a cut every 200 characters would put blanks at the
-    // chunks' ends, and an apostrophe at both ends of a chunk would be taken for quotes.
-    std::string cuerpo;
-    for (int i = 0; i < 120; ++i) {
-        cuerpo += (i % 7 == 3) ? "'abc' " : "plazo ";
-    }
-    guardar(cuerpo + "fin");
-    for (int n = 0; trozo(n) != "" && trozo(n) != "-"; ++n) {
-        EXPECT_LE(trozo(n).size(), 200u);
-    }
-    EXPECT_EQ(abrir()->mensaje(), cuerpo + "fin");
-    EXPECT_EQ(CargarConfiguracion(krn).mensaje, cuerpo + "fin");
-}
-
-TEST(CortarEnTrozos, CutsEvery200CharactersUnlessAnEndWouldBeLost) {
-    EXPECT_EQ(cortarEnTrozos(std::string(401, 'a')),
-              (std::vector<std::string>{std::string(200, 'a'), std::string(200, 'a'), "a"}));
-    // Neither side of the cut may hold the blank.
-    EXPECT_EQ(cortarEnTrozos(std::string(199, 'a') + " b"),
-              (std::vector<std::string>{std::string(198, 'a'), "a b"}));
-    // The blank would end the first chunk: the cut moves back to the last letter before it.
-    EXPECT_EQ(cortarEnTrozos(std::string(199, 'a') + "x yz"),
-              (std::vector<std::string>{std::string(199, 'a'), "x yz"}));
-    EXPECT_EQ(cortarEnTrozos(std::string(200, 'a') + " z"),
-              (std::vector<std::string>{std::string(199, 'a'), "a z"}));
-    EXPECT_EQ(cortarEnTrozos("'hola'"), (std::vector<std::string>{"'hola", "'"}));
-    EXPECT_TRUE(cortarEnTrozos("").empty());
-}
-
 TEST_F(PantallaMensajeTest, LettersTheSettingsFileCannotHoldAreRefusedAndNamed) {
     guardar("Cuerpo guardado");
     const std::string antes = archivo();
@@ -284,12 +194,6 @@ TEST_F(PantallaMensajeTest, LettersTheSettingsFileCannotHoldAreRefusedAndNamed) 
     EXPECT_TRUE(p->pulsarGuardar());
     EXPECT_EQ(abrir()->asunto(), "Factura de Łukasz");
     EXPECT_EQ(dialogos.cuadros().size(), 1U);
-}
-
-TEST_F(PantallaMensajeTest, ALongRunOfBlanksNeverCutsTheBodyShort) {
-    // 500 blanks would fill a chunk with blanks alone, which reads back as the end of the body.
-    guardar("Primera parte" + std::string(500, ' ') + "segunda parte");
-    EXPECT_EQ(abrir()->mensaje(), "Primera parte" + std::string(100, ' ') + "segunda parte");
 }
 
 } // namespace
