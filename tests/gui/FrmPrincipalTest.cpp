@@ -141,8 +141,6 @@ struct Mundo {
     std::unique_ptr<QAbstractItemModelTester> tester;
 };
 
-// Saves the window to $ENVIO_CAPTURAS/<name>.png when that variable is set; a look at the
-// window without a desktop.
 } // namespace
 
 class FrmPrincipalTest : public QObject {

@@ -1,0 +1,78 @@
+// capturas-guia CARPETA SALIDA
+// Writes the user guide's pictures of the main window: a sample suite for March 2026 is generated
+// in CARPETA (name it as an office would, e.g. /srv/gestion: the status bar shows it), the window
+// is opened on it without a desktop (QT_QPA_PLATFORM=offscreen) and drawn into SALIDA.
+#include "GeneradorSuite.h"
+#include "gui/DialogosQt.h"
+#include "gui/EnlacesComando.h"
+#include "gui/FrmPrincipal.h"
+#include "gui/ModeloDocumentos.h"
+#include "host/CarpetaPrograma.h"
+#include "platform/Reloj.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QTimer>
+#include <iostream>
+
+namespace {
+
+// The day the pictures were taken: the list opens on March 2026.
+class DiaFijo : public envio::Reloj {
+public:
+    [[nodiscard]] envio::Fecha hoy() const override { return {2026, 3, 15}; }
+    [[nodiscard]] std::chrono::system_clock::time_point ahora() const override {
+        return std::chrono::system_clock::now();
+    }
+};
+
+bool guardar(QWidget* w, const QString& carpeta, const QString& nombre) {
+    const QString archivo = carpeta + QLatin1Char('/') + nombre + QStringLiteral(".png");
+    if (!w->grab().save(archivo)) {
+        std::cerr << "capturas-guia: no se pudo escribir " << archivo.toStdString() << '\n';
+        return false;
+    }
+    std::cout << archivo.toStdString() << '\n';
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "uso: capturas-guia CARPETA SALIDA\n";
+        return 2;
+    }
+    QApplication app(argc, argv);
+    suitegen::ParametrosEjemplo p;
+    p.formato = suitegen::Formato::Sqlite;
+    suitegen::generarSuite(argv[1], suitegen::suiteDeEjemplo(p));
+    envio::gui::DialogosQt dialogos;
+    envio::gui::ShellQt shell;
+    const DiaFijo dia;
+    auto ventana =
+        envio::gui::abrirPrincipal(envio::CarpetaPrograma(argv[1]), dialogos, shell, dia);
+    if (!ventana) {
+        return 1;
+    }
+    const QString salida = QString::fromLocal8Bit(argv[2]);
+    ventana->resize(1024, 700);
+    ventana->show();
+    QApplication::processEvents();
+    // What an office sees before sending: the pending documents ticked, one row chosen.
+    emit ventana->lbl_cmd()->enlace(10)->pulsado(10);
+    QApplication::processEvents();
+    ventana->Lv()->setCurrentIndex(ventana->modelo()->index(2, 0));
+    bool bien = guardar(ventana.get(), salida, QStringLiteral("ventana-principal"));
+    QTimer::singleShot(0, [&] {
+        QMenu* menu = ventana->MnuCabeza();
+        QApplication::processEvents();
+        bien = guardar(menu, salida, QStringLiteral("menu-lista")) && bien;
+        menu->close();
+    });
+    ventana->MnuCabeza()->popup(ventana->mapToGlobal(QPoint(400, 300)));
+    QApplication::processEvents();
+    QTimer::singleShot(100, &app, &QApplication::quit);
+    QApplication::exec();
+    return bien ? 0 : 1;
+}
