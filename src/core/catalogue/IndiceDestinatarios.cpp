@@ -18,9 +18,8 @@ void IndiceDestinatarios::cargarClientes() {
     direcciones_.clear();
     // The two tables are read side by side, each by a reader process of its own (the fork
     // stand-in, used only when the reader program is missing, takes them in turn).
-    auto direccionesLeidas = std::async(std::launch::async, [this] {
-        return leerDireccionesClientes(*contexto_.dbPrincipal);
-    });
+    auto direccionesLeidas = std::async(
+        std::launch::async, [this] { return leerDireccionesClientes(*contexto_.dbPrincipal); });
     Registros clientes =
         contexto_.dbPrincipal->abrirRegistros("SELECT IDCLIENTE, nombre FROM CLIENTES");
     for (clientes.primero(); !clientes.fin(); clientes.siguiente()) {
