@@ -767,10 +767,10 @@ private slots:
         QVERIFY(m.abrir());
         QVERIFY(m.mostrar());
         FrmPrincipal& v = *m.ventana;
-        // At 96 dots per inch: P1 at 8 px, 201 high; P2 at 216, 141 high; P3 at 364.
-        QCOMPARE(v.P1()->geometry(), QRect(8, 8, 201, 201));
-        QCOMPARE(v.P2()->y(), 216);
-        QCOMPARE(v.P3()->y(), 364);
+        // At 96 dots per inch: P1 at 8 px, 221 high; P2 at 236, 141 high; P3 at 384.
+        QCOMPARE(v.P1()->geometry(), QRect(8, 8, 201, 221));
+        QCOMPARE(v.P2()->y(), 236);
+        QCOMPARE(v.P3()->y(), 384);
         QTest::mouseClick(v.P1()->botonPlegar(), Qt::LeftButton);
         QCOMPARE(v.P1()->height(), 25);
         QCOMPARE(v.P2()->y(), 8 + 25 + 7);
@@ -779,11 +779,11 @@ private slots:
         QCOMPARE(v.P2()->y(), 40);
         QCOMPARE(v.P3()->y(), 40 + 25 + 7);
         QTest::mouseClick(v.P1()->botonDesplegar(), Qt::LeftButton);
-        QCOMPARE(v.P1()->height(), 201);
-        QCOMPARE(v.P2()->y(), 216);
-        QCOMPARE(v.P3()->y(), 216 + 25 + 7);
+        QCOMPARE(v.P1()->height(), 221);
+        QCOMPARE(v.P2()->y(), 236);
+        QCOMPARE(v.P3()->y(), 236 + 25 + 7);
         QTest::mouseClick(v.P2()->botonDesplegar(), Qt::LeftButton);
-        QCOMPARE(v.P3()->y(), 364);
+        QCOMPARE(v.P3()->y(), 384);
         QCOMPARE(v.P1()->y(), 8);
     }
 
