@@ -2,6 +2,7 @@
 #include "cli/LineaDeOrdenes.h"
 #include "cli/OrdenAvisos.h"
 #include "cli/OrdenEnviar.h"
+#include "cli/OrdenHistorial.h"
 #include "cli/OrdenListar.h"
 #include "gui/Arte.h"
 #include "gui/ComandosPrincipal.h"
@@ -69,6 +70,8 @@ int main(int argc, char* argv[]) {
         return ordenAvisos(opciones, carpeta, envio::RelojDelSistema(), crearInforme, std::cout,
                            std::cerr);
     }
+    case Orden::Historial:
+        return ordenHistorial(opciones, carpetaDelPrograma(opciones).ruta(), std::cout, std::cerr);
     case Orden::Ventana:
         break;
     }

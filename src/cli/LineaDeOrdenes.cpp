@@ -1,5 +1,7 @@
 #include "cli/LineaDeOrdenes.h"
 
+#include "ledger/HistorialEnvios.h"
+
 #include <cctype>
 #include <charconv>
 
@@ -23,6 +25,14 @@ int mes(const std::string& texto) {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     return upper == "TODOS" ? 13 : numero("--mes", texto, 1, 12);
+}
+
+std::string fecha(const std::string& opcion, const std::string& texto) {
+    try {
+        return fechaValida(texto);
+    } catch (const std::invalid_argument&) {
+        throw ErrorDeOpciones("Valor no válido para " + opcion + ": " + texto + " (AAAA-MM-DD)");
+    }
 }
 
 void anadirUnidad(MapaUnidades& unidades, const std::string& texto) {
@@ -56,6 +66,19 @@ Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
             opciones.orden = Orden::Enviar;
         } else if (argumento == "--avisos") {
             opciones.orden = Orden::Avisos;
+        } else if (argumento == "--historial") {
+            opciones.orden = Orden::Historial;
+        } else if (argumento == "--desde") {
+            opciones.desde = fecha(argumento, valor());
+        } else if (argumento == "--hasta") {
+            opciones.hasta = fecha(argumento, valor());
+        } else if (argumento == "--resultado") {
+            opciones.resultado = valor();
+            if (opciones.resultado != "enviado" && opciones.resultado != "rechazado" &&
+                opciones.resultado != "dudoso") {
+                throw ErrorDeOpciones("Valor no válido para --resultado: " + opciones.resultado +
+                                      " (enviado, rechazado o dudoso)");
+            }
         } else if (argumento == "--grupo") {
             opciones.grupo = valor();
         } else if (argumento == "--seleccion") {
@@ -127,6 +150,9 @@ std::string textoAyuda() {
            "       envio-documentos [--carpeta CARPETA] --avisos [--grupo TEXTO] [--seleccion "
            "todo]\n"
            "                        [--informe FICHERO.pdf]\n"
+           "       envio-documentos [--carpeta CARPETA] --historial [--desde AAAA-MM-DD]\n"
+           "                        [--hasta AAAA-MM-DD] [--filtro TEXTO]\n"
+           "                        [--resultado enviado|rechazado|dudoso]\n"
            "\n"
            "Envía por correo electrónico los documentos PDF (facturas o documentos de nómina)\n"
            "que deja la aplicación de gestión en sus carpetas.\n"
@@ -169,6 +195,13 @@ std::string textoAyuda() {
            "                     Comunicaciones masivas (en nómina, a la tabla de direcciones\n"
            "                     alternativas)\n"
            "  --grupo TEXTO      marca los clientes cuyo campo Grupo contiene TEXTO\n"
+           "  --historial        escribe el historial de envíos de todos los equipos, del más\n"
+           "                     reciente al más antiguo, separado por tabuladores: fecha y hora,\n"
+           "                     tipo, destinatario, dirección, documento, nombre al enviar,\n"
+           "                     resultado, respuesta del servidor y Message-ID\n"
+           "  --desde FECHA      con --historial, desde ese día (AAAA-MM-DD)\n"
+           "  --hasta FECHA      con --historial, hasta ese día incluido\n"
+           "  --resultado R      con --historial, sólo enviado, rechazado o dudoso\n"
            "  --help             muestra esta ayuda y termina\n"
            "  --version          muestra la versión y termina\n"
            "\n"

@@ -10,7 +10,7 @@
 
 namespace envio::cli {
 
-enum class Orden { Ventana, Ayuda, Version, Listar, Enviar, Avisos };
+enum class Orden { Ventana, Ayuda, Version, Listar, Enviar, Avisos, Historial };
 
 struct Opciones {
     Orden orden = Orden::Ventana;
@@ -24,6 +24,9 @@ struct Opciones {
     bool omitirDudosos = false; // --enviar: send the rest, leave possibly-sent ones for a person
     std::optional<std::filesystem::path> informe; // --enviar: the report as a PDF file
     std::optional<std::string> grupo;             // --avisos: the group filter of the client list
+    std::string desde;                            // --historial: AAAA-MM-DD
+    std::string hasta;                            // --historial: AAAA-MM-DD
+    std::string resultado;                        // --historial: enviado, rechazado or dudoso
     MapaUnidades unidades;                        // --unidad, for the Windows paths of KRN.INI
 };
 

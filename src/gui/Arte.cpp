@@ -177,6 +177,22 @@ void masivos(QPainter& p) {
     sobre(p, QRectF(0.8, 7.2, 10.6, 7.6));
 }
 
+// A page of lines under a clock: what was sent, and when.
+void historial(QPainter& p) {
+    p.setPen(lapiz(QColor(0x60, 0x70, 0x90), 0.9));
+    p.setBrush(QColor(0xFA, 0xFB, 0xFE));
+    p.drawRect(QRectF(1.0, 1.0, 10.0, 13.5));
+    p.setPen(lapiz(QColor(0x80, 0x90, 0xB0), 0.9));
+    for (double y = 4.0; y < 13.0; y += 2.2) {
+        p.drawLine(QPointF(2.8, y), QPointF(9.2, y));
+    }
+    p.setPen(lapiz(QColor(0x1C, 0x6A, 0xC8), 1.1));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(11.2, 11.2), 4.0, 4.0);
+    p.drawLine(QPointF(11.2, 11.2), QPointF(11.2, 8.6));
+    p.drawLine(QPointF(11.2, 11.2), QPointF(13.0, 11.2));
+}
+
 void seleccionarTodo(QPainter& p) {
     casilla(p, QRectF(2.0, 2.0, 11.5, 11.5));
     marca(p, QPointF(4.6, 7.8), QPointF(7.0, 10.4), QPointF(11.4, 4.6), QColor(0x2E, 0xA0, 0x30));
@@ -265,9 +281,10 @@ void filaEnviada(QPainter& p) {
 } // namespace
 
 QIcon iconoEnlace(int indice) {
-    static const std::array<Dibujo, 12> dibujos = {
+    static const std::array<Dibujo, 13> dibujos = {
         enviar,          eliminar,          ver,      configurarMensaje, salir,      masivos,
-        seleccionarTodo, deseleccionarTodo, invertir, conEmail,          pendientes, servidor};
+        seleccionarTodo, deseleccionarTodo, invertir, conEmail,          pendientes, servidor,
+        historial};
     if (indice < 0 || indice >= static_cast<int>(dibujos.size())) {
         return {};
     }

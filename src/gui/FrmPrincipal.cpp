@@ -97,12 +97,13 @@ struct SitioEnlace {
     int indice;
     int box; // 1 or 2
 };
-constexpr std::array<SitioEnlace, 12> kSitios = {{{0, 1},
+constexpr std::array<SitioEnlace, 13> kSitios = {{{0, 1},
                                                   {1, 1},
                                                   {2, 1},
                                                   {3, 1},
                                                   {11, 1},
                                                   {5, 1},
+                                                  {12, 1},
                                                   {4, 1},
                                                   {6, 2},
                                                   {7, 2},
@@ -114,7 +115,7 @@ constexpr std::array<SitioEnlace, 12> kSitios = {{{0, 1},
 
 FrmPrincipal::FrmPrincipal(ContextoAnfitrion contexto, Dialogos& dialogos, Shell& shell,
                            QWidget* parent)
-    : QMainWindow(parent), dialogos_(dialogos),
+    : QMainWindow(parent), dialogos_(dialogos), shell_(shell),
       pantalla_(std::make_unique<PantallaPrincipal>(std::move(contexto), dialogos, shell)) {
     setWindowTitle(QStringLiteral("Envío de documentos por e-mail"));
     setObjectName(QStringLiteral("frmPrincipal"));
@@ -483,6 +484,9 @@ void FrmPrincipal::ejecutar(Accion accion) {
         break;
     case Efecto::ConfigurarServidor:
         emit configurarServidorSolicitado();
+        break;
+    case Efecto::Historial:
+        emit historialSolicitado();
         break;
     case Efecto::Salir:
         close();

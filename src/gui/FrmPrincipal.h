@@ -43,6 +43,7 @@ public:
 
     PantallaPrincipal& pantalla() { return *pantalla_; }
     Dialogos& dialogos() { return dialogos_; }
+    Shell& shell() { return shell_; }
     // The cancel flag that Esc sets and the runs read.
     Cancelacion& blnCancelar() { return pantalla_->cancelacion(); }
 
@@ -96,6 +97,7 @@ signals:
     void configurarMensajeSolicitado();
     void mensajesMasivosSolicitado();
     void configurarServidorSolicitado();
+    void historialSolicitado();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -122,6 +124,7 @@ private:
     void actualizarComandos();
 
     Dialogos& dialogos_;
+    Shell& shell_;
     std::unique_ptr<PantallaPrincipal> pantalla_;
     MarcoPrincipal marco_;
     bool cargando_ = true;

@@ -2,8 +2,8 @@
 
 namespace envio {
 
-const std::array<EnlaceComando, 12>& enlacesComando() {
-    static const std::array<EnlaceComando, 12> enlaces = {{
+const std::array<EnlaceComando, 13>& enlacesComando() {
+    static const std::array<EnlaceComando, 13> enlaces = {{
         {0, "Enviar", Accion::Enviar},
         {1, "Eliminar ", Accion::Eliminar},
         {2, "Ver ", Accion::Ver},
@@ -16,6 +16,7 @@ const std::array<EnlaceComando, 12>& enlacesComando() {
         {9, "Documentos con email", Accion::SeleccionarConEmail},
         {10, "Pendiente de envio", Accion::SeleccionarPendientes},
         {11, "Configurar servidor", Accion::ConfigurarServidor},
+        {12, "Historial de envíos", Accion::Historial},
     }};
     return enlaces;
 }
@@ -55,7 +56,9 @@ std::optional<std::string_view> modoSeleccion(Accion accion) {
 
 bool permitidaDuranteUnTrabajo(Accion accion) {
     // Ticks only change the list on screen: the run works on its own copy of the rows.
-    return accion == Accion::Ver || accion == Accion::Salir || modoSeleccion(accion).has_value();
+    // The history only reads the ledgers, which the run writes one short step at a time.
+    return accion == Accion::Ver || accion == Accion::Salir || accion == Accion::Historial ||
+           modoSeleccion(accion).has_value();
 }
 
 } // namespace envio

@@ -21,6 +21,7 @@ enum class Accion {
     ConfigurarServidor,
     MarcarPendiente,
     MarcarEnviado,
+    Historial,
     Separador
 };
 
@@ -30,7 +31,7 @@ struct EnlaceComando {
     std::string_view titulo;
     Accion accion;
 };
-const std::array<EnlaceComando, 12>& enlacesComando();
+const std::array<EnlaceComando, 13>& enlacesComando();
 
 // The list's context menu, in order.
 struct EntradaMenu {

@@ -114,6 +114,8 @@ Efecto PantallaPrincipal::ejecutar(Accion accion) {
         return Efecto::MensajesMasivos;
     case Accion::ConfigurarServidor:
         return Efecto::ConfigurarServidor;
+    case Accion::Historial:
+        return Efecto::Historial;
     case Accion::Salir:
         return Efecto::Salir;
     case Accion::Eliminar:

@@ -22,6 +22,7 @@ enum class Efecto {
     ConfigurarMensaje,
     MensajesMasivos,
     ConfigurarServidor,
+    Historial,
     Salir
 };
 

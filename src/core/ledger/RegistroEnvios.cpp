@@ -5,6 +5,7 @@
 #include "platform/ProcessIdentity.h"
 #include "platform/SqliteJournal.h"
 
+#include <iterator>
 #include <sqlite3.h>
 
 namespace envio {
@@ -28,6 +29,17 @@ CREATE TABLE IF NOT EXISTS intentos (
 );
 CREATE INDEX IF NOT EXISTS intentos_documento ON intentos (documento, sha256);
 )";
+
+// Each step brings a ledger from the version before it. Columns are only ever added, so an older
+// program still reads and writes a ledger that a newer one has migrated.
+constexpr const char* kMigraciones[] = {
+    // 1: the recipient as listed, which sent names the next start gave, and the history's order.
+    "ALTER TABLE intentos ADD COLUMN nombre_listado TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE intentos ADD COLUMN renombrado_al_iniciar INTEGER NOT NULL DEFAULT 0;"
+    "CREATE INDEX IF NOT EXISTS intentos_hora ON intentos (hora, resultado, "
+    "renombrado_al_iniciar);",
+};
+static_assert(std::size(kMigraciones) == RegistroEnvios::kVersionEsquema);
 
 const char* nombreDe(RegistroEnvios::Resultado r) {
     switch (r) {
@@ -64,6 +76,42 @@ std::string text(sqlite3_stmt* s, int column) {
 // Attempts that may have left a message with the server: accepted, or cut off before an answer.
 constexpr const char* kPuedeEstarEnviado = "resultado IN ('aceptado', 'incierto', 'enviando')";
 
+int versionDe(sqlite3* db) {
+    sqlite3_stmt* s = nullptr;
+    int version = -1;
+    if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &s, nullptr) == SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW) {
+        version = sqlite3_column_int(s, 0);
+    }
+    sqlite3_finalize(s);
+    return version;
+}
+
+// Another process of this machine may open the same ledger at the same moment: the version is
+// read again inside the write transaction, so only one of them applies each step.
+bool migrado(sqlite3* db) {
+    if (versionDe(db) >= RegistroEnvios::kVersionEsquema) {
+        return true;
+    }
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return false;
+    }
+    const int version = versionDe(db);
+    bool ok = version >= 0;
+    for (int v = version; ok && v < RegistroEnvios::kVersionEsquema; ++v) {
+        ok = sqlite3_exec(db, kMigraciones[v], nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    const std::string fijar =
+        "PRAGMA user_version = " + std::to_string(RegistroEnvios::kVersionEsquema);
+    ok = ok && (version >= RegistroEnvios::kVersionEsquema ||
+                sqlite3_exec(db, fijar.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK);
+    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!ok) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    return ok;
+}
+
 } // namespace
 
 std::filesystem::path RegistroEnvios::archivoEn(const std::filesystem::path& carpetaPrograma) {
@@ -91,7 +139,7 @@ RegistroEnvios::RegistroEnvios(const std::filesystem::path& archivo) : archivo_(
     if ((journal != nullptr &&
          sqlite3_exec(db_, journal, nullptr, nullptr, nullptr) != SQLITE_OK) ||
         sqlite3_exec(db_, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr) != SQLITE_OK ||
-        sqlite3_exec(db_, kEsquema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_exec(db_, kEsquema, nullptr, nullptr, nullptr) != SQLITE_OK || !migrado(db_)) {
         // The destructor does not run for a constructor that throws: the connection closes here.
         const std::string why = sqlite3_errmsg(db_);
         sqlite3_close(db_);
@@ -123,9 +171,10 @@ void RegistroEnvios::ejecutar(const std::string& sql, const std::vector<std::str
 
 long long RegistroEnvios::antesDeEnviar(const Intento& i) {
     ejecutar(
-        "INSERT INTO intentos (ejecucion, documento, tamano, sha256, destinatario, hora, "
-        "resultado) VALUES (?, ?, ?, ?, ?, ?, 'enviando')",
-        {i.ejecucion, i.documento, std::to_string(i.tamano), i.sha256, i.destinatario, i.hora});
+        "INSERT INTO intentos (ejecucion, documento, tamano, sha256, destinatario, nombre_listado, "
+        "hora, resultado) VALUES (?, ?, ?, ?, ?, ?, ?, 'enviando')",
+        {i.ejecucion, i.documento, std::to_string(i.tamano), i.sha256, i.destinatario,
+         i.nombreListado, i.hora});
     return sqlite3_last_insert_rowid(db_);
 }
 
@@ -142,11 +191,18 @@ void RegistroEnvios::renombrado(long long id, const std::filesystem::path& nuevo
              {nuevo.string(), std::to_string(id)});
 }
 
+void RegistroEnvios::renombradoAlIniciar(long long id, const std::filesystem::path& nuevo) {
+    ejecutar("UPDATE intentos SET renombrado_a = ?, renombrado_al_iniciar = 1, hora_renombrado = "
+             "strftime('%Y-%m-%dT%H:%M:%SZ', 'now') WHERE id = ?",
+             {nuevo.string(), std::to_string(id)});
+}
+
 std::vector<RegistroEnvios::Intento>
 RegistroEnvios::consultar(const std::string& where, const std::vector<std::string>& args) {
-    const std::string sql = "SELECT id, ejecucion, documento, tamano, sha256, destinatario, hora, "
-                            "resultado, message_id, respuesta, renombrado_a FROM intentos WHERE " +
-                            where;
+    const std::string sql =
+        "SELECT id, ejecucion, documento, tamano, sha256, destinatario, hora, "
+        "resultado, message_id, respuesta, renombrado_a, nombre_listado FROM intentos WHERE " +
+        where;
     sqlite3_stmt* s = nullptr;
     if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
         throw ErrorBaseDatos("No se pudo leer el registro de envíos " + archivo_.string() + ": " +
@@ -171,6 +227,7 @@ RegistroEnvios::consultar(const std::string& where, const std::vector<std::strin
         if (sqlite3_column_type(s, 10) != SQLITE_NULL) {
             i.renombradoA = text(s, 10);
         }
+        i.nombreListado = text(s, 11);
         out.push_back(std::move(i));
     }
     sqlite3_finalize(s);

@@ -25,6 +25,7 @@ public:
         std::uintmax_t tamano = 0;
         std::string sha256;
         std::string destinatario;
+        std::string nombreListado; // the recipient as the list shows it
         std::string hora;
         Resultado resultado = Resultado::Enviando;
         std::string messageId;
@@ -45,6 +46,9 @@ public:
     void respuesta(long long id, Resultado resultado, const std::string& messageId,
                    const std::string& respuestaServidor);
     void renombrado(long long id, const std::filesystem::path& nuevo);
+    // The sent name given at the next start, after a run that ended between the server's
+    // acceptance and the rename: the history tells these apart.
+    void renombradoAlIniciar(long long id, const std::filesystem::path& nuevo);
 
     // Attempts that the server accepted (or may have accepted) and that never got their sent
     // name: what a killed run leaves behind.
@@ -57,7 +61,11 @@ public:
     std::vector<Intento> dudosos();
     std::vector<Intento> todos();
 
+    // The layout this version writes; older ledgers are brought to it when opened for writing.
+    static constexpr int kVersionEsquema = 1;
+
 private:
+    void migrar();
     std::vector<Intento> consultar(const std::string& where, const std::vector<std::string>& args);
     void ejecutar(const std::string& sql, const std::vector<std::string>& args);
 

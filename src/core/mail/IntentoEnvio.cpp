@@ -153,6 +153,7 @@ long long IntentoEnvio::anotar(const Envio& envio, const std::string& sha256) {
         intento.tamano = envio.mensaje.size();
     }
     intento.destinatario = envio.para;
+    intento.nombreListado = envio.nombreListado;
     intento.hora = horaUtc();
     return e_.registro.antesDeEnviar(intento);
 }

@@ -15,6 +15,7 @@ struct Envio {
     std::string clave;     // the claim's key: the same thing on every machine
     std::optional<std::filesystem::path> archivo; // the document; none for a notice
     std::string para;
+    std::string nombreListado; // the recipient as the list shows it, for the history
     std::string asunto;
     std::string mensaje;
     bool confirmacion = false;

@@ -181,6 +181,7 @@ private:
             envio.archivo = fila.etiqueta;
         }
         envio.para = para;
+        envio.nombreListado = fila.texto;
         envio.asunto = e_.correo.asunto;
         envio.mensaje = e_.correo.mensaje;
         envio.confirmacion = e_.correo.pideConfirmacionLeido();

@@ -31,13 +31,13 @@ void recuperarEnviosInterrumpidos(RegistroEnvios& registro, Reservas& reservas,
         const std::filesystem::path documento = intento.documento;
         if (estaEnviado(documento.filename().string())) {
             // A document mailed again already had its sent name: only the ledger lacked it.
-            registro.renombrado(intento.id, documento);
+            registro.renombradoAlIniciar(intento.id, documento);
             reservas.marcarEnviada(Reservas::claveDe(documento));
             continue;
         }
         try {
             const auto final = moverDocumento(documento, rutaEnviada(intento.documento));
-            registro.renombrado(intento.id, final);
+            registro.renombradoAlIniciar(intento.id, final);
             // The claim said "possibly sent" to every machine; the sent name says it now.
             reservas.marcarEnviada(Reservas::claveDe(documento));
             marcados += "\n" + final.filename().string() + " (" + intento.destinatario + ")";

@@ -2,6 +2,7 @@
 
 #include "catalogue/AccionesDocumento.h"
 #include "database/BaseDatos.h"
+#include "ledger/HistorialEnvios.h"
 #include "mail/ErroresEjecucion.h"
 #include "mail/IntentoEnvio.h"
 #include "platform/Sha256.h"
@@ -106,6 +107,7 @@ private:
         // Two runs of one notice must not both reach the same person; another notice may.
         envio.clave = "aviso/" + para + "/" + sha256DeTexto(aviso_.asunto + "\n" + aviso_.mensaje);
         envio.para = para;
+        envio.nombreListado = fila.texto;
         envio.asunto = aviso_.asunto;
         envio.mensaje = aviso_.mensaje;
         envio.confirmacion = aviso_.confirmacion;
@@ -160,7 +162,7 @@ private:
 } // namespace
 
 std::string documentoDeAviso(const FilaLista& fila) {
-    return "Comunicaciones masivas: " + fila.texto;
+    return std::string(kPrefijoAviso) + fila.texto;
 }
 
 ResultadoAvisos MandarAvisos(const std::vector<FilaLista>& filas, const PlantillaAviso& aviso,

@@ -1,0 +1,185 @@
+// The history over the ledgers of several machines: what a query lets through, in what order,
+// the proof paragraph, the CSV bytes, and a ledger of the previous layout read and migrated.
+#include "ledger/HistorialEnvios.h"
+
+#include "TemporaryFolder.h"
+#include "ledger/RegistroEnvios.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace envio {
+namespace {
+
+using test::TemporaryFolder;
+using Resultado = RegistroEnvios::Resultado;
+
+// One attempt written as a run writes it; `hora` in UTC.
+void anotar(RegistroEnvios& r, const std::string& hora, const std::string& documento,
+            const std::string& nombre, Resultado resultado, const std::string& respuesta,
+            bool renombrar = true) {
+    RegistroEnvios::Intento i;
+    i.ejecucion = hora;
+    i.documento = documento;
+    i.sha256 = "x";
+    i.destinatario = "ana@example.com";
+    i.nombreListado = nombre;
+    i.hora = hora;
+    const long long id = r.antesDeEnviar(i);
+    r.respuesta(id, resultado, resultado == Resultado::Rechazado ? "" : "<" + hora + "@m>",
+                respuesta);
+    if (renombrar && resultado == Resultado::Aceptado) {
+        r.renombrado(id, documento.substr(0, documento.size() - 6) + "_E.pdf");
+    }
+}
+
+class HistorialEnviosTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "UTC", 1);
+        tzset();
+        RegistroEnvios a(folder.path() / "registro-envios.PC1.db");
+        anotar(a, "2024-03-05T10:00:00Z", "/n/NOM_1_P.pdf", "1 José Peña", Resultado::Aceptado,
+               "250 Ok; queued");
+        anotar(a, "2024-04-01T09:00:00Z", "/n/NOM_2_P.pdf", "2 Luis Ruiz", Resultado::Rechazado,
+               "550 \"no\" existe");
+        RegistroEnvios b(folder.path() / "registro-envios.PC2.db");
+        anotar(b, "2024-03-31T23:59:59Z", "/n/NOM_3_P.pdf", "3 Ana Sáez", Resultado::Incierto, "");
+        anotar(b, std::string("2024-02-01T08:00:00Z"), std::string(kPrefijoAviso) + "4 Eva Gil",
+               "4 Eva Gil", Resultado::Aceptado, "250 Ok");
+    }
+
+    std::vector<std::string> documentos(HistorialEnvios& h) {
+        std::vector<std::string> out;
+        for (std::size_t i = 0; i < h.cantidad(); ++i) {
+            out.push_back(textoColumna(h.fila(i), ColumnaHistorial::Destinatario));
+        }
+        return out;
+    }
+
+    TemporaryFolder folder;
+};
+
+TEST_F(HistorialEnviosTest, EveryMachineNewestFirstFilteredAndCounted) {
+    HistorialEnvios h(folder.path());
+    h.consultar({});
+    EXPECT_EQ(documentos(h),
+              (std::vector<std::string>{"2 Luis Ruiz", "3 Ana Sáez", "1 José Peña", "4 Eva Gil"}));
+    EXPECT_EQ(h.totales().filas, 4U);
+    EXPECT_EQ(h.totales().porResultado[0], 2U); // the document and the notice
+    EXPECT_EQ(h.totales().porResultado[2], 1U);
+    EXPECT_TRUE(h.fila(3).aviso);
+    EXPECT_EQ(textoColumna(h.fila(2), ColumnaHistorial::EnviadoComo), "NOM_1_E.pdf");
+    EXPECT_EQ(h.fila(2).hora, "2024-03-05 10:00:00");
+
+    // Case and accents set aside, by file name and by reply; not by a folder of the path.
+    h.consultar({"jose PEÑA", "", "", {}}); // ñ stays a letter of its own
+    EXPECT_EQ(documentos(h), std::vector<std::string>{"1 José Peña"});
+    h.consultar({"nom_3", "", "", {}});
+    EXPECT_EQ(documentos(h), std::vector<std::string>{"3 Ana Sáez"});
+    h.consultar({"/n/", "", "", {}});
+    EXPECT_EQ(h.cantidad(), 0U);
+    h.consultar({"QUEUED", "", "", {}});
+    EXPECT_EQ(documentos(h), std::vector<std::string>{"1 José Peña"});
+
+    // Both ends of the range are whole days; the last second of March is in March.
+    h.consultar({"", "2024-03-01", "2024-03-31", {}});
+    EXPECT_EQ(documentos(h), (std::vector<std::string>{"3 Ana Sáez", "1 José Peña"}));
+    h.consultar({"", "", "", ResultadoHistorial::Rechazado});
+    EXPECT_EQ(documentos(h), std::vector<std::string>{"2 Luis Ruiz"});
+    EXPECT_EQ(h.totales().filas, 1U);
+
+    h.consultar({}, ColumnaHistorial::Destinatario, false);
+    EXPECT_EQ(documentos(h),
+              (std::vector<std::string>{"1 José Peña", "2 Luis Ruiz", "3 Ana Sáez", "4 Eva Gil"}));
+    EXPECT_THROW(h.consultar({"", "2024-13-01", "", {}}), std::invalid_argument);
+}
+
+TEST_F(HistorialEnviosTest, ProofAndCsv) {
+    HistorialEnvios h(folder.path());
+    h.consultar({});
+    EXPECT_EQ(textoConstancia(h.fila(2)),
+              "El 05/03/2024 a las 10:00:00 se envió el documento NOM_1_E.pdf a 1 José Peña "
+              "<ana@example.com>. El servidor de correo lo aceptó y respondió «250 Ok; queued». "
+              "El identificador del mensaje es <2024-03-05T10:00:00Z@m>.");
+    EXPECT_EQ(textoConstancia(h.fila(1)),
+              "El 31/03/2024 a las 23:59:59 se envió el documento NOM_3_P.pdf a 3 Ana Sáez "
+              "<ana@example.com>, pero no llegó la respuesta del servidor de correo (sin respuesta "
+              "del servidor): puede que lo haya recibido. El identificador del mensaje es "
+              "<2024-03-31T23:59:59Z@m>.");
+
+    h.consultar({"", "", "", ResultadoHistorial::Rechazado});
+    EXPECT_EQ(csvHistorial(h),
+              "\xEF\xBB\xBF"
+              "Fecha y hora;Tipo;Destinatario;Dirección;Documento;Nombre al enviar;Resultado;"
+              "Respuesta del servidor;Message-ID\r\n"
+              "2024-04-01 09:00:00;documento;2 Luis Ruiz;ana@example.com;NOM_2_P.pdf;;rechazado;"
+              "\"550 \"\"no\"\" existe\";\r\n");
+    h.consultar({"queued", "", "", {}});
+    EXPECT_NE(csvHistorial(h).find(";\"250 Ok; queued\";"), std::string::npos);
+}
+
+// A ledger as the previous version left it: readable as it is, and migrated when a run opens it.
+TEST(HistorialMigracionTest, PreviousLayoutIsReadThenMigratedKeepingItsRows) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    TemporaryFolder folder;
+    const auto archivo = folder.path() / "registro-envios.db";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(archivo.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE intentos (id INTEGER PRIMARY KEY AUTOINCREMENT, ejecucion "
+                           "TEXT NOT NULL, documento TEXT NOT NULL, tamano INTEGER NOT NULL, "
+                           "sha256 TEXT NOT NULL, destinatario TEXT NOT NULL, hora TEXT NOT NULL, "
+                           "resultado TEXT NOT NULL, message_id TEXT NOT NULL DEFAULT '', "
+                           "respuesta TEXT NOT NULL DEFAULT '', hora_respuesta TEXT, renombrado_a "
+                           "TEXT, hora_renombrado TEXT);"
+                           "INSERT INTO intentos (ejecucion, documento, tamano, sha256, "
+                           "destinatario, hora, resultado, message_id, respuesta) VALUES ('e', "
+                           "'Comunicaciones masivas: 7 Eva', 3, '', 'eva@example.com', "
+                           "'2023-01-02T03:04:05Z', 'aceptado', '<m>', '250 Ok');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    {
+        HistorialEnvios h(folder.path());
+        h.consultar({"eva", "", "", {}});
+        ASSERT_EQ(h.cantidad(), 1U);
+        EXPECT_EQ(h.fila(0).destinatario, "7 Eva"); // from the notice's label
+        EXPECT_EQ(h.fila(0).resultado, ResultadoHistorial::Enviado);
+    }
+    for (int vez = 0; vez < 2; ++vez) { // migrated, then opened as the current layout
+        RegistroEnvios r(archivo);
+        ASSERT_EQ(r.todos().size(), 1U + static_cast<std::size_t>(vez));
+        anotar(r, "2023-02-02T00:00:00Z", "/n/X_P.pdf", "8 Teo", Resultado::Aceptado, "250");
+    }
+    sqlite3_open(archivo.c_str(), &db);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &s, nullptr);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(s, 0), RegistroEnvios::kVersionEsquema);
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    HistorialEnvios h(folder.path());
+    h.consultar({"teo", "", "", {}});
+    EXPECT_EQ(h.cantidad(), 2U);
+}
+
+// The start-up's rename of a killed run's accepted document is told apart as "marcado".
+TEST(HistorialMigracionTest, SentNameGivenAtStartIsMarked) {
+    TemporaryFolder folder;
+    RegistroEnvios r(folder.path() / "registro-envios.db");
+    RegistroEnvios::Intento i;
+    i.documento = "/n/A_P.pdf";
+    i.hora = "2024-01-01T00:00:00Z";
+    const long long id = r.antesDeEnviar(i);
+    r.respuesta(id, Resultado::Aceptado, "<a>", "250");
+    r.renombradoAlIniciar(id, "/n/A_E.pdf");
+    HistorialEnvios h(folder.path());
+    h.consultar({"", "", "", ResultadoHistorial::Marcado});
+    ASSERT_EQ(h.cantidad(), 1U);
+    EXPECT_EQ(h.fila(0).enviadoComo, "/n/A_E.pdf");
+}
+
+} // namespace
+} // namespace envio
