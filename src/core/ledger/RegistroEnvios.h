@@ -57,6 +57,12 @@ public:
     std::vector<Intento> dudosos();
     std::vector<Intento> todos();
 
+    // When each attempt that may have left a message with the server started (`hora`, UTC), from
+    // `desde` on, in every machine's ledger in the program folder: what the office's account has
+    // sent lately, whichever machine sent it. A ledger that cannot be read is left out.
+    static std::vector<std::string> horasDeEnvio(const std::filesystem::path& carpetaPrograma,
+                                                 const std::string& desde);
+
 private:
     std::vector<Intento> consultar(const std::string& where, const std::vector<std::string>& args);
     void ejecutar(const std::string& sql, const std::vector<std::string>& args);
