@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,6 +17,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QStyle>
 
 namespace envio::gui {
@@ -246,10 +249,7 @@ void FrmServidor::construir() {
     rejilla->addWidget(check1_, 2, 1, Qt::AlignLeft);
     // `clicked` comes from the mouse and the keyboard alike, and never from filling the box.
     connect(check1_, &QCheckBox::clicked, this, [this](bool marcado) {
-        if (pantalla_->marcarSsl(marcado)) {
-            txt_server_[1]->setText(q(pantalla_->campos().puerto));
-            txt_server_[1]->selectAll();
-        }
+        pantalla_->marcarSsl(marcado); // the port stays; the hint beside it changes
         actualizar();
     });
 
@@ -278,7 +278,68 @@ void FrmServidor::construir() {
     lblPrueba_->setWordWrap(true);
     arte::colorTexto(lblPrueba_, QColor(0x1C, 0x2E, 0x55));
     rejilla->addWidget(lblPrueba_, 6, 0, 1, 2);
-    rejilla->setRowStretch(7, 1);
+    construirLimites(area, rejilla, 7);
+    rejilla->setRowStretch(8, 1);
+}
+
+void FrmServidor::construirLimites(QWidget* area, QGridLayout* rejilla, int fila) {
+    cmbLimites_ = new QComboBox(area);
+    cmbLimites_->setObjectName(QStringLiteral("cmbLimites"));
+    // In the order of ProveedorLimites.
+    cmbLimites_->addItems({QStringLiteral("Sin límite"),
+                           QStringLiteral("Microsoft 365 (30 por minuto, 10.000 al día)"),
+                           QStringLiteral("Gmail (20 por minuto, 2.000 al día)"),
+                           QStringLiteral("Otros")});
+    auto* etiqueta = new QLabel(QStringLiteral("Lí&mites"), area);
+    etiqueta->setFont(arte::fuente(8.25));
+    etiqueta->setBuddy(cmbLimites_);
+    rejilla->addWidget(etiqueta, fila, 0);
+    auto* caja = new QHBoxLayout;
+    caja->addWidget(cmbLimites_);
+    const auto numero = [area, caja](const QString& nombre, const QString& sufijo) {
+        auto* s = new QSpinBox(area);
+        s->setObjectName(nombre);
+        s->setRange(0, 1000000);
+        s->setSpecialValueText(QStringLiteral("sin límite"));
+        s->setSuffix(sufijo);
+        caja->addWidget(s);
+        return s;
+    };
+    spnPorMinuto_ = numero(QStringLiteral("spnPorMinuto"), QStringLiteral(" por minuto"));
+    spnPorDia_ = numero(QStringLiteral("spnPorDia"), QStringLiteral(" al día"));
+    rejilla->addLayout(caja, fila, 1);
+    // `activated` and `valueChanged` from the user only: filling the boxes blocks signals.
+    connect(cmbLimites_, &QComboBox::activated, this, [this](int indice) {
+        const auto proveedor = static_cast<ProveedorLimites>(indice);
+        if (proveedor != ProveedorLimites::Otros) {
+            pantalla_->fijarLimites(limitesDe(proveedor));
+        }
+        mostrarLimites();
+        actualizar();
+    });
+    for (QSpinBox* s : {spnPorMinuto_, spnPorDia_}) {
+        connect(s, &QSpinBox::valueChanged, this, [this] {
+            pantalla_->fijarLimites({spnPorMinuto_->value(), spnPorDia_->value()});
+            actualizar();
+        });
+    }
+}
+
+void FrmServidor::mostrarLimites() {
+    const LimitesCuenta& l = pantalla_->limites();
+    const QSignalBlocker a(cmbLimites_);
+    const QSignalBlocker b(spnPorMinuto_);
+    const QSignalBlocker c(spnPorDia_);
+    // "Otros" stays chosen while the user types values, even ones that match a preset.
+    if (cmbLimites_->currentIndex() != static_cast<int>(ProveedorLimites::Otros) ||
+        proveedorDe(l) != ProveedorLimites::Otros) {
+        cmbLimites_->setCurrentIndex(static_cast<int>(proveedorDe(l)));
+    }
+    spnPorMinuto_->setValue(l.porMinuto);
+    spnPorDia_->setValue(l.porDia);
+    const bool libres = cmbLimites_->currentIndex() == static_cast<int>(ProveedorLimites::Otros);
+    spnPorMinuto_->setEnabled(libres);
+    spnPorDia_->setEnabled(libres);
 }
 
 void FrmServidor::mostrarCampos() {
@@ -287,6 +348,7 @@ void FrmServidor::mostrarCampos() {
         txt_server_[std::size_t(i)]->setText(q(pantalla_->texto(static_cast<CampoServidor>(i))));
     }
     check1_->setChecked(c.ssl);
+    mostrarLimites();
 }
 
 void FrmServidor::actualizar() {
@@ -294,6 +356,7 @@ void FrmServidor::actualizar() {
     enlace(PantallaServidor::kProbar)->setEnabled(!pantalla_->probando());
     lblPuerto_->setText(pantalla_->campos().ssl ? QStringLiteral("con SSL: 465 o 587")
                                                 : QStringLiteral("sin SSL: normalmente 25"));
+    txt_server_[1]->setPlaceholderText(q(puertoHabitual(pantalla_->campos().ssl)));
 }
 
 void FrmServidor::GuardarConfiguracion() {

@@ -10,6 +10,9 @@
 
 class QAction;
 class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QSpinBox;
 class QLabel;
 class QLineEdit;
 
@@ -87,6 +90,9 @@ private:
     void mostrarCampos();
     void actualizar();
     void terminarPrueba(const IntentoPrueba& intento);
+    // The account's sending limits: a preset by provider, or two free values.
+    void construirLimites(QWidget* area, QGridLayout* rejilla, int fila);
+    void mostrarLimites();
 
     std::unique_ptr<DialogosQt> propios_;
     std::unique_ptr<PantallaServidor> pantalla_;
@@ -95,6 +101,9 @@ private:
     QAction* verPassword_ = nullptr;
     QLabel* lblPrueba_ = nullptr;
     QLabel* lblPuerto_ = nullptr;
+    QComboBox* cmbLimites_ = nullptr;
+    QSpinBox* spnPorMinuto_ = nullptr;
+    QSpinBox* spnPorDia_ = nullptr;
 };
 
 // Opens the server settings window modally over `parent`; `recargar` receives the mail settings

@@ -11,8 +11,10 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QtTest>
 #include <condition_variable>
 #include <mutex>
@@ -188,7 +190,7 @@ private slots:
         const auto krn = carpeta_->path() / "KRN.INI";
         QCOMPARE(CodificarClave(LeerIni(krn, "servidor", "Password", ""), false),
                  std::string("Secreto-99"));
-        QCOMPARE(LeerIni(krn, "servidor", "Puerto", ""), std::string("465"));
+        QCOMPARE(LeerIni(krn, "servidor", "Puerto", ""), std::string("25"));
         QVERIFY(v->close());
         QVERIFY(dialogos_->cuadros().empty());
 
@@ -198,18 +200,33 @@ private slots:
         QCOMPARE(otra.txt_server(4)->text(), QStringLiteral("Secreto-99"));
     }
 
-    void sslProposesItsPortUntilAPortIsTyped() {
+    void sslShowsTheUsualPortAsAHintAndNeverRewritesIt() {
         auto v = abrir(nullptr);
         QCOMPARE(v->lblPuerto()->text(), QStringLiteral("sin SSL: normalmente 25"));
         QTest::mouseClick(v->Check1(), Qt::LeftButton);
-        QCOMPARE(v->txt_server(1)->text(), QStringLiteral("465"));
-        QCOMPARE(v->lblPuerto()->text(), QStringLiteral("con SSL: 465 o 587"));
-        QTest::mouseClick(v->Check1(), Qt::LeftButton);
         QCOMPARE(v->txt_server(1)->text(), QStringLiteral("25"));
-        v->txt_server(1)->selectAll();
-        QTest::keyClicks(v->txt_server(1), QStringLiteral("2525"));
+        QCOMPARE(v->lblPuerto()->text(), QStringLiteral("con SSL: 465 o 587"));
+        v->txt_server(1)->clear();
+        QCOMPARE(v->txt_server(1)->placeholderText(), QStringLiteral("465"));
         QTest::mouseClick(v->Check1(), Qt::LeftButton);
-        QCOMPARE(v->txt_server(1)->text(), QStringLiteral("2525"));
+        QCOMPARE(v->txt_server(1)->text(), QString());
+        QCOMPARE(v->txt_server(1)->placeholderText(), QStringLiteral("25"));
+    }
+
+    void aLimitsPresetFillsBothValuesAndIsSaved() {
+        auto v = abrir(kKrn);
+        auto* lista = v->findChild<QComboBox*>(QStringLiteral("cmbLimites"));
+        auto* dia = v->findChild<QSpinBox*>(QStringLiteral("spnPorDia"));
+        QVERIFY(lista != nullptr && dia != nullptr);
+        QVERIFY(!dia->isEnabled());
+        lista->setFocus();
+        QTest::keyClick(lista, Qt::Key_Down); // Microsoft 365
+        QCOMPARE(dia->value(), 10000);
+        QVERIFY(v->enlace(0)->isEnabled());
+        pulsar(*v, 0);
+        const auto krn = carpeta_->path() / "KRN.INI";
+        QCOMPARE(LeerIni(krn, "servidor", "LimitePorMinuto", ""), std::string("30"));
+        QCOMPARE(LeerIni(krn, "servidor", "LimitePorDia", ""), std::string("10000"));
     }
 
     void thePasswordCanBeShownOnDemand() {

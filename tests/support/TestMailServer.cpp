@@ -222,6 +222,12 @@ std::vector<std::string> serverArguments(const std::filesystem::path& directory,
         arguments.push_back("--user=" + options.user);
         arguments.push_back("--password=" + options.password);
     }
+    if (options.tls && !options.certificateProblem.empty()) {
+        arguments.push_back("--certificate-problem=" + options.certificateProblem);
+    }
+    if (!options.authRefusal.empty()) {
+        arguments.push_back("--auth-refusal=" + options.authRefusal);
+    }
     if (!options.rejectRecipients.empty()) {
         arguments.push_back("--reject-rcpt=" + options.rejectRecipients);
     }

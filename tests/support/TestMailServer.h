@@ -45,6 +45,12 @@ struct MailServerOptions {
     // With `tls`: the server's certificate is signed by a test authority made at start (and
     // cannot sign anything itself); certificate() is then that authority's certificate.
     bool ownAuthority = false;
+    // With `tls`: a self-signed certificate that fails the client's check, "expired" (valid only
+    // in January 2020) or "wrong-name" (made for otro.invalid); empty for a sound one.
+    std::string certificateProblem;
+    // With `user`: every AUTH gets this reply, as from a provider that turned password sign-in
+    // off ("535 5.7.139 Authentication unsuccessful, basic authentication is disabled").
+    std::string authRefusal;
     // A Python regular expression (re.search); matching recipients get 550.
     std::string rejectRecipients;
     // What to do with the first messages; see ScriptedMessage.

@@ -154,11 +154,15 @@ class ConnectionLog:
 
 
 class Authenticator:
-    def __init__(self, user, password):
+    def __init__(self, user, password, refusal=None):
         self.user = user.encode("utf-8")
         self.password = password.encode("utf-8")
+        self.refusal = refusal
 
     def __call__(self, server, session, envelope, mechanism, auth_data):
+        if self.refusal:
+            # A provider that has turned password sign-in off answers every login its own way.
+            return AuthResult(success=False, handled=False, message=self.refusal)
         good = hmac.compare_digest(auth_data.login, self.user) and hmac.compare_digest(
             auth_data.password, self.password
         )
@@ -339,6 +343,37 @@ def openssl(*arguments):
         raise RuntimeError("openssl could not make the certificate:\n" + result.stderr)
 
 
+def make_faulty_certificate(folder, problem):
+    """A self-signed certificate that fails a client's check in one way: "expired" (valid only in
+    January 2020), or "wrong-name" (made for otro.invalid, not for localhost or 127.0.0.1)."""
+    certificate = folder / "cert.pem"
+    key = folder / "key.pem"
+    request = folder / "cert.csr"
+    names = SERVER_NAMES if problem == "expired" else "subjectAltName=DNS:otro.invalid"
+    openssl("req", "-new", *NEW_KEY, "-keyout", str(key), "-out", str(request),
+            "-subj", "/CN=" + ("localhost" if problem == "expired" else "otro.invalid"))
+    extensions = folder / "cert.ext"
+    extensions.write_text(names + "\nbasicConstraints=critical,CA:TRUE\n", encoding="ascii")
+    # openssl ca is the one command of OpenSSL 3.0 that takes dates in the past.
+    (folder / "index.txt").write_text("", encoding="ascii")
+    (folder / "serial").write_text("01\n", encoding="ascii")
+    config = folder / "ca.cnf"
+    config.write_text("[ca]\ndefault_ca = d\n[d]\ndatabase = index.txt\nnew_certs_dir = .\n"
+                      "serial = serial\ndefault_md = sha256\npolicy = p\nunique_subject = no\n"
+                      "[p]\ncommonName = supplied\n", encoding="ascii")
+    dates = (["-startdate", "20200101000000Z", "-enddate", "20200201000000Z"]
+             if problem == "expired" else ["-days", "30"])
+    result = subprocess.run(["openssl", "ca", "-batch", "-config", config.name, "-selfsign",
+                             "-keyfile", key.name, "-in", request.name, "-out", certificate.name,
+                             "-extfile", extensions.name, *dates],
+                            cwd=folder, capture_output=True, text=True, check=False)
+    if result.returncode != 0:
+        raise RuntimeError("openssl could not make the certificate:\n" + result.stderr)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(certificate, key)
+    return certificate, context
+
+
 def make_certificate(folder, with_authority):
     """A certificate for localhost and 127.0.0.1, new at every start, and the file to trust.
 
@@ -396,7 +431,8 @@ class Server:
         sock, port = self._bind(port)
         options = self.options
         if options.user is not None:
-            smtp_options["authenticator"] = Authenticator(options.user, options.password)
+            smtp_options["authenticator"] = Authenticator(options.user, options.password,
+                                                          options.auth_refusal)
             smtp_options["auth_required"] = True
 
         def factory():
@@ -426,7 +462,11 @@ class Server:
         if options.tls:
             certdir = Path(options.certdir or options.outdir).resolve()
             certdir.mkdir(parents=True, exist_ok=True)
-            self.certificate, context = make_certificate(certdir, options.authority)
+            if options.certificate_problem:
+                self.certificate, context = make_faulty_certificate(
+                    certdir, options.certificate_problem)
+            else:
+                self.certificate, context = make_certificate(certdir, options.authority)
             ports["starttls"] = await self._listen_smtp(
                 "starttls", options.starttls_port, tls_context=context, require_starttls=True)
             # aiosmtpd only counts STARTTLS as TLS; on this port the socket is TLS from the start.
@@ -514,6 +554,12 @@ def parse_arguments(argv):
     parser.add_argument("--authority", action="store_true",
                         help="with --tls, sign the certificate with a test authority made at "
                              "start, CERTDIR/authority.pem, which is then the file to trust")
+    parser.add_argument("--certificate-problem", choices=("expired", "wrong-name"),
+                        help="with --tls, a self-signed certificate that expired in 2020, or "
+                             "one made for otro.invalid only")
+    parser.add_argument("--auth-refusal", metavar="REPLY",
+                        help="answer every AUTH with this reply, as a provider that has turned "
+                             "password sign-in off (\"535 5.7.139 ...\")")
     parser.add_argument("--user", help="require AUTH (PLAIN or LOGIN) as this user")
     parser.add_argument("--password", help="the user's password")
     parser.add_argument("--reject-rcpt", metavar="REGEX", type=regular_expression,

@@ -5,6 +5,7 @@
 #include "platform/ProcessIdentity.h"
 #include "platform/SqliteJournal.h"
 
+#include <cctype>
 #include <iterator>
 #include <sqlite3.h>
 
@@ -260,6 +261,67 @@ std::vector<RegistroEnvios::Intento> RegistroEnvios::dudosos() {
 
 std::vector<RegistroEnvios::Intento> RegistroEnvios::todos() {
     return consultar("1 ORDER BY id", {});
+}
+
+namespace {
+
+bool esRegistroDeEnvios(const std::filesystem::path& archivo) {
+    std::string nombre = archivo.filename().string();
+    for (char& c : nombre) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return nombre.starts_with("registro-envios.") && nombre.ends_with(".db");
+}
+
+// A path as an SQLite URI's file name: only these three characters mean something there.
+std::string comoUri(const std::string& ruta) {
+    std::string uri;
+    for (const char c : ruta) {
+        uri += c == '%'   ? std::string("%25")
+               : c == '?' ? std::string("%3F")
+               : c == '#' ? std::string("%23")
+                          : std::string(1, c);
+    }
+    return uri;
+}
+
+// Read-only, and on a share without looking at locks or a journal: another machine's locks are
+// not seen there, so a journal it is still writing would look abandoned and be rolled back.
+void leerHoras(const std::filesystem::path& archivo, bool enRecurso, const std::string& desde,
+               std::vector<std::string>& horas) {
+    const std::string uri =
+        "file:" + comoUri(archivo.string()) + (enRecurso ? "?mode=ro&immutable=1" : "?mode=ro");
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_busy_timeout(db, 5000);
+        sqlite3_stmt* s = nullptr;
+        const std::string sql =
+            std::string("SELECT hora FROM intentos WHERE ") + kPuedeEstarEnviado + " AND hora >= ?";
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(s, 1, desde.c_str(), -1, SQLITE_TRANSIENT);
+            while (sqlite3_step(s) == SQLITE_ROW) {
+                horas.push_back(text(s, 0));
+            }
+        }
+        sqlite3_finalize(s);
+    }
+    sqlite3_close(db);
+}
+
+} // namespace
+
+std::vector<std::string> RegistroEnvios::horasDeEnvio(const std::filesystem::path& carpetaPrograma,
+                                                      const std::string& desde) {
+    std::vector<std::string> horas;
+    const bool enRecurso = fs::isNetworkFileSystem(carpetaPrograma);
+    std::error_code error;
+    for (const auto& entrada : std::filesystem::directory_iterator(carpetaPrograma, error)) {
+        if (esRegistroDeEnvios(entrada.path())) {
+            leerHoras(entrada.path(), enRecurso, desde, horas);
+        }
+    }
+    return horas;
 }
 
 } // namespace envio

@@ -64,6 +64,12 @@ public:
     // The layout this version writes; older ledgers are brought to it when opened for writing.
     static constexpr int kVersionEsquema = 1;
 
+    // When each attempt that may have left a message with the server started (`hora`, UTC), from
+    // `desde` on, in every machine's ledger in the program folder: what the office's account has
+    // sent lately, whichever machine sent it. A ledger that cannot be read is left out.
+    static std::vector<std::string> horasDeEnvio(const std::filesystem::path& carpetaPrograma,
+                                                 const std::string& desde);
+
 private:
     void migrar();
     std::vector<Intento> consultar(const std::string& where, const std::vector<std::string>& args);

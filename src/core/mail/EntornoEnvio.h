@@ -6,6 +6,7 @@
 #include "mail/ObservadorEnvio.h"
 #include "platform/ConnectivityProbe.h"
 #include "platform/MailTransport.h"
+#include "platform/Reloj.h"
 #include "report/VisorInforme.h"
 #include "settings/ConfiguracionCorreo.h"
 #include "ui/Dialogos.h"
@@ -34,6 +35,9 @@ struct EntornoEnvio {
     Reservas& reservas;
     std::atomic<bool>& cancelar; // Esc; safe to set from another thread
     ReenvioDudosos dudosos = ReenvioDudosos::Preguntar;
+    // Every wait of the run (the account's pace, a retry) passes on this clock; none: the
+    // system's.
+    const Reloj* reloj = nullptr;
 };
 
 } // namespace envio

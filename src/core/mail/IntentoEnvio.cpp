@@ -7,6 +7,7 @@
 #include "mail/clsCDOmail.h"
 #include "platform/Sha256.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -31,6 +32,10 @@ IntentoEnvio::IntentoEnvio(EntornoEnvio& entorno, std::string ejecucion)
     : e_(entorno), ejecucion_(std::move(ejecucion)) {}
 
 DesenlaceEnvio IntentoEnvio::intentar(const Envio& envio, bool reenvioConfirmado) {
+    // Before the claim: a document waiting for its turn is not held from other runs.
+    if (auto sinTurno = esperarTurno()) {
+        return *sinTurno;
+    }
     const auto toma =
         e_.reservas.tomar(envio.clave, envio.documento, envio.para, reenvioConfirmado);
     if (!toma.tomada) {
@@ -60,15 +65,46 @@ DesenlaceEnvio IntentoEnvio::enviarConClaim(const Envio& envio, bool reenvioConf
     // the claim held, what is on disk and in the ledger now is what counts.
     if (envio.archivo && !isPresent(*envio.archivo)) {
         e_.reservas.soltar(envio.clave);
-        return {DesenlaceEnvio::Estado::YaNoPendiente, std::nullopt, {}, {}};
+        return {DesenlaceEnvio::Estado::YaNoPendiente, std::nullopt, {}, {}, {}};
     }
     const std::string hash =
         envio.archivo ? sha256DeArchivo(*envio.archivo).value_or("") : std::string();
     if (!hash.empty() && !reenvioConfirmado && e_.registro.envioPrevio(envio.documento, hash)) {
         e_.reservas.soltar(envio.clave);
-        return {DesenlaceEnvio::Estado::Dudoso, std::nullopt, {}, {}};
+        return {DesenlaceEnvio::Estado::Dudoso, std::nullopt, {}, {}, {}};
     }
-    const long long intento = anotar(envio, hash);
+    for (std::size_t reintento = 0;; ++reintento) {
+        Vez vez = enviarUnaVez(envio, hash);
+        const bool otraVez = !vez.enviado && vez.constancia.transitorio &&
+                             !vez.constancia.puedeHaberseEntregado &&
+                             reintento < kEsperasReintento.size();
+        if (!otraVez) {
+            if (vez.aviso) {
+                e_.dialogos.mostrar(*vez.aviso);
+            }
+            return asentar(envio, vez);
+        }
+        // The server said it did not take this try: the ledger says so, the claim stays for
+        // the next one.
+        e_.registro.respuesta(vez.intento, RegistroEnvios::Resultado::Rechazado,
+                              vez.constancia.messageId, vez.constancia.respuesta);
+        puedeHaberSalido_ = false;
+        const auto espera =
+            std::max(kEsperasReintento.at(reintento), limites().esperaPorRitmo(reloj().ahora()));
+        const std::string motivo =
+            vez.constancia.respuesta.empty() || vez.constancia.respuesta.starts_with("2")
+                ? "para reintentar: se perdió la conexión con el servidor"
+                : "para reintentar: el servidor respondió «" + vez.constancia.respuesta + "»";
+        if (!esperar(espera, motivo)) {
+            e_.reservas.soltar(envio.clave);
+            return {DesenlaceEnvio::Estado::Cancelado, std::nullopt, {}, {}, {}};
+        }
+    }
+}
+
+IntentoEnvio::Vez IntentoEnvio::enviarUnaVez(const Envio& envio, const std::string& sha256) {
+    Vez vez;
+    vez.intento = anotar(envio, sha256);
     clsCDOmail oMail(e_.componente, e_.sonda);
     usarConfiguracion(oMail, e_.correo);
     oMail.para = envio.para;
@@ -76,31 +112,37 @@ DesenlaceEnvio IntentoEnvio::enviarConClaim(const Envio& envio, bool reenvioConf
     oMail.Mensaje = envio.mensaje;
     oMail.Adjunto = envio.archivo ? envio.archivo->string() : std::string();
     oMail.Confirmacion = envio.confirmacion;
-    oMail.Error = [this](const std::string& descripcion, long numero) {
-        e_.dialogos.mostrar(
-            {descripcion, std::to_string(numero), Icono::Critico, Botones::Aceptar});
+    oMail.Error = [&vez](const std::string& descripcion, long numero) {
+        vez.aviso =
+            CuadroMensaje{descripcion, std::to_string(numero), Icono::Critico, Botones::Aceptar};
     };
-    bool enviado = false;
     puedeHaberSalido_ = true;
+    limites().anotarIntento(reloj().ahora());
     try {
-        enviado = oMail.Enviar();
+        vez.enviado = oMail.Enviar();
     } catch (const ErrorComponenteCorreo&) {
         // The message could not be put together: nothing left for the server.
-        e_.registro.respuesta(intento, RegistroEnvios::Resultado::Rechazado, "", "");
+        e_.registro.respuesta(vez.intento, RegistroEnvios::Resultado::Rechazado, "", "");
         e_.reservas.soltar(envio.clave);
         throw;
     }
-    const auto& constancia = oMail.UltimoEnvio();
-    const auto resultado = enviado ? RegistroEnvios::Resultado::Aceptado
+    vez.constancia = oMail.UltimoEnvio();
+    return vez;
+}
+
+DesenlaceEnvio IntentoEnvio::asentar(const Envio& envio, const Vez& vez) {
+    const auto& constancia = vez.constancia;
+    const auto resultado = vez.enviado ? RegistroEnvios::Resultado::Aceptado
                            : constancia.puedeHaberseEntregado
                                ? RegistroEnvios::Resultado::Incierto
                                : RegistroEnvios::Resultado::Rechazado;
     if (resultado != RegistroEnvios::Resultado::Rechazado) {
+        limites().anotarEnvio(reloj().ahora());
         // Before the ledger, which may fail: the claim keeps the doubt for every machine.
         e_.reservas.anotarRespuesta(envio.clave, constancia.respuesta);
     }
-    e_.registro.respuesta(intento, resultado, constancia.messageId, constancia.respuesta);
-    return trasRespuesta(envio, intento, resultado);
+    e_.registro.respuesta(vez.intento, resultado, constancia.messageId, constancia.respuesta);
+    return trasRespuesta(envio, vez.intento, resultado);
 }
 
 DesenlaceEnvio IntentoEnvio::trasRespuesta(const Envio& envio, long long intento,
@@ -154,8 +196,59 @@ long long IntentoEnvio::anotar(const Envio& envio, const std::string& sha256) {
     }
     intento.destinatario = envio.para;
     intento.nombreListado = envio.nombreListado;
-    intento.hora = horaUtc();
+    intento.hora = horaUtcDe(reloj().ahora());
     return e_.registro.antesDeEnviar(intento);
+}
+
+const Reloj& IntentoEnvio::reloj() const {
+    return e_.reloj != nullptr ? *e_.reloj : relojDelSistema_;
+}
+
+LimitesEnvio& IntentoEnvio::limites() {
+    if (!limites_) {
+        const LimitesCuenta cuenta{e_.correo.limitePorMinuto, e_.correo.limitePorDia};
+        std::vector<LimitesEnvio::Momento> enviados;
+        if (cuenta != LimitesCuenta{}) {
+            const auto desde = reloj().ahora() - std::chrono::hours(24);
+            for (const auto& hora :
+                 RegistroEnvios::horasDeEnvio(e_.carpeta.ruta(), horaUtcDe(desde))) {
+                if (const auto momento = momentoDeHoraUtc(hora)) {
+                    enviados.push_back(*momento);
+                }
+            }
+        }
+        limites_.emplace(cuenta, enviados);
+    }
+    return *limites_;
+}
+
+std::optional<DesenlaceEnvio> IntentoEnvio::esperarTurno() {
+    DesenlaceEnvio d;
+    if (const auto libre = limites().topeAlcanzado(reloj().ahora())) {
+        d.estado = DesenlaceEnvio::Estado::Tope;
+        d.reanudar = *libre;
+        return d;
+    }
+    const auto espera = limites().esperaPorRitmo(reloj().ahora());
+    if (espera > std::chrono::seconds(0) && !esperar(espera, "por el límite del servidor")) {
+        d.estado = DesenlaceEnvio::Estado::Cancelado;
+        return d;
+    }
+    return std::nullopt;
+}
+
+// Second by second, so that the count the user sees is true and Esc is heard within a second.
+bool IntentoEnvio::esperar(std::chrono::seconds espera, const std::string& motivo) {
+    using std::chrono::seconds;
+    for (seconds quedan = espera; quedan > seconds(0); quedan -= seconds(1)) {
+        if (e_.cancelar) {
+            return false;
+        }
+        e_.observador.textoProgreso("Esperando " + std::to_string(quedan.count()) + " s " + motivo);
+        reloj().esperar(seconds(1));
+    }
+    e_.observador.textoProgreso("Enviando ...");
+    return !e_.cancelar;
 }
 
 } // namespace envio

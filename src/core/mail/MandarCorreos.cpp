@@ -6,6 +6,7 @@
 #include "ledger/DocumentosDudosos.h"
 #include "mail/ErroresEjecucion.h"
 #include "mail/IntentoEnvio.h"
+#include "mail/LimitesEnvio.h"
 #include "platform/Sha256.h"
 #include "report/TablaInforme.h"
 
@@ -55,6 +56,7 @@ public:
             }
             recorrer();
             e_.observador.progresoVisible(false);
+            avisarTope();
             avisarOcupados();
             mostrarInforme();
         } catch (const Interrupcion& i) {
@@ -152,6 +154,9 @@ private:
             if (filas_[i].marcada && !omitir_[i]) {
                 enviarFila(i);
             }
+            if (resultado_.reanudar) {
+                break;
+            }
             e_.observador.punteroOcupado(false);
             e_.observador.progresoValor(++valor);
             if (e_.cancelar) {
@@ -202,6 +207,12 @@ private:
             resultado_.ocupados.push_back(fileName(fila.etiqueta) +
                                           ": otro envío lo ha marcado ya como enviado");
             return;
+        case DesenlaceEnvio::Estado::Tope:
+            detenerPorTope(i, d.reanudar);
+            return;
+        case DesenlaceEnvio::Estado::Cancelado:
+            resultado_.cancelado = true;
+            return;
         case DesenlaceEnvio::Estado::Dudoso:
             resultado_.dudososOmitidos.push_back(
                 fileName(fila.etiqueta) + ": " +
@@ -241,6 +252,29 @@ private:
                  std::string(kAviso), Icono::Exclamacion, Botones::Aceptar});
         }
         tabla_->agregar(fila.texto, para, fileName(fila.etiqueta));
+    }
+
+    // The cap is the account's, not this document's: the run stops here, leaving this row and
+    // every later one pending.
+    void detenerPorTope(std::size_t desde, std::chrono::system_clock::time_point reanudar) {
+        resultado_.reanudar = reanudar;
+        for (std::size_t i = desde; i < filas_.size(); ++i) {
+            resultado_.pendientesPorTope += filas_[i].marcada && !omitir_[i] ? 1 : 0;
+        }
+    }
+
+    void avisarTope() {
+        if (!resultado_.reanudar) {
+            return;
+        }
+        e_.dialogos.mostrar({"Se ha alcanzado el límite de " +
+                                 std::to_string(e_.correo.limitePorDia) +
+                                 " mensajes al día de la cuenta. Quedan " +
+                                 std::to_string(resultado_.pendientesPorTope) +
+                                 " documentos sin enviar; podrá continuar " +
+                                 fechaHoraLegible(*resultado_.reanudar) +
+                                 ". Vuelva a enviarlos entonces: siguen pendientes.",
+                             std::string(kAviso), Icono::Informacion, Botones::Aceptar});
     }
 
     // One box at the end for what another run was working on: they are its documents now.

@@ -3,6 +3,8 @@
 #include "catalogue/ListaVista.h"
 #include "mail/EntornoEnvio.h"
 
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,10 @@ struct ResultadoEnvios {
     std::vector<std::string> ocupados;
     // "name: why": documents that may already be with their recipients, left for a person.
     std::vector<std::string> dudososOmitidos;
+    // The account's daily cap stopped the run: how many checked documents it left, and when one
+    // more message may go. A later run picks them up: they are still pending.
+    int pendientesPorTope = 0;
+    std::optional<std::chrono::system_clock::time_point> reanudar;
 };
 
 // Mails every checked row's document to its address, one message each, renames each sent file

@@ -176,6 +176,7 @@ bool clsCDOmail::Enviar() {
     }
     constancia_.respuesta = resultado.respuesta;
     constancia_.puedeHaberseEntregado = resultado.puedeHaberseEntregado;
+    constancia_.transitorio = resultado.transitorio;
 
     if (resultado.enviado) {
         if (EnvioCompleto) {
@@ -183,7 +184,10 @@ bool clsCDOmail::Enviar() {
         }
         return true;
     }
-    if (resultado.numero == correo::FalloConexion) {
+    if (resultado.explicado) {
+        // A certificate, TLS or a provider's sign-in rule: the general guess would mislead.
+        avisarError(resultado.descripcion, resultado.numero);
+    } else if (resultado.numero == correo::FalloConexion) {
         avisarError(TextoFalloConexion, resultado.numero);
     } else if (resultado.numero == correo::NoAceptado) {
         avisarError(TextoNoAceptado, resultado.numero);

@@ -51,6 +51,9 @@ public:
         std::string messageId;
         std::string respuesta;
         bool puedeHaberseEntregado = false;
+        // The server said "not now", or the connection went before the data: a later try of
+        // the same message is safe.
+        bool transitorio = false;
     };
     [[nodiscard]] const Constancia& UltimoEnvio() const { return constancia_; }
 

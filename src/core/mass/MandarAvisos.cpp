@@ -5,6 +5,7 @@
 #include "ledger/HistorialEnvios.h"
 #include "mail/ErroresEjecucion.h"
 #include "mail/IntentoEnvio.h"
+#include "mail/LimitesEnvio.h"
 #include "platform/Sha256.h"
 #include "report/TablaTrabajo.h"
 
@@ -88,18 +89,19 @@ private:
                 resultado_.cancelado = true;
                 break;
             }
-            if (filas_[i].marcada) {
-                enviarFila(filas_[i]);
+            if (filas_[i].marcada && !enviarFila(filas_[i])) {
+                break;
             }
         }
     }
 
-    void enviarFila(const FilaLista& fila) {
+    // False when the run must stop here: the account's daily cap, or Esc during a wait.
+    bool enviarFila(const FilaLista& fila) {
         std::string copia = fila.subitems[0];
         if (!CompruebaDireccionEMail(copia)) {
             ++resultado_.direccionesIncorrectas;
             avisar("El correo del destinatario " + fila.texto + " es incorrecto.");
-            return;
+            return true;
         }
         const std::string para = sinBlancosAlrededor(fila.subitems[0]);
         Envio envio;
@@ -113,16 +115,27 @@ private:
         envio.confirmacion = aviso_.confirmacion;
         // The whole run was confirmed: a notice left in doubt by a stopped run goes again.
         const DesenlaceEnvio d = intento_.intentar(envio, true);
+        if (d.estado == DesenlaceEnvio::Estado::Tope) {
+            avisar("Se ha alcanzado el límite de " + std::to_string(e_.correo.limitePorDia) +
+                   " mensajes al día de la cuenta: el aviso no se ha enviado a " + fila.texto +
+                   " ni a los siguientes destinatarios marcados. Podrá continuar " +
+                   fechaHoraLegible(d.reanudar) + ".");
+            return false;
+        }
+        if (d.estado == DesenlaceEnvio::Estado::Cancelado) {
+            resultado_.cancelado = true;
+            return false;
+        }
         if (d.estado == DesenlaceEnvio::Estado::Ocupado) {
             ++resultado_.noEnviados;
             avisar("El aviso para " + fila.texto + " lo está enviando " +
                    (d.otra ? describirTitular(*d.otra) : std::string("otro envío")) + ".");
-            return;
+            return true;
         }
         if (d.estado != DesenlaceEnvio::Estado::Enviado) {
             avisar("El correo del destinatario " + fila.texto + " es incorrecto.");
             ++resultado_.noEnviados;
-            return;
+            return true;
         }
         ++resultado_.enviados;
         // The message is out: a value longer than a work-table field is shortened rather than
@@ -132,6 +145,7 @@ private:
                              {{"CAMPO1", Valor::texto(acortarCampo(fila.texto))},
                               {"CAMPO2", Valor::texto(acortarCampo(fila.subitems[0]))}});
         ++filasTabla_;
+        return true;
     }
 
     void mostrarInforme() {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <curl/curl.h>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <unistd.h>
 
@@ -177,8 +178,16 @@ struct Intento {
     CURLcode rc = CURLE_OK;
     long respuesta = 0;
     long conexionesNuevas = 0;
+    long verificacion = 0; // the certificate check's verdict (an X509_V_ERR_* number)
     Conversacion conversacion;
     std::string errorCurl;
+};
+
+// Where the message was going, for texts that tell the user what to change.
+struct Destino {
+    std::string servidor;
+    int puerto = 0;
+    std::string archivoCA;
 };
 
 // The server's words where it gave any, else curl's: the error buffer is empty for some codes.
@@ -193,8 +202,109 @@ std::string detalle(const Intento& i) {
     return texto;
 }
 
-ResultadoEnvio clasificar(const Intento& i, const MensajeSmtp& mensaje,
-                          std::chrono::seconds espera) {
+// The server's "not now": RFC 5321 4xx replies that say the message was not taken and may be
+// offered again later.
+bool esRespuestaTransitoria(long respuesta) {
+    return respuesta == 421 || respuesta == 450 || respuesta == 451 || respuesta == 452 ||
+           respuesta == 454;
+}
+
+// A connection the server dropped, or stopped answering on, before the message data: nothing
+// of this message can be with it.
+bool esConexionPerdidaAntesDeLosDatos(const Intento& i) {
+    // curl also reports a plain refusal as a send error (55 with the 5xx): only a failure
+    // without one is a lost connection.
+    return !i.conversacion.datosEnviados && i.respuesta < 400 &&
+           (i.rc == CURLE_SEND_ERROR || i.rc == CURLE_RECV_ERROR || i.rc == CURLE_GOT_NOTHING);
+}
+
+// A provider that turned password sign-in off for SMTP: Microsoft 365 answers 5.7.139 or 5.7.30,
+// Google 5.7.9 ("application-specific password required") or 5.7.8 with a pointer to
+// its help; a plain 5.7.8 is just a wrong password.
+bool rechazaContrasena(const std::string& respuesta) {
+    auto contiene = [&respuesta](std::string_view texto) {
+        return respuesta.find(texto) != std::string::npos;
+    };
+    return contiene("5.7.139") || contiene("5.7.30") || contiene("5.7.9 ") ||
+           (contiene("5.7.8") && (contiene("BadCredentials") || contiene("support.google.com") ||
+                                  contiene("OAuth") || contiene("oauth")));
+}
+
+ResultadoEnvio explicado(long numero, std::string descripcion, const Conversacion& c) {
+    ResultadoEnvio r = fallo(numero, std::move(descripcion), c);
+    r.explicado = true;
+    return r;
+}
+
+// OpenSSL's verdicts on a certificate (X509_V_ERR_*), by number: the core does not include
+// OpenSSL's headers for two constants.
+constexpr long kCertificadoAunNoValido = 9;
+constexpr long kCertificadoCaducado = 10;
+
+// TLS problems, each with its own remedy; nothing when the failure was not about TLS.
+std::optional<ResultadoEnvio> falloTls(const Intento& i, const Destino& d) {
+    const Conversacion& c = i.conversacion;
+    const std::string donde = "servidor «" + d.servidor + "», puerto " + std::to_string(d.puerto);
+    switch (i.rc) {
+    case CURLE_PEER_FAILED_VERIFICATION:
+        if (i.errorCurl.find("target host name") != std::string::npos) {
+            // curl checks the name itself and says so only in its words.
+            return explicado(correo::FalloConexion,
+                             "El certificado del " + donde + " no es para el nombre «" +
+                                 d.servidor +
+                                 "». Escriba en Servidor el nombre exacto que da su proveedor "
+                                 "de correo (el que figura en el certificado), no otro nombre "
+                                 "ni una dirección IP.",
+                             c);
+        }
+        if (i.verificacion == kCertificadoCaducado || i.verificacion == kCertificadoAunNoValido) {
+            return explicado(correo::FalloConexion,
+                             "El certificado del " + donde +
+                                 " ha caducado o aún no es válido. El administrador del servidor "
+                                 "debe renovarlo; compruebe también que la fecha y la hora de "
+                                 "este equipo son correctas.",
+                             c);
+        }
+        return explicado(
+            correo::FalloConexion,
+            "El certificado del " + donde +
+                " no es de confianza: no lo firma ninguna autoridad que este equipo conozca (" +
+                detalle(i) +
+                "). Si el servidor usa un certificado de una autoridad propia de la empresa, "
+                "indique el archivo de esa autoridad en la clave ArchivoCA de la sección "
+                "[servidor] de KRN.INI.",
+            c);
+    case CURLE_USE_SSL_FAILED:
+        return explicado(correo::FalloConexion,
+                         "El servidor «" + d.servidor + "» no ofrece STARTTLS en el puerto " +
+                             std::to_string(d.puerto) +
+                             ": la conexión no se puede cifrar y la contraseña no se ha enviado. "
+                             "Use el puerto de correo cifrado de su proveedor (normalmente 587 "
+                             "con STARTTLS o 465 con SSL), o desmarque SSL si el servidor no "
+                             "admite cifrado.",
+                         c);
+    case CURLE_SSL_CONNECT_ERROR:
+        return explicado(correo::FalloConexion,
+                         "No se pudo establecer la conexión cifrada (TLS) con el " + donde + " (" +
+                             detalle(i) +
+                             "). Compruebe el puerto: el 465 usa SSL desde el principio y el "
+                             "587 usa STARTTLS; si el puerto es el correcto, el servidor usa una "
+                             "versión de TLS que este equipo no admite.",
+                         c);
+    case CURLE_SSL_CACERT_BADFILE:
+        return explicado(correo::FalloConexion,
+                         "No se puede leer el archivo de la autoridad de certificación " +
+                             d.archivoCA +
+                             " que indica la clave ArchivoCA de la sección [servidor] de "
+                             "KRN.INI. Corrija la ruta o deje la clave vacía.",
+                         c);
+    default:
+        return std::nullopt;
+    }
+}
+
+ResultadoEnvio clasificarRespuesta(const Intento& i, const MensajeSmtp& mensaje,
+                                   std::chrono::seconds espera) {
     const Conversacion& c = i.conversacion;
     if (i.rc == CURLE_OK) {
         ResultadoEnvio r;
@@ -212,7 +322,17 @@ ResultadoEnvio clasificar(const Intento& i, const MensajeSmtp& mensaje,
             "El servidor cerró la conexión porque no puede atender ahora: " + c.ultimaRespuesta, c);
     }
     if (i.rc == CURLE_LOGIN_DENIED || i.respuesta == 530 ||
-        (orden == "AUTH" && i.respuesta >= 400)) {
+        (orden == "AUTH" && i.respuesta >= 400 && !esRespuestaTransitoria(i.respuesta))) {
+        if (rechazaContrasena(c.ultimaRespuesta)) {
+            return explicado(correo::NoAceptado,
+                             "El proveedor de correo no admite iniciar sesión con usuario y "
+                             "contraseña en esta cuenta (" +
+                                 c.ultimaRespuesta +
+                                 "). La cuenta necesita el inicio de sesión OAuth2: en "
+                                 "Configuración de servidor elija la autenticación «Microsoft "
+                                 "365» o «Google» e inicie sesión con la cuenta.",
+                             c);
+        }
         return fallo(correo::NoAceptado,
                      "El servidor no aceptó el usuario o la contraseña: " + detalle(i), c);
     }
@@ -282,6 +402,17 @@ ResultadoEnvio clasificar(const Intento& i, const MensajeSmtp& mensaje,
                      c);
     }
     return fallo(correo::ErrorEnvio, "Error al enviar el correo: " + detalle(i), c);
+}
+
+ResultadoEnvio clasificar(const Intento& i, const MensajeSmtp& mensaje, const Destino& destino,
+                          std::chrono::seconds espera) {
+    if (auto tls = falloTls(i, destino)) {
+        return *tls;
+    }
+    ResultadoEnvio r = clasificarRespuesta(i, mensaje, espera);
+    r.transitorio = !r.enviado && !r.puedeHaberseEntregado &&
+                    (esRespuestaTransitoria(i.respuesta) || esConexionPerdidaAntesDeLosDatos(i));
+    return r;
 }
 
 // A connection kept from an earlier message that the server had closed in the meantime: the
@@ -469,6 +600,7 @@ ResultadoEnvio CurlMailTransport::enviar(const ConfiguracionSmtp& cfg, const Men
         intento.rc = curl_easy_perform(h);
         curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &intento.respuesta);
         curl_easy_getinfo(h, CURLINFO_NUM_CONNECTS, &intento.conexionesNuevas);
+        curl_easy_getinfo(h, CURLINFO_SSL_VERIFYRESULT, &intento.verificacion);
         intento.errorCurl = bufferError;
         if (!conexionGuardadaCerrada(intento)) {
             break;
@@ -483,7 +615,7 @@ ResultadoEnvio CurlMailTransport::enviar(const ConfiguracionSmtp& cfg, const Men
     curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, nullptr);
     curl_easy_setopt(h, CURLOPT_DEBUGDATA, nullptr);
     curl_easy_setopt(h, CURLOPT_VERBOSE, 0L);
-    return clasificar(intento, mensaje, espera);
+    return clasificar(intento, mensaje, Destino{*host, *puerto, ca}, espera);
 }
 
 } // namespace envio

@@ -61,6 +61,13 @@ struct ResultadoEnvio {
     // False only when the server certainly did not take the message; a failure after the data
     // went out (no reply, connection lost) leaves it open, and the caller must not resend blindly.
     bool puedeHaberseEntregado = false;
+    // The server said "not now" (421, 450, 451, 452, 454) or the connection was lost before the
+    // message data went out: the same message may be tried again later, on a new connection.
+    // Never set when the server may hold the message.
+    bool transitorio = false;
+    // The description names the problem and its remedy (a certificate, TLS, a provider that
+    // refuses password sign-in): the owner shows it instead of its own general text.
+    bool explicado = false;
 };
 
 // A failure before anything is sent (the message cannot be put together, the attachment cannot

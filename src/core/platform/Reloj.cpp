@@ -1,6 +1,7 @@
 #include "platform/Reloj.h"
 
 #include <ctime>
+#include <thread>
 
 namespace envio {
 
@@ -13,6 +14,10 @@ Fecha RelojDelSistema::hoy() const {
 
 std::chrono::system_clock::time_point RelojDelSistema::ahora() const {
     return std::chrono::system_clock::now();
+}
+
+void RelojDelSistema::esperar(std::chrono::milliseconds duracion) const {
+    std::this_thread::sleep_for(duracion);
 }
 
 } // namespace envio

@@ -9,6 +9,7 @@
 #include "settings/NumeroInicial.h"
 #include "settings/Windows1252.h"
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 
@@ -34,14 +35,6 @@ template <typename Campos> auto& campo(Campos& c, CampoServidor cual) {
         break;
     }
     return c.password;
-}
-
-bool esPuertoSinSsl(const std::string& puerto) {
-    return puerto.empty() || puerto == "25";
-}
-
-bool esPuertoConSsl(const std::string& puerto) {
-    return puerto.empty() || puerto == "465" || puerto == "587";
 }
 
 void avisarFalloGuardar(Dialogos& dialogos, const std::filesystem::path& krn) {
@@ -94,6 +87,29 @@ std::string puertoHabitual(bool ssl) {
     return ssl ? "465" : "25";
 }
 
+LimitesCuenta limitesDe(ProveedorLimites proveedor) {
+    switch (proveedor) {
+    case ProveedorLimites::Microsoft365:
+        return kLimitesMicrosoft365;
+    case ProveedorLimites::Gmail:
+        return kLimitesGmail;
+    case ProveedorLimites::Ninguno:
+    case ProveedorLimites::Otros:
+        break;
+    }
+    return {};
+}
+
+ProveedorLimites proveedorDe(const LimitesCuenta& limites) {
+    if (limites == LimitesCuenta{}) {
+        return ProveedorLimites::Ninguno;
+    }
+    if (limites == kLimitesMicrosoft365) {
+        return ProveedorLimites::Microsoft365;
+    }
+    return limites == kLimitesGmail ? ProveedorLimites::Gmail : ProveedorLimites::Otros;
+}
+
 PantallaServidor::PantallaServidor(std::filesystem::path krn, Dialogos& dialogos,
                                    ComponentesCorreo componentes, RecargarCorreo recargar)
     : krn_(std::move(krn)), dialogos_(dialogos), componentes_(std::move(componentes)),
@@ -110,9 +126,10 @@ void PantallaServidor::cargar() {
     campos_.usuario = LeerIni(krn_, kSeccion, "Usuario", "");
     campos_.password = CodificarClave(LeerIni(krn_, kSeccion, "Password", ""), false);
     campos_.ssl = NumeroInicial(LeerIni(krn_, kSeccionSsl, "SSL", "0")) != 0.0;
+    limites_.porMinuto = limiteDesdeTexto(LeerIni(krn_, kSeccion, "LimitePorMinuto", "0"));
+    limites_.porDia = limiteDesdeTexto(LeerIni(krn_, kSeccion, "LimitePorDia", "0"));
     // Filling the boxes is not an edit: a window just opened has nothing to save.
     blnCambios_ = false;
-    puertoTecleado_ = false;
 }
 
 const std::string& PantallaServidor::texto(CampoServidor cual) const {
@@ -121,29 +138,20 @@ const std::string& PantallaServidor::texto(CampoServidor cual) const {
 
 void PantallaServidor::escribir(CampoServidor cual, std::string texto) {
     campo(campos_, cual) = std::move(texto);
-    if (cual == CampoServidor::Puerto) {
-        puertoTecleado_ = true;
-    }
     blnCambios_ = true;
 }
 
-bool PantallaServidor::marcarSsl(bool marcado) {
+// The port the user stored is theirs: a provider's STARTTLS port (587) is as right with SSL as
+// 465 is, and one the program rewrote behind the user's back would send elsewhere.
+void PantallaServidor::marcarSsl(bool marcado) {
     campos_.ssl = marcado;
     blnCambios_ = true;
-    if (puertoTecleado_) {
-        return false;
-    }
-    // Only a port that plainly belongs to the other choice is replaced; one the user set up on
-    // purpose (2525, say) stays.
-    if ((marcado && esPuertoSinSsl(campos_.puerto)) ||
-        (!marcado && esPuertoConSsl(campos_.puerto))) {
-        const std::string nuevo = puertoHabitual(marcado);
-        if (nuevo != campos_.puerto) {
-            campos_.puerto = nuevo;
-            return true;
-        }
-    }
-    return false;
+}
+
+void PantallaServidor::fijarLimites(LimitesCuenta limites) {
+    limites_.porMinuto = std::max(limites.porMinuto, 0);
+    limites_.porDia = std::max(limites.porDia, 0);
+    blnCambios_ = true;
 }
 
 bool PantallaServidor::GuardarConfiguracion() {
@@ -166,7 +174,9 @@ bool PantallaServidor::GuardarConfiguracion() {
         EscribirIni(krn_, kSeccion, "cuenta", campos_.cuenta) &&
         EscribirIni(krn_, kSeccion, "Usuario", campos_.usuario) &&
         EscribirIni(krn_, kSeccion, "Password", CodificarClave(campos_.password, true)) &&
-        EscribirIni(krn_, kSeccionSsl, "SSL", campos_.ssl ? "1" : "0");
+        EscribirIni(krn_, kSeccionSsl, "SSL", campos_.ssl ? "1" : "0") &&
+        EscribirIni(krn_, kSeccion, "LimitePorMinuto", std::to_string(limites_.porMinuto)) &&
+        EscribirIni(krn_, kSeccion, "LimitePorDia", std::to_string(limites_.porDia));
     if (!ok) {
         avisarFalloGuardar(dialogos_, krn_);
         return false;

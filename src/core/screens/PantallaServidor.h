@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mail/LimitesEnvio.h"
 #include "platform/ConnectivityProbe.h"
 #include "platform/MailTransport.h"
 #include "settings/ConfiguracionCorreo.h"
@@ -92,10 +93,13 @@ public:
 
     // The user's edits. Any edit counts as a change, even one that puts back what was stored.
     void escribir(CampoServidor campo, std::string texto);
-    // Ticking or unticking SSL. While the user has not typed a port of their own, a port that
-    // belongs to the other choice is replaced by the usual one for this choice; true when the
-    // port box changed.
-    bool marcarSsl(bool marcado);
+    // Ticking or unticking SSL. The port stays as the user stored it: the window only shows the
+    // usual port of each choice beside it (puertoHabitual).
+    void marcarSsl(bool marcado);
+
+    // The account's sending limits ([servidor] LimitePorMinuto, LimitePorDia; 0 is none).
+    [[nodiscard]] const LimitesCuenta& limites() const { return limites_; }
+    void fijarLimites(LimitesCuenta limites);
 
     // Stores the six settings. False, with the user told why, when the port is not one or the
     // file could not be written; the changes then stay unsaved.
@@ -125,7 +129,7 @@ private:
     RecargarCorreo recargar_;
     CamposServidor campos_;
     bool blnCambios_ = false;
-    bool puertoTecleado_ = false;
+    LimitesCuenta limites_;
     std::atomic<bool> probando_{false};
     std::thread hilo_;
 };
@@ -138,5 +142,11 @@ double puertoDePrueba(const std::string& texto);
 std::string describirIntento(const std::string& servidor, double puerto, bool ssl);
 // The usual port for a choice of SSL: 465 with it, 25 without.
 std::string puertoHabitual(bool ssl);
+
+// The sending limits the window offers by name; Otros takes the values typed.
+enum class ProveedorLimites { Ninguno, Microsoft365, Gmail, Otros };
+LimitesCuenta limitesDe(ProveedorLimites proveedor);
+// The name a pair of limits is shown under: Otros for any pair that is not a preset.
+ProveedorLimites proveedorDe(const LimitesCuenta& limites);
 
 } // namespace envio

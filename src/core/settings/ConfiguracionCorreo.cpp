@@ -16,6 +16,12 @@ int puertoDesdeTexto(const std::string& texto) {
     return puerto >= 0 && puerto <= 65535 ? static_cast<int>(puerto) : 0;
 }
 
+int limiteDesdeTexto(const std::string& texto) {
+    // A hand-edited value that is not a count is no limit rather than a stop to every run.
+    const double valor = NumeroInicial(texto);
+    return valor >= 1 && valor <= 1e9 ? static_cast<int>(valor) : 0;
+}
+
 ConfiguracionCorreo CargarConfiguracion(const std::filesystem::path& krn) {
     ConfiguracionCorreo c;
     c.servidor = LeerIni(krn, "servidor", "Servidor", "");
@@ -27,6 +33,8 @@ ConfiguracionCorreo CargarConfiguracion(const std::filesystem::path& krn) {
     c.asunto = LeerIni(krn, "DocumentoPORemail", "ASUNTO", "");
     c.mensaje = leerMensajeEnTrozos(krn, "DocumentoPORemail", "Mensaje");
     c.confirmacionLeido = LeerIni(krn, "DocumentoPORemail", "ConfirmacionLeido", "");
+    c.limitePorMinuto = limiteDesdeTexto(LeerIni(krn, "servidor", "LimitePorMinuto", "0"));
+    c.limitePorDia = limiteDesdeTexto(LeerIni(krn, "servidor", "LimitePorDia", "0"));
     return c;
 }
 

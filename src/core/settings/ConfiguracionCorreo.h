@@ -17,6 +17,9 @@ struct ConfiguracionCorreo {
     std::string asunto;
     std::string mensaje; // decoded, with its line breaks
     std::string confirmacionLeido;
+    // The account's sending limits ([servidor] LimitePorMinuto, LimitePorDia); 0 is none.
+    int limitePorMinuto = 0;
+    int limitePorDia = 0;
 
     // The stored read-receipt text counts as on when its number is not 0.
     [[nodiscard]] bool pideConfirmacionLeido() const;
@@ -29,5 +32,8 @@ ConfiguracionCorreo CargarConfiguracion(const std::filesystem::path& krn);
 // The stored port text as a port: its leading number rounded half to even; 0 when that is not
 // a TCP port (the suite kept ports in a 16-bit integer; real ports reach 65535).
 int puertoDesdeTexto(const std::string& texto);
+
+// A stored sending limit as a count: its leading whole number; 0 (no limit) for anything else.
+int limiteDesdeTexto(const std::string& texto);
 
 } // namespace envio

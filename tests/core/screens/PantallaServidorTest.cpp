@@ -261,27 +261,41 @@ TEST_F(PantallaServidorTest, SavingHandsTheNewSettingsToTheSendingRuns) {
     EXPECT_EQ(recargada->password, "clave");
 }
 
-TEST_F(PantallaServidorTest, TickingSslProposesItsPortUntilThePortIsTyped) {
-    auto p = abrir(); // port 25 by default
-    EXPECT_TRUE(p->marcarSsl(true));
-    EXPECT_EQ(p->campos().puerto, "465");
-    EXPECT_TRUE(p->marcarSsl(false));
-    EXPECT_EQ(p->campos().puerto, "25");
-    p->escribir(CampoServidor::Puerto, "25");
-    EXPECT_FALSE(p->marcarSsl(true));
-    EXPECT_EQ(p->campos().puerto, "25");
-}
-
-TEST_F(PantallaServidorTest, UntickingSslProposes25OnlyInPlaceOfAnSslPort) {
+// The SSL box only says how to connect: the stored port, usual or not, is never rewritten.
+TEST_F(PantallaServidorTest, TickingSslNeverRewritesTheStoredPort) {
     carpeta.write("KRN.INI", kKrnCompleto); // 587 with SSL
     auto p = abrir();
-    EXPECT_TRUE(p->marcarSsl(false));
-    EXPECT_EQ(p->campos().puerto, "25");
+    p->marcarSsl(false);
+    p->marcarSsl(true);
+    p->marcarSsl(false);
+    EXPECT_EQ(p->campos().puerto, "587");
+    ASSERT_TRUE(p->GuardarConfiguracion());
+    EXPECT_EQ(LeerIni(krn, "servidor", "Puerto", ""), "587");
+    EXPECT_EQ(LeerIni(krn, "Servidor", "SSL", ""), "0");
+}
 
-    TemporaryFolder::writePath(krn, "[servidor]\r\nPuerto=2525\r\n");
+// The sending limits: stored in the server section with the other keys, read back into the
+// runs' settings, shown under a preset's name when they are one.
+TEST_F(PantallaServidorTest, SendingLimitsAreStoredAndReadBackByTheRuns) {
+    carpeta.write("KRN.INI", kKrnCompleto);
+    auto p = abrir();
+    EXPECT_EQ(proveedorDe(p->limites()), ProveedorLimites::Ninguno);
+    p->fijarLimites(limitesDe(ProveedorLimites::Microsoft365));
+    EXPECT_TRUE(p->blnCambios());
+    ASSERT_TRUE(p->GuardarConfiguracion());
+    EXPECT_EQ(LeerIni(krn, "servidor", "LimitePorMinuto", ""), "30");
+    EXPECT_EQ(LeerIni(krn, "servidor", "LimitePorDia", ""), "10000");
+    const ConfiguracionCorreo c = CargarConfiguracion(krn);
+    EXPECT_EQ(c.limitePorMinuto, 30);
+    EXPECT_EQ(c.limitePorDia, 10000);
     p = abrir();
-    EXPECT_FALSE(p->marcarSsl(true)); // a port set up on purpose stays
-    EXPECT_EQ(p->campos().puerto, "2525");
+    EXPECT_EQ(proveedorDe(p->limites()), ProveedorLimites::Microsoft365);
+    p->fijarLimites({20, 500});
+    ASSERT_TRUE(p->GuardarConfiguracion());
+    EXPECT_EQ(proveedorDe(abrir()->limites()), ProveedorLimites::Otros);
+    // A hand-edited value that is no count is no limit, not a stop to every run.
+    EscribirIni(krn, "servidor", "LimitePorDia", "muchos");
+    EXPECT_EQ(CargarConfiguracion(krn).limitePorDia, 0);
 }
 
 TEST_F(PantallaServidorTest, TheTestMessageGetsTheBoxesAsTheyStand) {
