@@ -18,9 +18,10 @@
 namespace {
 
 // The day the pictures were taken: the list opens on March 2026.
-class DiaFijo : public envio::Reloj {
+class DiaFijo : public envio::RelojDelSistema {
 public:
     [[nodiscard]] envio::Fecha hoy() const override { return {2026, 3, 15}; }
+}; }
     [[nodiscard]] std::chrono::system_clock::time_point ahora() const override {
         return std::chrono::system_clock::now();
     }
