@@ -8,6 +8,19 @@
 namespace envio {
 namespace {
 
+// The words the error box shows: the component's own for what it could explain (a certificate,
+// TLS, a provider's sign-in rule: the general guess would mislead), else the two general texts
+// for the two failures that have one.
+std::string textoDelError(const ResultadoEnvio& resultado) {
+    if (!resultado.explicado && resultado.numero == correo::FalloConexion) {
+        return TextoFalloConexion;
+    }
+    if (!resultado.explicado && resultado.numero == correo::NoAceptado) {
+        return TextoNoAceptado;
+    }
+    return resultado.descripcion;
+}
+
 std::string_view sinBlancos(std::string_view s) {
     const auto inicio = s.find_first_not_of(" \t");
     if (inicio == std::string_view::npos) {
@@ -184,16 +197,7 @@ bool clsCDOmail::Enviar() {
         }
         return true;
     }
-    if (resultado.explicado) {
-        // A certificate, TLS or a provider's sign-in rule: the general guess would mislead.
-        avisarError(resultado.descripcion, resultado.numero);
-    } else if (resultado.numero == correo::FalloConexion) {
-        avisarError(TextoFalloConexion, resultado.numero);
-    } else if (resultado.numero == correo::NoAceptado) {
-        avisarError(TextoNoAceptado, resultado.numero);
-    } else {
-        avisarError(resultado.descripcion, resultado.numero);
-    }
+    avisarError(textoDelError(resultado), resultado.numero);
     return false;
 }
 
