@@ -67,12 +67,9 @@ Respuesta DialogosQt::mostrarAqui(const CuadroMensaje& cuadro) {
     return Respuesta::Aceptar;
 }
 
-int ShellQt::abrir(const std::filesystem::path& archivo, std::string_view,
-                   const std::filesystem::path&) {
-    // Above 32 means success, as the desktop's own call reports it.
-    const bool abierto =
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(archivo.string())));
-    return abierto ? 42 : 2;
+bool ShellQt::abrir(const std::filesystem::path& archivo, std::string_view,
+                    const std::filesystem::path&) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(archivo.string())));
 }
 
 } // namespace envio::gui

@@ -27,8 +27,8 @@ private:
 // Opens documents with the program the desktop associates with them.
 class ShellQt : public Shell {
 public:
-    int abrir(const std::filesystem::path& archivo, std::string_view parametros,
-              const std::filesystem::path& carpetaTrabajo) override;
+    bool abrir(const std::filesystem::path& archivo, std::string_view parametros,
+               const std::filesystem::path& carpetaTrabajo) override;
 };
 
 } // namespace envio::gui

@@ -225,7 +225,7 @@ void FrmHistorial::abrirDocumento() {
         avisar("No se encuentra el documento " + documento.string());
         return;
     }
-    if (AbrirDocumento(shell_, documento, "", carpeta_) <= 32) {
+    if (!AbrirDocumento(shell_, documento, "", carpeta_)) {
         avisar("No se pudo abrir el documento " + documento.string());
     }
 }

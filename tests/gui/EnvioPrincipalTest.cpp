@@ -23,9 +23,9 @@ namespace {
 
 class ShellNulo : public envio::Shell {
 public:
-    int abrir(const std::filesystem::path&, std::string_view,
-              const std::filesystem::path&) override {
-        return 0;
+    bool abrir(const std::filesystem::path&, std::string_view,
+               const std::filesystem::path&) override {
+        return false;
     }
 };
 

@@ -33,10 +33,10 @@ namespace {
 // Records what the window asks the desktop to open.
 class ShellGrabado : public Shell {
 public:
-    int abrir(const std::filesystem::path& archivo, std::string_view,
-              const std::filesystem::path&) override {
+    bool abrir(const std::filesystem::path& archivo, std::string_view,
+               const std::filesystem::path&) override {
         abiertos.push_back(archivo);
-        return 42;
+        return true;
     }
     std::vector<std::filesystem::path> abiertos;
 };

@@ -84,8 +84,7 @@ void VerDocumento(const ListaVista& lista, Shell& shell, const std::filesystem::
         return;
     }
     const std::string& documento = lista.fila(*lista.actual()).etiqueta;
-    // Above 32 is success, as the desktop's call reports it.
-    if (AbrirDocumento(shell, documento, "", carpeta) <= 32) {
+    if (!AbrirDocumento(shell, documento, "", carpeta)) {
         dialogos.mostrar({"No se pudo abrir el documento " + documento +
                               ". Compruebe que el archivo existe y que hay un programa para ver "
                               "archivos PDF.",

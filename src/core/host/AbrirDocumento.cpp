@@ -2,8 +2,8 @@
 
 namespace envio {
 
-int AbrirDocumento(Shell& shell, const std::filesystem::path& archivo, std::string_view parametros,
-                   const std::filesystem::path& carpetaPrograma) {
+bool AbrirDocumento(Shell& shell, const std::filesystem::path& archivo, std::string_view parametros,
+                    const std::filesystem::path& carpetaPrograma) {
     return shell.abrir(archivo, parametros, carpetaPrograma);
 }
 

@@ -10,9 +10,9 @@ namespace envio {
 class Shell {
 public:
     virtual ~Shell() = default;
-    // Returns the desktop's result code: above 32 when the file was opened.
-    virtual int abrir(const std::filesystem::path& archivo, std::string_view parametros,
-                      const std::filesystem::path& carpetaTrabajo) = 0;
+    // Whether the desktop opened it.
+    virtual bool abrir(const std::filesystem::path& archivo, std::string_view parametros,
+                       const std::filesystem::path& carpetaTrabajo) = 0;
 };
 
 } // namespace envio

@@ -171,10 +171,10 @@ TEST_F(DocumentosTest, MarkingNeverReplacesAnotherFileNorLosesOne) {
 // Answers as the desktop would and records what it was asked to open.
 class ShellGrabado : public Shell {
 public:
-    int resultado = 42;
+    bool resultado = true;
     std::vector<std::filesystem::path> abiertos;
-    int abrir(const std::filesystem::path& archivo, std::string_view,
-              const std::filesystem::path&) override {
+    bool abrir(const std::filesystem::path& archivo, std::string_view,
+               const std::filesystem::path&) override {
         abiertos.push_back(archivo);
         return resultado;
     }
@@ -199,7 +199,7 @@ TEST_F(DocumentosTest, ViewingOpensTheCurrentDocumentAndTellsWhenTheDesktopCanno
     EXPECT_EQ(shell.abiertos[0], folder / "a.pdf");
     EXPECT_TRUE(dialogos.cuadros().empty());
 
-    shell.resultado = 2;
+    shell.resultado = false;
     VerDocumento(lista, shell, folder.path(), dialogos);
     ASSERT_EQ(dialogos.cuadros().size(), 1U);
     EXPECT_EQ(dialogos.cuadros()[0],

@@ -16,9 +16,9 @@ using test::TemporaryFolder;
 
 class ShellNulo : public Shell {
 public:
-    int abrir(const std::filesystem::path&, std::string_view,
-              const std::filesystem::path&) override {
-        return 42;
+    bool abrir(const std::filesystem::path&, std::string_view,
+               const std::filesystem::path&) override {
+        return true;
     }
 };
 
