@@ -222,6 +222,9 @@ std::vector<std::string> serverArguments(const std::filesystem::path& directory,
         arguments.push_back("--user=" + options.user);
         arguments.push_back("--password=" + options.password);
     }
+    if (!options.oauthTokens.empty()) {
+        arguments.push_back("--oauth-tokens=" + options.oauthTokens.string());
+    }
     if (!options.rejectRecipients.empty()) {
         arguments.push_back("--reject-rcpt=" + options.rejectRecipients);
     }

@@ -45,6 +45,9 @@ struct MailServerOptions {
     // With `tls`: the server's certificate is signed by a test authority made at start (and
     // cannot sign anything itself); certificate() is then that authority's certificate.
     bool ownAuthority = false;
+    // Instead of `user`: AUTH XOAUTH2 is required, with a bearer token listed in this file, the
+    // tokens file of a TestOAuthServer.
+    std::filesystem::path oauthTokens;
     // A Python regular expression (re.search); matching recipients get 550.
     std::string rejectRecipients;
     // What to do with the first messages; see ScriptedMessage.
