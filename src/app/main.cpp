@@ -2,12 +2,14 @@
 #include "cli/LineaDeOrdenes.h"
 #include "cli/OrdenAvisos.h"
 #include "cli/OrdenEnviar.h"
+#include "cli/OrdenIniciarSesion.h"
 #include "cli/OrdenListar.h"
 #include "gui/Arte.h"
 #include "gui/ComandosPrincipal.h"
 #include "gui/DialogosQt.h"
 #include "gui/EnvioPrincipal.h"
 #include "gui/FrmPrincipal.h"
+#include "mail/OpcionesComponente.h"
 #include "platform/ExecutableFolder.h"
 
 #include <QApplication>
@@ -68,6 +70,12 @@ int main(int argc, char* argv[]) {
         };
         return ordenAvisos(opciones, carpeta, envio::RelojDelSistema(), crearInforme, std::cout,
                            std::cerr);
+    }
+    case Orden::IniciarSesion: {
+        const envio::CarpetaPrograma carpeta = carpetaDelPrograma(opciones);
+        envio::CurlHttpClient http(envio::opcionesComponente(carpeta).archivoCA);
+        return ordenIniciarSesion(opciones, carpeta, http, envio::programSecretStore(),
+                                  envio::RelojDelSistema(), std::cout, std::cerr);
     }
     case Orden::Ventana:
         break;

@@ -56,6 +56,10 @@ Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
             opciones.orden = Orden::Enviar;
         } else if (argumento == "--avisos") {
             opciones.orden = Orden::Avisos;
+        } else if (argumento == "--iniciar-sesion") {
+            opciones.orden = Orden::IniciarSesion;
+        } else if (argumento == "--con-codigo") {
+            opciones.conCodigo = true;
         } else if (argumento == "--grupo") {
             opciones.grupo = valor();
         } else if (argumento == "--seleccion") {
@@ -127,6 +131,7 @@ std::string textoAyuda() {
            "       envio-documentos [--carpeta CARPETA] --avisos [--grupo TEXTO] [--seleccion "
            "todo]\n"
            "                        [--informe FICHERO.pdf]\n"
+           "       envio-documentos [--carpeta CARPETA] --iniciar-sesion [--con-codigo]\n"
            "\n"
            "Envía por correo electrónico los documentos PDF (facturas o documentos de nómina)\n"
            "que deja la aplicación de gestión en sus carpetas.\n"
@@ -169,6 +174,13 @@ std::string textoAyuda() {
            "                     Comunicaciones masivas (en nómina, a la tabla de direcciones\n"
            "                     alternativas)\n"
            "  --grupo TEXTO      marca los clientes cuyo campo Grupo contiene TEXTO\n"
+           "  --iniciar-sesion   inicia sesión con la cuenta OAuth2 (Microsoft 365, Google u otro\n"
+           "                     proveedor) de la configuración del servidor, en el navegador\n"
+           "                     de este equipo; los envíos renuevan después la sesión sin\n"
+           "                     preguntar\n"
+           "  --con-codigo       con --iniciar-sesion, para un equipo sin navegador: escribe una\n"
+           "                     dirección y un código para completar el inicio de sesión en\n"
+           "                     cualquier otro dispositivo\n"
            "  --help             muestra esta ayuda y termina\n"
            "  --version          muestra la versión y termina\n"
            "\n"

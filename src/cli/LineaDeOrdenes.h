@@ -10,7 +10,7 @@
 
 namespace envio::cli {
 
-enum class Orden { Ventana, Ayuda, Version, Listar, Enviar, Avisos };
+enum class Orden { Ventana, Ayuda, Version, Listar, Enviar, Avisos, IniciarSesion };
 
 struct Opciones {
     Orden orden = Orden::Ventana;
@@ -24,7 +24,8 @@ struct Opciones {
     bool omitirDudosos = false; // --enviar: send the rest, leave possibly-sent ones for a person
     std::optional<std::filesystem::path> informe; // --enviar: the report as a PDF file
     std::optional<std::string> grupo;             // --avisos: the group filter of the client list
-    MapaUnidades unidades;                        // --unidad, for the Windows paths of KRN.INI
+    bool conCodigo = false; // --iniciar-sesion: with a code on another device, not the browser
+    MapaUnidades unidades;  // --unidad, for the Windows paths of KRN.INI
 };
 
 // A mistake on the command line, worded for the user.
