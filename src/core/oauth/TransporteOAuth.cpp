@@ -12,8 +12,10 @@ ResultadoEnvio TransporteOAuth::enviarConToken(const ConfiguracionSmtp& configur
         conToken.tokenAcceso = sesion_.tokenAcceso();
     } catch (const ErrorSesion& e) {
         sinToken = true;
+        // Not NoAceptado: the windows word that one as a wrong user or password, and this text
+        // is what the user must read.
         ResultadoEnvio r;
-        r.numero = correo::NoAceptado;
+        r.numero = correo::ErrorEnvio;
         r.descripcion = e.what();
         return r; // nothing went to the server
     }
@@ -35,6 +37,7 @@ ResultadoEnvio TransporteOAuth::enviar(const ConfiguracionSmtp& configuracion,
     sesion_.descartarTokenAcceso();
     r = enviarConToken(configuracion, mensaje, sinToken);
     if (!sinToken && r.numero == correo::NoAceptado) {
+        r.numero = correo::ErrorEnvio;
         r.descripcion = textoVolverAIniciar(
             sesion_.configuracion().cuenta,
             "el servidor de correo no aceptó el inicio de sesión: " + r.respuesta);

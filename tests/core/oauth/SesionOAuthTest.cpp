@@ -188,7 +188,7 @@ TEST_F(SesionOAuthTest, RevokedSignInIsToldAndNothingIsSent) {
     const ResultadoEnvio r = enviar(sesion);
     EXPECT_FALSE(r.enviado);
     EXPECT_FALSE(r.puedeHaberseEntregado);
-    EXPECT_EQ(r.numero, correo::NoAceptado);
+    EXPECT_EQ(r.numero, correo::ErrorEnvio); // a number whose box shows this text
     EXPECT_TRUE(
         r.descripcion.starts_with("Vuelva a iniciar sesión con la cuenta oficina@example.com"))
         << r.descripcion;
