@@ -10,6 +10,9 @@
 
 class QAction;
 class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QPushButton;
 class QLabel;
 class QLineEdit;
 
@@ -74,6 +77,7 @@ public:
     [[nodiscard]] QAction* verPassword() const { return verPassword_; }
     [[nodiscard]] QLabel* lblPrueba() const { return lblPrueba_; }
     [[nodiscard]] QLabel* lblPuerto() const { return lblPuerto_; }
+    [[nodiscard]] QComboBox* cboAutenticacion() const { return cboAutenticacion_; }
 
     void GuardarConfiguracion();
     void ProbarConfiguracion();
@@ -87,6 +91,10 @@ private:
     void mostrarCampos();
     void actualizar();
     void terminarPrueba(const IntentoPrueba& intento);
+    // The sign-in choice and the provider's registration: rows shown as the choice needs them.
+    void construirOAuth(QGridLayout* rejilla, QWidget* area, int primeraFila);
+    void mostrarOAuth();
+    void IniciarSesion();
 
     std::unique_ptr<DialogosQt> propios_;
     std::unique_ptr<PantallaServidor> pantalla_;
@@ -95,6 +103,12 @@ private:
     QAction* verPassword_ = nullptr;
     QLabel* lblPrueba_ = nullptr;
     QLabel* lblPuerto_ = nullptr;
+    QComboBox* cboAutenticacion_ = nullptr;
+    // Client id, tenant, client secret, the three endpoints and the scope.
+    std::array<QLineEdit*, 7> txt_oauth_{};
+    std::array<QWidget*, 7> filasOAuth_{};
+    QLabel* lblSesion_ = nullptr;
+    QPushButton* cmdIniciarSesion_ = nullptr;
 };
 
 // Opens the server settings window modally over `parent`; `recargar` receives the mail settings
