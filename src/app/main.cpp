@@ -9,6 +9,7 @@
 #include "gui/DialogosQt.h"
 #include "gui/EnvioPrincipal.h"
 #include "gui/FrmPrincipal.h"
+#include "gui/KeyringSecretStore.h"
 #include "mail/OpcionesComponente.h"
 #include "platform/ExecutableFolder.h"
 
@@ -84,6 +85,10 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("envio-documentos"));
     QApplication::setWindowIcon(envio::gui::arte::iconoPrograma());
     const envio::CarpetaPrograma carpeta = carpetaDelPrograma(opciones);
+    // The window keeps a sign-in in the desktop's keyring; the command line, which may run with
+    // no desktop session, in the file store, which the window reads too.
+    envio::installProgramSecretStore(
+        std::make_unique<envio::gui::KeyringSecretStore>(envio::FileSecretStore::defaultFolder()));
     envio::gui::DialogosQt dialogos;
     envio::gui::ShellQt shell;
     const envio::RelojDelSistema reloj;
