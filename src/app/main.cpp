@@ -3,12 +3,15 @@
 #include "cli/OrdenAvisos.h"
 #include "cli/OrdenEnviar.h"
 #include "cli/OrdenHistorial.h"
+#include "cli/OrdenIniciarSesion.h"
 #include "cli/OrdenListar.h"
 #include "gui/Arte.h"
 #include "gui/ComandosPrincipal.h"
 #include "gui/DialogosQt.h"
 #include "gui/EnvioPrincipal.h"
 #include "gui/FrmPrincipal.h"
+#include "gui/KeyringSecretStore.h"
+#include "mail/OpcionesComponente.h"
 #include "platform/ExecutableFolder.h"
 
 #include <QApplication>
@@ -72,6 +75,12 @@ int main(int argc, char* argv[]) {
     }
     case Orden::Historial:
         return ordenHistorial(opciones, carpetaDelPrograma(opciones).ruta(), std::cout, std::cerr);
+    case Orden::IniciarSesion: {
+        const envio::CarpetaPrograma carpeta = carpetaDelPrograma(opciones);
+        envio::CurlHttpClient http(envio::opcionesComponente(carpeta).archivoCA);
+        return ordenIniciarSesion(opciones, carpeta, http, envio::programSecretStore(),
+                                  envio::RelojDelSistema(), std::cout, std::cerr);
+    }
     case Orden::Ventana:
         break;
     }
@@ -79,6 +88,10 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("envio-documentos"));
     QApplication::setWindowIcon(envio::gui::arte::iconoPrograma());
     const envio::CarpetaPrograma carpeta = carpetaDelPrograma(opciones);
+    // The window keeps a sign-in in the desktop's keyring; the command line, which may run with
+    // no desktop session, in the file store, which the window reads too.
+    envio::installProgramSecretStore(
+        std::make_unique<envio::gui::KeyringSecretStore>(envio::FileSecretStore::defaultFolder()));
     envio::gui::DialogosQt dialogos;
     envio::gui::ShellQt shell;
     const envio::RelojDelSistema reloj;

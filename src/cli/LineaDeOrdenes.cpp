@@ -79,6 +79,10 @@ Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
                 throw ErrorDeOpciones("Valor no válido para --resultado: " + opciones.resultado +
                                       " (enviado, rechazado o dudoso)");
             }
+        } else if (argumento == "--iniciar-sesion") {
+            opciones.orden = Orden::IniciarSesion;
+        } else if (argumento == "--con-codigo") {
+            opciones.conCodigo = true;
         } else if (argumento == "--grupo") {
             opciones.grupo = valor();
         } else if (argumento == "--seleccion") {
@@ -153,6 +157,7 @@ std::string textoAyuda() {
            "       envio-documentos [--carpeta CARPETA] --historial [--desde AAAA-MM-DD]\n"
            "                        [--hasta AAAA-MM-DD] [--filtro TEXTO]\n"
            "                        [--resultado enviado|rechazado|dudoso]\n"
+           "       envio-documentos [--carpeta CARPETA] --iniciar-sesion [--con-codigo]\n"
            "\n"
            "Envía por correo electrónico los documentos PDF (facturas o documentos de nómina)\n"
            "que deja la aplicación de gestión en sus carpetas.\n"
@@ -202,6 +207,13 @@ std::string textoAyuda() {
            "  --desde FECHA      con --historial, desde ese día (AAAA-MM-DD)\n"
            "  --hasta FECHA      con --historial, hasta ese día incluido\n"
            "  --resultado R      con --historial, sólo enviado, rechazado o dudoso\n"
+           "  --iniciar-sesion   inicia sesión con la cuenta OAuth2 (Microsoft 365, Google u otro\n"
+           "                     proveedor) de la configuración del servidor, en el navegador\n"
+           "                     de este equipo; los envíos renuevan después la sesión sin\n"
+           "                     preguntar\n"
+           "  --con-codigo       con --iniciar-sesion, para un equipo sin navegador: escribe una\n"
+           "                     dirección y un código para completar el inicio de sesión en\n"
+           "                     cualquier otro dispositivo\n"
            "  --help             muestra esta ayuda y termina\n"
            "  --version          muestra la versión y termina\n"
            "\n"

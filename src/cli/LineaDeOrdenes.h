@@ -10,7 +10,7 @@
 
 namespace envio::cli {
 
-enum class Orden { Ventana, Ayuda, Version, Listar, Enviar, Avisos, Historial };
+enum class Orden { Ventana, Ayuda, Version, Listar, Enviar, Avisos, Historial, IniciarSesion };
 
 struct Opciones {
     Orden orden = Orden::Ventana;
@@ -27,7 +27,8 @@ struct Opciones {
     std::string desde;                            // --historial: AAAA-MM-DD
     std::string hasta;                            // --historial: AAAA-MM-DD
     std::string resultado;                        // --historial: enviado, rechazado or dudoso
-    MapaUnidades unidades;                        // --unidad, for the Windows paths of KRN.INI
+    bool conCodigo = false; // --iniciar-sesion: with a code on another device, not the browser
+    MapaUnidades unidades;  // --unidad, for the Windows paths of KRN.INI
 };
 
 // A mistake on the command line, worded for the user.

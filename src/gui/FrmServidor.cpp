@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,7 +20,9 @@
 #include <QPointer>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QPushButton>
 #include <QStyle>
+#include <QUrl>
 
 namespace envio::gui {
 namespace {
@@ -156,7 +159,7 @@ FrmServidor::FrmServidor(const CarpetaPrograma& carpeta, Dialogos* dialogos,
                    QStringLiteral("Configuración del servidor"),
                    QStringLiteral("Indique los parámetros del servidor de correo a utilizar para "
                                   "el envio de documentos y comunicaciones"),
-                   10500, 5100, parent) {
+                   10500, 8400, parent) {
     setObjectName(QStringLiteral("FrmServidor"));
     if (dialogos == nullptr) {
         propios_ = std::make_unique<DialogosQt>(this);
@@ -277,9 +280,10 @@ void FrmServidor::construir() {
     lblPrueba_->setFont(arte::fuente(8));
     lblPrueba_->setWordWrap(true);
     arte::colorTexto(lblPrueba_, QColor(0x1C, 0x2E, 0x55));
-    rejilla->addWidget(lblPrueba_, 6, 0, 1, 2);
-    construirLimites(area, rejilla, 7);
-    rejilla->setRowStretch(8, 1);
+    construirOAuth(rejilla, area, 6);
+    construirLimites(area, rejilla, 15);
+    rejilla->addWidget(lblPrueba_, 16, 0, 1, 2);
+    rejilla->setRowStretch(17, 1);
 }
 
 void FrmServidor::construirLimites(QWidget* area, QGridLayout* rejilla, int fila) {
@@ -342,6 +346,125 @@ void FrmServidor::mostrarLimites() {
     spnPorDia_->setEnabled(libres);
 }
 
+void FrmServidor::construirOAuth(QGridLayout* rejilla, QWidget* area, int fila) {
+    cboAutenticacion_ = new QComboBox(area);
+    cboAutenticacion_->setObjectName(QStringLiteral("cboAutenticacion"));
+    // In the order of Autenticacion's values.
+    cboAutenticacion_->addItems({QStringLiteral("Contraseña"), QStringLiteral("Microsoft 365"),
+                                 QStringLiteral("Google"),
+                                 QStringLiteral("Otro proveedor OAuth2")});
+    auto* etiquetaAutenticacion = new QLabel(QStringLiteral("&Autenticación"), area);
+    etiquetaAutenticacion->setFont(arte::fuente(8.25));
+    etiquetaAutenticacion->setBuddy(cboAutenticacion_);
+    rejilla->addWidget(etiquetaAutenticacion, fila, 0);
+    rejilla->addWidget(cboAutenticacion_, fila, 1);
+    connect(cboAutenticacion_, &QComboBox::activated, this, [this](int indice) {
+        ConfiguracionOAuth c = pantalla_->oauth();
+        c.autenticacion = static_cast<Autenticacion>(indice);
+        pantalla_->escribirOAuth(c);
+        mostrarOAuth();
+        actualizar();
+    });
+
+    const QString nombres[7] = {QStringLiteral("Id. de cliente"),
+                                QStringLiteral("Inquilino"),
+                                QStringLiteral("Secreto de cliente"),
+                                QStringLiteral("Autorización (URL)"),
+                                QStringLiteral("Token (URL)"),
+                                QStringLiteral("Código de dispositivo (URL)"),
+                                QStringLiteral("Ámbito")};
+    for (int i = 0; i < 7; ++i) {
+        auto* caja = new QLineEdit(area);
+        caja->setObjectName(QStringLiteral("txt_oauth_%1").arg(i));
+        caja->setMaxLength(PantallaServidor::kLongitudMaxima);
+        auto* etiqueta = new QLabel(nombres[i], area);
+        etiqueta->setFont(arte::fuente(8.25));
+        etiqueta->setBuddy(caja);
+        rejilla->addWidget(etiqueta, fila + 1 + i, 0);
+        rejilla->addWidget(caja, fila + 1 + i, 1);
+        txt_oauth_[std::size_t(i)] = caja;
+        filasOAuth_[std::size_t(i)] = etiqueta;
+        connect(caja, &QLineEdit::textEdited, this, [this, i](const QString& texto) {
+            ConfiguracionOAuth c = pantalla_->oauth();
+            std::string* campos[7] = {&c.idCliente,       &c.inquilino, &c.secretoCliente,
+                                      &c.urlAutorizacion, &c.urlToken,  &c.urlDispositivo,
+                                      &c.ambito};
+            *campos[i] = s(texto);
+            pantalla_->escribirOAuth(c);
+            actualizar();
+        });
+    }
+    txt_oauth_[1]->setPlaceholderText(QStringLiteral("organizations"));
+
+    auto* filaSesion = new QHBoxLayout;
+    lblSesion_ = new QLabel(area);
+    lblSesion_->setObjectName(QStringLiteral("lblSesion"));
+    lblSesion_->setFont(arte::fuente(8));
+    lblSesion_->setWordWrap(true);
+    filaSesion->addWidget(lblSesion_, 1);
+    cmdIniciarSesion_ = new QPushButton(QStringLiteral("&Iniciar sesión"), area);
+    cmdIniciarSesion_->setObjectName(QStringLiteral("cmdIniciarSesion"));
+    connect(cmdIniciarSesion_, &QPushButton::clicked, this, [this] { IniciarSesion(); });
+    filaSesion->addWidget(cmdIniciarSesion_);
+    rejilla->addLayout(filaSesion, fila + 8, 0, 1, 2);
+}
+
+void FrmServidor::mostrarOAuth() {
+    const ConfiguracionOAuth& c = pantalla_->oauth();
+    cboAutenticacion_->setCurrentIndex(static_cast<int>(c.autenticacion));
+    const bool oauth = c.usaOAuth();
+    const bool otro = c.autenticacion == Autenticacion::OtroProveedor;
+    const std::string* campos[7] = {&c.idCliente,       &c.inquilino, &c.secretoCliente,
+                                    &c.urlAutorizacion, &c.urlToken,  &c.urlDispositivo,
+                                    &c.ambito};
+    const bool visibles[7] = {oauth,
+                              c.autenticacion == Autenticacion::Microsoft,
+                              c.autenticacion == Autenticacion::Google || otro,
+                              otro,
+                              otro,
+                              otro,
+                              otro};
+    for (std::size_t i = 0; i < 7; ++i) {
+        txt_oauth_[i]->setText(q(*campos[i]));
+        txt_oauth_[i]->setVisible(visibles[i]);
+        filasOAuth_[i]->setVisible(visibles[i]);
+    }
+    // The password is not used with OAuth2: the provider signs the account in.
+    txt_server_[4]->setEnabled(!oauth);
+    lblSesion_->setVisible(oauth);
+    cmdIniciarSesion_->setVisible(oauth);
+    lblSesion_->setText(q(pantalla_->estadoSesion()));
+}
+
+void FrmServidor::IniciarSesion() {
+    QPointer<FrmServidor> ventana(this);
+    const auto abrir = [ventana](const std::string& url) {
+        // On the sign-in's thread: the desktop is asked from the window's.
+        QMetaObject::invokeMethod(
+            ventana,
+            [url] { QDesktopServices::openUrl(QUrl::fromEncoded(QByteArray::fromStdString(url))); },
+            Qt::QueuedConnection);
+        return true;
+    };
+    const bool empezada = pantalla_->iniciarSesion(abrir, [ventana](bool) {
+        QMetaObject::invokeMethod(
+            ventana,
+            [ventana] {
+                if (ventana) {
+                    ventana->unsetCursor();
+                    ventana->mostrarOAuth();
+                    ventana->actualizar();
+                }
+            },
+            Qt::QueuedConnection);
+    });
+    if (empezada) {
+        setCursor(Qt::BusyCursor);
+        lblSesion_->setText(QStringLiteral("Complete el inicio de sesión en el navegador…"));
+        actualizar();
+    }
+}
+
 void FrmServidor::mostrarCampos() {
     const CamposServidor& c = pantalla_->campos();
     for (int i = 0; i < 5; ++i) {
@@ -349,11 +472,13 @@ void FrmServidor::mostrarCampos() {
     }
     check1_->setChecked(c.ssl);
     mostrarLimites();
+    mostrarOAuth();
 }
 
 void FrmServidor::actualizar() {
     enlace(PantallaServidor::kGuardar)->setEnabled(pantalla_->guardarHabilitado());
     enlace(PantallaServidor::kProbar)->setEnabled(!pantalla_->probando());
+    cmdIniciarSesion_->setEnabled(!pantalla_->probando());
     lblPuerto_->setText(pantalla_->campos().ssl ? QStringLiteral("con SSL: 465 o 587")
                                                 : QStringLiteral("sin SSL: normalmente 25"));
     txt_server_[1]->setPlaceholderText(q(puertoHabitual(pantalla_->campos().ssl)));
@@ -396,6 +521,7 @@ void FrmServidor::terminarPrueba(const IntentoPrueba& i) {
 
 void FrmServidor::reject() {
     if (pantalla_->probando()) {
+        pantalla_->cancelarSesion(); // a sign-in waiting for the browser ends at once
         // Said once, however many times the user tries to close while the test goes on.
         const QString espera =
             QStringLiteral("La ventana se podrá cerrar cuando termine la prueba.");

@@ -13,6 +13,7 @@ class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QSpinBox;
+class QPushButton;
 class QLabel;
 class QLineEdit;
 
@@ -77,6 +78,7 @@ public:
     [[nodiscard]] QAction* verPassword() const { return verPassword_; }
     [[nodiscard]] QLabel* lblPrueba() const { return lblPrueba_; }
     [[nodiscard]] QLabel* lblPuerto() const { return lblPuerto_; }
+    [[nodiscard]] QComboBox* cboAutenticacion() const { return cboAutenticacion_; }
 
     void GuardarConfiguracion();
     void ProbarConfiguracion();
@@ -93,6 +95,10 @@ private:
     // The account's sending limits: a preset by provider, or two free values.
     void construirLimites(QWidget* area, QGridLayout* rejilla, int fila);
     void mostrarLimites();
+    // The sign-in choice and the provider's registration: rows shown as the choice needs them.
+    void construirOAuth(QGridLayout* rejilla, QWidget* area, int primeraFila);
+    void mostrarOAuth();
+    void IniciarSesion();
 
     std::unique_ptr<DialogosQt> propios_;
     std::unique_ptr<PantallaServidor> pantalla_;
@@ -104,6 +110,12 @@ private:
     QComboBox* cmbLimites_ = nullptr;
     QSpinBox* spnPorMinuto_ = nullptr;
     QSpinBox* spnPorDia_ = nullptr;
+    QComboBox* cboAutenticacion_ = nullptr;
+    // Client id, tenant, client secret, the three endpoints and the scope.
+    std::array<QLineEdit*, 7> txt_oauth_{};
+    std::array<QWidget*, 7> filasOAuth_{};
+    QLabel* lblSesion_ = nullptr;
+    QPushButton* cmdIniciarSesion_ = nullptr;
 };
 
 // Opens the server settings window modally over `parent`; `recargar` receives the mail settings

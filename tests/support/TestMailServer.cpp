@@ -228,6 +228,9 @@ std::vector<std::string> serverArguments(const std::filesystem::path& directory,
     if (!options.authRefusal.empty()) {
         arguments.push_back("--auth-refusal=" + options.authRefusal);
     }
+    if (!options.oauthTokens.empty()) {
+        arguments.push_back("--oauth-tokens=" + options.oauthTokens.string());
+    }
     if (!options.rejectRecipients.empty()) {
         arguments.push_back("--reject-rcpt=" + options.rejectRecipients);
     }

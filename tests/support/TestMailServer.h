@@ -51,6 +51,9 @@ struct MailServerOptions {
     // With `user`: every AUTH gets this reply, as from a provider that turned password sign-in
     // off ("535 5.7.139 Authentication unsuccessful, basic authentication is disabled").
     std::string authRefusal;
+    // Instead of `user`: AUTH XOAUTH2 is required, with a bearer token listed in this file, the
+    // tokens file of a TestOAuthServer.
+    std::filesystem::path oauthTokens;
     // A Python regular expression (re.search); matching recipients get 550.
     std::string rejectRecipients;
     // What to do with the first messages; see ScriptedMessage.

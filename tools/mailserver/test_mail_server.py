@@ -19,6 +19,9 @@ of the old one. A step is one of
     {"action": "stall", "at": "before-dot" | "after-dot"}
     {"action": "drop", "at": "before-dot" | "after-dot"}
 
+With --oauth-tokens FILE it requires AUTH XOAUTH2 and offers nothing else: the bearer token must
+be one of FILE's (written by tools/oauthserver/test_oauth_server.py), unexpired, for the user named.
+
 "refuse" answers MAIL FROM, every RCPT TO, or the message data with that reply; a 421 reply also
 closes the connection, as RFC 5321 says. "stall" never answers; "drop" cuts the connection without
 a reply. Before the dot the server stops reading the data; after the dot it has saved the message
@@ -27,6 +30,7 @@ first, marked "acknowledged": false, since the client cannot know whether it was
 
 import argparse
 import asyncio
+import base64
 import hmac
 import json
 import logging
@@ -37,6 +41,7 @@ import socket
 import ssl
 import subprocess
 import sys
+import time
 import warnings
 from pathlib import Path
 
@@ -172,18 +177,70 @@ class Authenticator:
         return AuthResult(success=False, handled=False)
 
 
+class BearerTokens:
+    """AUTH XOAUTH2 against the tokens the local authorization server has issued."""
+
+    def __init__(self, path):
+        self.path = Path(path)
+
+    def account_of(self, token):
+        try:
+            tokens = json.loads(self.path.read_text(encoding="utf-8"))
+        except (OSError, ValueError):
+            return None
+        entry = tokens.get(token)
+        if entry is None or entry["expires"] < time.time():
+            return None
+        return entry["account"]
+
+    def check(self, response):
+        # "user=" user ^A "auth=Bearer " token ^A ^A (the XOAUTH2 initial response)
+        fields = dict(part.split("=", 1) for part in response.split("\x01") if "=" in part)
+        user = fields.get("user", "")
+        token = fields.get("auth", "").removeprefix("Bearer ")
+        account = self.account_of(token)
+        return user if account is not None and account.lower() == user.lower() else None
+
+
+class XOAuth2:
+    """Adds the XOAUTH2 mechanism; aiosmtpd offers every handler method named auth_*."""
+
+    def __init__(self, tokens):
+        self.tokens = tokens
+
+    async def auth_XOAUTH2(self, server, args):
+        if len(args) == 2:
+            try:
+                response = base64.b64decode(args[1], validate=True)
+            except ValueError:
+                return AuthResult(success=False, handled=False, message="501 5.5.2 Bad base64")
+        else:
+            # The client sends its response after an empty challenge; aiosmtpd decodes it.
+            response = await server.challenge_auth("")
+            if not isinstance(response, bytes):
+                return AuthResult(success=False, handled=True)
+        response = response.decode("utf-8", "replace")
+        user = self.tokens.check(response)
+        if user is None:
+            return AuthResult(success=False, handled=False,
+                              message="535 5.7.3 Authentication unsuccessful (token)")
+        return AuthResult(success=True, auth_data=user)
+
+
 class Handler:
     """The aiosmtpd hooks: what to accept, what to refuse, where messages go.
 
     aiosmtpd takes every attribute of the handler named auth_* for an AUTH mechanism to offer,
-    so none of ours may be named that way.
+    so none of ours may be named that way, except auth_XOAUTH2 when bearer tokens are required.
     """
 
     def __init__(self, mailbox, options):
         self.mailbox = mailbox
-        self.has_account = options.user is not None
+        self.has_account = options.user is not None or options.oauth_tokens is not None
         self.reject_rcpt = options.reject_rcpt
         self.script = Script(options.script)
+        if options.oauth_tokens is not None:
+            self.auth_XOAUTH2 = XOAuth2(BearerTokens(options.oauth_tokens)).auth_XOAUTH2
         # Read now, so that a malformed script stops the server at start, where a test sees it.
         self.script.reload()
 
@@ -434,6 +491,9 @@ class Server:
             smtp_options["authenticator"] = Authenticator(options.user, options.password,
                                                           options.auth_refusal)
             smtp_options["auth_required"] = True
+        elif options.oauth_tokens is not None:
+            smtp_options["auth_required"] = True
+            smtp_options["auth_exclude_mechanism"] = ["PLAIN", "LOGIN"]
 
         def factory():
             return RecordingSMTP(
@@ -562,6 +622,9 @@ def parse_arguments(argv):
                              "password sign-in off (\"535 5.7.139 ...\")")
     parser.add_argument("--user", help="require AUTH (PLAIN or LOGIN) as this user")
     parser.add_argument("--password", help="the user's password")
+    parser.add_argument("--oauth-tokens", metavar="FILE",
+                        help="require AUTH XOAUTH2 with a bearer token listed in FILE, the "
+                             "tokens file of the local OAuth2 authorization server")
     parser.add_argument("--reject-rcpt", metavar="REGEX", type=regular_expression,
                         help="answer 550 to recipients matching this regular expression")
     parser.add_argument("--script", metavar="FILE",
@@ -581,6 +644,8 @@ def parse_arguments(argv):
     options = parser.parse_args(argv)
     if (options.user is None) != (options.password is None):
         parser.error("--user and --password go together")
+    if options.user is not None and options.oauth_tokens is not None:
+        parser.error("--user and --oauth-tokens exclude each other")
     if options.authority and not options.tls:
         parser.error("--authority goes with --tls")
     return options

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mail/EntornoEnvio.h"
+#include "oauth/TransporteOAuth.h"
 #include "platform/CurlMailTransport.h"
 
 #include <atomic>
@@ -23,8 +24,15 @@ public:
                          ReenvioDudosos dudosos = ReenvioDudosos::Preguntar);
 
 private:
+    // The mail component, signing in with OAuth2 when the server settings say so.
+    MailTransport& componenteDelSitio();
+
     const CarpetaPrograma& carpeta_;
     CurlMailTransport componente_;
+    CurlHttpClient http_;
+    RelojDelSistema reloj_;
+    std::unique_ptr<SesionOAuth> sesion_;
+    std::unique_ptr<TransporteOAuth> conOAuth_;
     LinuxConnectivityProbe sondaDelSistema_;
     ConnectivityProbe& sonda_;
     RegistroEnvios registro_;

@@ -491,7 +491,10 @@ ResultadoEnvio CurlMailTransport::enviar(const ConfiguracionSmtp& cfg, const Men
     std::string clave =
         *host + '\n' + std::to_string(*puerto) + '\n' + (tls ? "1" : "0") + '\n' + ca + '\n';
     if (conCredenciales) {
-        clave += *cfg.usuario + '\n' + cfg.password.value_or("");
+        // A renewed token for the same account may go on using the connection signed in with
+        // the old one; a password is part of the key, so a changed one signs in again.
+        clave += *cfg.usuario + '\n' +
+                 (cfg.tokenAcceso ? std::string("XOAUTH2") : "PLAIN\n" + cfg.password.value_or(""));
     }
     CURL* h = estado_->manejador(clave);
 
@@ -571,7 +574,12 @@ ResultadoEnvio CurlMailTransport::enviar(const ConfiguracionSmtp& cfg, const Men
         if (!ca.empty()) {
             poner(curl_easy_setopt(h, CURLOPT_CAINFO, ca.c_str()));
         }
-        if (conCredenciales) {
+        if (conCredenciales && cfg.tokenAcceso) {
+            poner(curl_easy_setopt(h, CURLOPT_USERNAME, cfg.usuario->c_str()));
+            poner(curl_easy_setopt(h, CURLOPT_XOAUTH2_BEARER, cfg.tokenAcceso->c_str()));
+            // Only XOAUTH2: with a bearer token curl could otherwise pick another mechanism.
+            poner(curl_easy_setopt(h, CURLOPT_LOGIN_OPTIONS, "AUTH=XOAUTH2"));
+        } else if (conCredenciales) {
             poner(curl_easy_setopt(h, CURLOPT_USERNAME, cfg.usuario->c_str()));
             poner(curl_easy_setopt(h, CURLOPT_PASSWORD, cfg.password.value_or("").c_str()));
         }

@@ -37,6 +37,9 @@ struct ConfiguracionSmtp {
     std::optional<std::string> usuario;
     std::optional<std::string> password;
     std::optional<bool> ssl;
+    // An OAuth2 access token: with it the component signs in as `usuario` with XOAUTH2 instead
+    // of the password.
+    std::optional<std::string> tokenAcceso;
 };
 
 // A message ready for the wire: the owner has encoded every header line already (none holds a

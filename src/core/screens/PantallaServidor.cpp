@@ -3,6 +3,7 @@
 #include "host/CarpetaPrograma.h"
 #include "mail/OpcionesComponente.h"
 #include "mail/clsCDOmail.h"
+#include "oauth/TransporteOAuth.h"
 #include "platform/CurlMailTransport.h"
 #include "settings/CodificarClave.h"
 #include "settings/IniFile.h"
@@ -83,6 +84,13 @@ ComponentesCorreo componentesDelPrograma(const CarpetaPrograma& carpeta) {
             [] { return std::make_unique<LinuxConnectivityProbe>(); }};
 }
 
+ComponentesOAuth componentesOAuthDelPrograma(const CarpetaPrograma& carpeta) {
+    return {[carpeta] {
+                return std::make_unique<CurlHttpClient>(opcionesComponente(carpeta).archivoCA);
+            },
+            nullptr};
+}
+
 std::string puertoHabitual(bool ssl) {
     return ssl ? "465" : "25";
 }
@@ -128,6 +136,8 @@ void PantallaServidor::cargar() {
     campos_.ssl = NumeroInicial(LeerIni(krn_, kSeccionSsl, "SSL", "0")) != 0.0;
     limites_.porMinuto = limiteDesdeTexto(LeerIni(krn_, kSeccion, "LimitePorMinuto", "0"));
     limites_.porDia = limiteDesdeTexto(LeerIni(krn_, kSeccion, "LimitePorDia", "0"));
+    oauth_ = LeerConfiguracionOAuth(krn_);
+    oauth_.cuenta.clear(); // the boxes hold it
     // Filling the boxes is not an edit: a window just opened has nothing to save.
     blnCambios_ = false;
 }
@@ -176,7 +186,9 @@ bool PantallaServidor::GuardarConfiguracion() {
         EscribirIni(krn_, kSeccion, "Password", CodificarClave(campos_.password, true)) &&
         EscribirIni(krn_, kSeccionSsl, "SSL", campos_.ssl ? "1" : "0") &&
         EscribirIni(krn_, kSeccion, "LimitePorMinuto", std::to_string(limites_.porMinuto)) &&
-        EscribirIni(krn_, kSeccion, "LimitePorDia", std::to_string(limites_.porDia));
+        EscribirIni(krn_, kSeccion, "LimitePorDia", std::to_string(limites_.porDia)) &&
+        // A site that never chose OAuth2 gets no section for it.
+        (oauth_ == ConfiguracionOAuth{} || GuardarConfiguracionOAuth(krn_, oauthCompleta()));
     if (!ok) {
         avisarFalloGuardar(dialogos_, krn_);
         return false;
@@ -211,12 +223,22 @@ bool PantallaServidor::iniciarPrueba(std::function<void(const IntentoPrueba&)> a
     if (hilo_.joinable()) {
         hilo_.join(); // the previous test has ended; only its thread is left
     }
-    hilo_ = std::thread([this, campos = campos_, alTerminar = std::move(alTerminar)] {
+    hilo_ = std::thread([this, campos = campos_, oauth = oauthCompleta(),
+                         alTerminar = std::move(alTerminar)] {
         IntentoPrueba intento{campos.servidor, puertoDePrueba(campos.puerto), campos.ssl, false};
         try {
             const auto componente = componentes_.crearComponente();
             const auto sonda = componentes_.crearSonda();
-            intento = ProbarConfiguracion(campos, *componente, *sonda, dialogos_);
+            if (oauth.usaOAuth()) {
+                // The test signs in as the runs will: with this machine's stored sign-in.
+                const auto http = crearHttp();
+                const RelojDelSistema reloj;
+                SesionOAuth sesion(oauth, *http, almacen(), reloj);
+                TransporteOAuth conOAuth(*componente, sesion);
+                intento = ProbarConfiguracion(campos, conOAuth, *sonda, dialogos_);
+            } else {
+                intento = ProbarConfiguracion(campos, *componente, *sonda, dialogos_);
+            }
         } catch (const std::exception& e) {
             // Only a component that cannot be created gets here; the user learns why.
             dialogos_.mostrar({e.what(), "Aviso", Icono::Critico, Botones::Aceptar});
@@ -226,6 +248,77 @@ bool PantallaServidor::iniciarPrueba(std::function<void(const IntentoPrueba&)> a
         probando_ = false;
         if (alTerminar) {
             alTerminar(intento);
+        }
+    });
+    return true;
+}
+
+void PantallaServidor::escribirOAuth(ConfiguracionOAuth oauth) {
+    oauth_ = std::move(oauth);
+    blnCambios_ = true;
+}
+
+ConfiguracionOAuth PantallaServidor::oauthCompleta() const {
+    ConfiguracionOAuth c = oauth_;
+    // The mailbox signs in as itself unless a user of its own is given.
+    c.cuenta = campos_.usuario.empty() ? campos_.cuenta : campos_.usuario;
+    return c;
+}
+
+std::unique_ptr<HttpClient> PantallaServidor::crearHttp() const {
+    if (oauthComponentes_.crearHttp) {
+        return oauthComponentes_.crearHttp();
+    }
+    return std::make_unique<CurlHttpClient>();
+}
+
+SecretStore& PantallaServidor::almacen() const {
+    return oauthComponentes_.almacen != nullptr ? *oauthComponentes_.almacen : programSecretStore();
+}
+
+std::string PantallaServidor::estadoSesion() {
+    const ConfiguracionOAuth c = oauthCompleta();
+    if (!c.usaOAuth()) {
+        return {};
+    }
+    const auto http = crearHttp();
+    const RelojDelSistema reloj;
+    SesionOAuth sesion(c, *http, almacen(), reloj);
+    return sesion.haySesionGuardada()
+               ? "Hay una sesión iniciada con la cuenta " + c.cuenta + " en este equipo."
+               : "Todavía no se ha iniciado sesión con la cuenta " + c.cuenta + " en este equipo.";
+}
+
+bool PantallaServidor::iniciarSesion(std::function<bool(const std::string&)> abrirNavegador,
+                                     std::function<void(bool)> alTerminar) {
+    if (probando_.exchange(true)) {
+        return false;
+    }
+    if (hilo_.joinable()) {
+        hilo_.join();
+    }
+    cancelarSesion_ = false;
+    hilo_ = std::thread([this, oauth = oauthCompleta(), abrirNavegador = std::move(abrirNavegador),
+                         alTerminar = std::move(alTerminar)] {
+        bool iniciada = false;
+        try {
+            const auto http = crearHttp();
+            const RelojDelSistema reloj;
+            InicioEnNavegador inicio;
+            inicio.abrirNavegador = abrirNavegador;
+            inicio.cancelar = &cancelarSesion_;
+            SesionOAuth sesion(oauth, *http, almacen(), reloj);
+            sesion.guardar(iniciarSesionEnNavegador(oauth, *http, reloj, inicio));
+            iniciada = true;
+            dialogos_.mostrar({"Sesión iniciada con la cuenta " + oauth.cuenta +
+                                   ". Los envíos la renovarán sin preguntar.",
+                               kTituloPrograma, Icono::Informacion, Botones::Aceptar});
+        } catch (const std::exception& e) {
+            dialogos_.mostrar({e.what(), "Aviso", Icono::Critico, Botones::Aceptar});
+        }
+        probando_ = false;
+        if (alTerminar) {
+            alTerminar(iniciada);
         }
     });
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mail/LimitesEnvio.h"
+#include "oauth/SesionOAuth.h"
 #include "platform/ConnectivityProbe.h"
 #include "platform/MailTransport.h"
 #include "settings/ConfiguracionCorreo.h"
@@ -45,9 +46,18 @@ struct ComponentesCorreo {
     std::function<std::unique_ptr<ConnectivityProbe>()> crearSonda;
 };
 
+// For an OAuth2 account: the requests to the provider and where its sign-in is kept. Empty,
+// libcurl with the system's certificates and the program's secret store.
+struct ComponentesOAuth {
+    std::function<std::unique_ptr<HttpClient>()> crearHttp;
+    SecretStore* almacen = nullptr;
+};
+
 class CarpetaPrograma;
 // The program's own: libcurl with the site's certificate authority, and the system's check.
 ComponentesCorreo componentesDelPrograma(const CarpetaPrograma& carpeta);
+// The provider is reached with the site's certificate authority too.
+ComponentesOAuth componentesOAuthDelPrograma(const CarpetaPrograma& carpeta);
 
 // Receives the mail settings just stored, so that the sending runs use them from now on.
 using RecargarCorreo = std::function<void(const ConfiguracionCorreo&)>;
@@ -101,6 +111,24 @@ public:
     [[nodiscard]] const LimitesCuenta& limites() const { return limites_; }
     void fijarLimites(LimitesCuenta limites);
 
+    // The sign-in choice and the site's registration with its provider, as typed; any change
+    // counts as an edit. The account that signs in is the user box's.
+    [[nodiscard]] const ConfiguracionOAuth& oauth() const { return oauth_; }
+    void usarComponentesOAuth(ComponentesOAuth componentes) {
+        oauthComponentes_ = std::move(componentes);
+    }
+    void escribirOAuth(ConfiguracionOAuth oauth);
+    // What the window shows under the choice: whether this machine holds a sign-in.
+    [[nodiscard]] std::string estadoSesion();
+
+    // Signs in with the values as typed, in the browser, on a worker thread; the result goes
+    // through `dialogos`, and `alTerminar` runs on that thread afterwards. False when a test or
+    // a sign-in is already under way.
+    bool iniciarSesion(std::function<bool(const std::string&)> abrirNavegador,
+                       std::function<void(bool)> alTerminar = {});
+    // Gives up a sign-in under way (the window closes): the wait for the browser ends.
+    void cancelarSesion() { cancelarSesion_ = true; }
+
     // Stores the six settings. False, with the user told why, when the port is not one or the
     // file could not be written; the changes then stay unsaved.
     bool GuardarConfiguracion();
@@ -123,6 +151,11 @@ public:
                                              Dialogos& dialogos);
 
 private:
+    // The typed OAuth2 settings with the account filled in from the boxes.
+    [[nodiscard]] ConfiguracionOAuth oauthCompleta() const;
+    std::unique_ptr<HttpClient> crearHttp() const;
+    SecretStore& almacen() const;
+
     std::filesystem::path krn_;
     Dialogos& dialogos_;
     ComponentesCorreo componentes_;
@@ -130,7 +163,10 @@ private:
     CamposServidor campos_;
     bool blnCambios_ = false;
     LimitesCuenta limites_;
+    ConfiguracionOAuth oauth_;
+    ComponentesOAuth oauthComponentes_;
     std::atomic<bool> probando_{false};
+    std::atomic<bool> cancelarSesion_{false};
     std::thread hilo_;
 };
 

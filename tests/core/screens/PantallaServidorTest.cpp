@@ -3,12 +3,14 @@
 #include "DialogosGrabados.h"
 #include "TemporaryFolder.h"
 #include "TestMailServer.h"
+#include "TestOAuthServer.h"
 #include "mail/clsCDOmail.h"
 #include "platform/CurlMailTransport.h"
 #include "settings/CodificarClave.h"
 #include "settings/IniFile.h"
 #include "settings/Windows1252.h"
 
+#include <future>
 #include <gtest/gtest.h>
 
 namespace envio {
@@ -418,6 +420,59 @@ TEST_F(PantallaServidorTest, AFailedTestShowsTheErrorThenSaysWhichServerAndPortI
     EXPECT_FALSE(intento.enviado);
     EXPECT_EQ(describirIntento(intento.servidor, intento.puerto, intento.ssl),
               "el servidor «127.0.0.1», puerto 0, sin SSL");
+}
+
+TEST_F(PantallaServidorTest, OAuth2SignInAndTestMessageKeepTheTokensOutOfTheSettings) {
+    std::unique_ptr<test::TestOAuthServer> proveedor;
+    std::unique_ptr<TestMailServer> servidor;
+    try {
+        proveedor = std::make_unique<test::TestOAuthServer>();
+        test::MailServerOptions opciones;
+        opciones.oauthTokens = proveedor->tokensFile();
+        servidor = std::make_unique<TestMailServer>(opciones);
+    } catch (const std::exception& e) {
+        GTEST_SKIP() << "the local servers cannot start: " << e.what();
+    }
+    carpeta.write("KRN.INI", "[servidor]\r\nServidor=127.0.0.1\r\nPuerto=" +
+                                 std::to_string(servidor->plainPort()) +
+                                 "\r\ncuenta=oficina@example.com\r\n");
+    FileSecretStore almacen(carpeta / "sesiones");
+    auto p = abrir(componentesReales());
+    p->usarComponentesOAuth({{}, &almacen});
+    ConfiguracionOAuth oauth;
+    oauth.autenticacion = Autenticacion::OtroProveedor;
+    oauth.idCliente = "cliente-de-prueba";
+    oauth.urlAutorizacion = proveedor->url("/authorize");
+    oauth.urlToken = proveedor->url("/token");
+    p->escribirOAuth(oauth);
+    EXPECT_TRUE(p->guardarHabilitado());
+    ASSERT_TRUE(p->GuardarConfiguracion());
+    // With no user of its own, the mailbox signs in as itself.
+    EXPECT_EQ(LeerConfiguracionOAuth(krn).cuenta, "oficina@example.com");
+    EXPECT_EQ(LeerConfiguracionOAuth(krn).idCliente, "cliente-de-prueba");
+
+    std::future<long> navegador;
+    ASSERT_TRUE(p->iniciarSesion([&navegador](const std::string& url) {
+        navegador =
+            std::async(std::launch::async, [url] { return test::TestOAuthServer::browse(url); });
+        return true;
+    }));
+    p->esperarPrueba();
+    navegador.wait();
+    ASSERT_FALSE(dialogos.cuadros().empty());
+    EXPECT_TRUE(dialogos.cuadros().back().texto.starts_with(
+        "Sesión iniciada con la cuenta oficina@example.com"))
+        << dialogos.cuadros().back().texto;
+    EXPECT_NE(p->estadoSesion().find("Hay una sesión iniciada"), std::string::npos);
+
+    ASSERT_TRUE(p->iniciarPrueba());
+    p->esperarPrueba();
+    const auto mensajes = servidor->messages();
+    ASSERT_EQ(mensajes.size(), 1u) << dialogos.textos().back();
+    EXPECT_EQ(mensajes[0].authUser, "oficina@example.com");
+    // The local provider's tokens start so; none of them is in the shared settings.
+    EXPECT_EQ(archivo().find("rt-"), std::string::npos);
+    EXPECT_EQ(archivo().find("at-"), std::string::npos);
 }
 
 } // namespace
