@@ -24,9 +24,10 @@ public:
     [[nodiscard]] Fecha hoy() const override { return {2026, 3, 2}; }
     [[nodiscard]] std::chrono::system_clock::time_point ahora() const override { return ahora_; }
     void avanzar(std::chrono::seconds s) { ahora_ += s; }
+    void esperar(std::chrono::milliseconds d) const override { ahora_ += d; }
 
 private:
-    std::chrono::system_clock::time_point ahora_ = std::chrono::system_clock::now();
+    mutable std::chrono::system_clock::time_point ahora_ = std::chrono::system_clock::now();
 };
 
 class SesionOAuthTest : public ::testing::Test {
