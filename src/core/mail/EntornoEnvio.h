@@ -7,6 +7,7 @@
 #include "platform/ConnectivityProbe.h"
 #include "platform/MailTransport.h"
 #include "report/VisorInforme.h"
+#include "revision/ProteccionNominas.h"
 #include "settings/ConfiguracionCorreo.h"
 #include "ui/Dialogos.h"
 
@@ -34,6 +35,8 @@ struct EntornoEnvio {
     Reservas& reservas;
     std::atomic<bool>& cancelar; // Esc; safe to set from another thread
     ReenvioDudosos dudosos = ReenvioDudosos::Preguntar;
+    // Set when payroll documents go out protected with their employee's NIF.
+    const ProteccionNominas* proteccion = nullptr;
 };
 
 } // namespace envio

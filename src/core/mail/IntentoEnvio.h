@@ -18,6 +18,9 @@ struct Envio {
     std::string asunto;
     std::string mensaje;
     bool confirmacion = false;
+    // Not empty: what goes out is a copy of the document that opens only with this password
+    // (the employee's NIF); the file itself never changes.
+    std::string contrasena;
 };
 
 struct DesenlaceEnvio {
@@ -54,7 +57,8 @@ public:
     DesenlaceEnvio intentar(const Envio& envio, bool reenvioConfirmado);
 
 private:
-    long long anotar(const Envio& envio, const std::string& sha256);
+    long long anotar(const Envio& envio, const std::string& sha256,
+                     const std::string& sha256Adjunto);
     DesenlaceEnvio enviarConClaim(const Envio& envio, bool reenvioConfirmado);
     DesenlaceEnvio trasRespuesta(const Envio& envio, long long intento,
                                  RegistroEnvios::Resultado resultado);

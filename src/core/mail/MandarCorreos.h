@@ -3,6 +3,7 @@
 #include "catalogue/ListaVista.h"
 #include "mail/EntornoEnvio.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,13 @@ struct ResultadoEnvios {
 // once and never mails it again unasked, and two runs never mail the same document.
 // May run on a worker thread: questions and boxes go through `entorno.dialogos`.
 ResultadoEnvios MandarCorreos(std::vector<FilaLista>& filas, EntornoEnvio& entorno);
+
+class DocumentosDudosos;
+
+// Why a checked row may already be with its recipient: it shows the sent icon, a run left it in
+// doubt, or the ledger says this very file (same path, same contents) went out.
+std::optional<std::string> motivoYaEnviado(const FilaLista& fila, const DocumentosDudosos& dudosos,
+                                           Reservas& reservas, RegistroEnvios& registro);
 
 // The name a sent document takes: its path without the last three characters ("pdf"), then
 // "ENVIADO.PDF".

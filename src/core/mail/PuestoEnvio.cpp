@@ -1,6 +1,8 @@
 #include "mail/PuestoEnvio.h"
 
+#include "database/Texto.h"
 #include "mail/OpcionesComponente.h"
+#include "platform/SmtpSize.h"
 
 namespace envio {
 
@@ -15,6 +17,16 @@ EntornoEnvio PuestoEnvio::entorno(const ConfiguracionCorreo& correo, Dialogos& d
                                   std::atomic<bool>& cancelar, ReenvioDudosos dudosos) {
     return EntornoEnvio{correo, carpeta_,  dialogos,  observador, visor,  componente_,
                         sonda_, registro_, reservas_, cancelar,   dudosos};
+}
+
+std::optional<std::uintmax_t> PuestoEnvio::tamanoServidor(const ConfiguracionCorreo& correo) const {
+    const OpcionesCurl opciones = opcionesComponente(carpeta_);
+    SmtpSizeQuery query;
+    query.host = sinBlancos(correo.servidor);
+    query.port = correo.puerto;
+    query.implicitTls = correo.ssl && correo.puerto == opciones.puertoTlsImplicito;
+    query.caFile = opciones.archivoCA;
+    return askSmtpSize(query);
 }
 
 } // namespace envio

@@ -27,6 +27,12 @@ ConfiguracionCorreo CargarConfiguracion(const std::filesystem::path& krn) {
     c.asunto = LeerIni(krn, "DocumentoPORemail", "ASUNTO", "");
     c.mensaje = leerMensajeEnTrozos(krn, "DocumentoPORemail", "Mensaje");
     c.confirmacionLeido = LeerIni(krn, "DocumentoPORemail", "ConfirmacionLeido", "");
+    c.protegerConNif =
+        NumeroInicial(LeerIni(krn, "DocumentoPORemail", "ProtegerConNIF", "0")) != 0.0;
+    c.lineaProteccion =
+        LeerIni(krn, "DocumentoPORemail", "LineaProteccion", kLineaProteccionPorDefecto);
+    const double kb = NumeroInicial(LeerIni(krn, "DocumentoPORemail", "TamanoMaximoKB", "0"));
+    c.tamanoMaximoKb = kb > 0 ? static_cast<std::uintmax_t>(kb) : 0;
     return c;
 }
 
