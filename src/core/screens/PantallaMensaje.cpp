@@ -49,6 +49,10 @@ void PantallaMensaje::cargar() {
     mensaje_ = leerMensajeEnTrozos(krn_, kSeccion, kPrefijo);
     // Any number but 0 asks for the receipt, as the sending run reads it.
     confirmacion_ = NumeroInicial(LeerIni(krn_, kSeccion, "ConfirmacionLeido", "0")) != 0.0;
+    const ConfiguracionCorreo correo = CargarConfiguracion(krn_);
+    protegerConNif_ = correo.protegerConNif;
+    lineaProteccion_ = correo.lineaProteccion;
+    tamanoMaximoKb_ = correo.tamanoMaximoKb;
     guardarHabilitado_ = false;
 }
 
@@ -71,9 +75,24 @@ void PantallaMensaje::marcarConfirmacion(bool marcada) {
     guardarHabilitado_ = true;
 }
 
+void PantallaMensaje::marcarProteccion(bool marcada) {
+    protegerConNif_ = marcada;
+    guardarHabilitado_ = true;
+}
+
+void PantallaMensaje::cambiarLineaProteccion(std::string texto) {
+    lineaProteccion_ = std::move(texto);
+    guardarHabilitado_ = true;
+}
+
+void PantallaMensaje::cambiarTamanoMaximo(std::uintmax_t kb) {
+    tamanoMaximoKb_ = kb;
+    guardarHabilitado_ = true;
+}
+
 bool PantallaMensaje::GuardaDatos() {
     // The file would keep "?" in their place, and every invoice would go out with it.
-    const std::string fuera = letrasQueNoCaben(krn_, asunto_ + mensaje_);
+    const std::string fuera = letrasQueNoCaben(krn_, asunto_ + mensaje_ + lineaProteccion_);
     if (!fuera.empty()) {
         dialogos_.mostrar({"El asunto o el mensaje contiene caracteres que no se pueden guardar "
                            "en la configuración: " +
@@ -84,6 +103,9 @@ bool PantallaMensaje::GuardaDatos() {
     bool ok = EscribirIni(krn_, kSeccion, "Asunto", asunto_) &&
               escribirMensajeEnTrozos(krn_, kSeccion, kPrefijo, mensaje_);
     ok = ok && EscribirIni(krn_, kSeccion, "ConfirmacionLeido", confirmacion_ ? "1" : "0");
+    ok = ok && EscribirIni(krn_, kSeccion, "ProtegerConNIF", protegerConNif_ ? "1" : "0");
+    ok = ok && EscribirIni(krn_, kSeccion, "LineaProteccion", lineaProteccion_);
+    ok = ok && EscribirIni(krn_, kSeccion, "TamanoMaximoKB", std::to_string(tamanoMaximoKb_));
     if (!ok) {
         dialogos_.mostrar({"No se pudo guardar el mensaje en " + krn_.string() +
                                ". Compruebe que el archivo no es de solo lectura.",
