@@ -96,6 +96,37 @@ std::string destinatarioDe(const DescripcionSuite& d, const std::string& archivo
     return {};
 }
 
+std::string rellenoPdf(std::size_t bytes) {
+    std::string datos(bytes, 'x');
+    for (std::size_t i = 0; i < bytes; ++i) {
+        datos[i] = static_cast<char>('a' + (i * 7 + i / 26) % 26);
+    }
+    return "<< /Length " + std::to_string(bytes) + " >>\nstream\n" + datos + "\nendstream";
+}
+
+// The file for these objects (the first the catalog), with a filler stream of `relleno` bytes
+// after them when given.
+std::string armarPdf(std::vector<std::string> objects,
+                     std::optional<std::size_t> relleno = std::nullopt) {
+    if (relleno) {
+        objects.push_back(rellenoPdf(*relleno));
+    }
+    std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (const auto offset : offsets) {
+        pdf += padded(static_cast<long long>(offset), 10) + " 00000 n \n";
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
+           " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
 } // namespace
 
 std::string pdfDePrueba(const std::string& titulo, std::size_t tamano,
@@ -121,19 +152,18 @@ std::string pdfDePrueba(const std::string& titulo, std::size_t tamano,
         "/Resources << /Font << /F1 5 0 R >> >> >>",
         "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"};
-    std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    // The bulk of a real document (its fonts and images) is a stream before the cross-reference
+    // table, which readers then find at the end of the file where they look for it.
+    const std::size_t sinRelleno = armarPdf(objects).size();
+    const std::size_t marco = armarPdf(objects, 0).size() - sinRelleno;
+    if (tamano > sinRelleno + marco + 16) {
+        std::size_t relleno = tamano - sinRelleno - marco;
+        while (relleno > 0 && armarPdf(objects, relleno).size() > tamano) {
+            --relleno; // the length's own digits
+        }
+        objects.push_back(rellenoPdf(relleno));
     }
-    const std::size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (const auto offset : offsets) {
-        pdf += padded(static_cast<long long>(offset), 10) + " 00000 n \n";
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
-           " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    std::string pdf = armarPdf(objects);
     // Readers ignore comment lines after the end marker; they bring the file to its size.
     while (pdf.size() < tamano) {
         const std::size_t line = std::min<std::size_t>(tamano - pdf.size(), 80);
