@@ -59,6 +59,9 @@ public:
     bool cerrar();
 
 private:
+    bool escribirSiHaceFalta(std::string_view clave, const std::string& valor,
+                             std::string_view porDefecto);
+
     std::filesystem::path krn_;
     Dialogos& dialogos_;
     RecargarCorreo recargar_;
