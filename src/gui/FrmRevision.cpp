@@ -35,11 +35,10 @@ FrmRevision::FrmRevision(std::vector<Hallazgo> hallazgos, QWidget* parent)
     for (const auto& h : hallazgos_) {
         bloqueos += h.gravedad == Gravedad::Bloquea ? 1 : 0;
     }
-    layout->addWidget(
-        new QLabel(QStringLiteral("Se han encontrado %1 problemas; %2 impiden enviar su documento. "
-                                  "Desmarque los documentos que no quiera enviar.")
-                       .arg(hallazgos_.size())
-                       .arg(bloqueos)));
+    layout->addWidget(new QLabel(QStringLiteral("Problemas encontrados: %1 (%2 impiden enviar su "
+                                                "documento). Desmarque los que no quiera enviar.")
+                                     .arg(hallazgos_.size())
+                                     .arg(bloqueos)));
 
     tabla_ = new QTableWidget(static_cast<int>(hallazgos_.size()), kColumnas, this);
     tabla_->setHorizontalHeaderLabels({QStringLiteral("Enviar"), QStringLiteral("Documento"),
@@ -72,6 +71,8 @@ FrmRevision::FrmRevision(std::vector<Hallazgo> hallazgos, QWidget* parent)
             }
         }
     }
+    // In the list's order until the user clicks a header.
+    tabla_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     tabla_->setSortingEnabled(true);
     tabla_->horizontalHeader()->setSectionResizeMode(kProblema, QHeaderView::Stretch);
     tabla_->resizeColumnsToContents();

@@ -41,6 +41,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&v));
         QCOMPARE(v.windowTitle(), QStringLiteral("Revisar antes de enviar"));
         QCOMPARE(v.tabla()->rowCount(), 5);
+        if (qEnvironmentVariableIsSet("ENVIO_CAPTURAS")) {
+            QVERIFY(v.grab().save(QStringLiteral("/tmp/FrmRevision.png")));
+        }
         QCOMPARE(v.cmdEnviar()->text(), QStringLiteral("Enviar"));
         QCOMPARE(v.cmdVolver()->text(), QStringLiteral("Volver"));
         v.tabla()->sortItems(1); // by document
