@@ -64,6 +64,10 @@ int main(int argc, char* argv[]) {
         return ordenEnviar(opciones, carpeta, envio::RelojDelSistema(), crearInforme, std::cout,
                            std::cerr, ::isatty(STDERR_FILENO) != 0);
     }
+    case Orden::Revisar: {
+        const envio::CarpetaPrograma carpeta = carpetaDelPrograma(opciones);
+        return ordenRevisar(opciones, carpeta, envio::RelojDelSistema(), std::cout, std::cerr);
+    }
     case Orden::Avisos: {
         const envio::CarpetaPrograma carpeta = carpetaDelPrograma(opciones);
         const auto crearInforme = [](const envio::CarpetaPrograma& c,

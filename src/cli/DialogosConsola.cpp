@@ -1,5 +1,7 @@
 #include "cli/DialogosConsola.h"
 
+#include "revision/RevisionEnvio.h"
+
 namespace envio::cli {
 
 DialogosConsola::DialogosConsola(std::ostream& salida, Respuesta respuestaAPreguntas)
@@ -20,6 +22,15 @@ Respuesta DialogosConsola::mostrar(const CuadroMensaje& cuadro) {
     }
     salida_ << '\n' << std::flush;
     return Respuesta::Aceptar;
+}
+
+DecisionRevision DialogosConsola::revisar(const std::vector<Hallazgo>& hallazgos) {
+    salida_ << "Revisar antes de enviar:\n";
+    for (const auto& h : hallazgos) {
+        salida_ << lineaHallazgo(h) << '\n';
+    }
+    salida_ << std::flush;
+    return {};
 }
 
 } // namespace envio::cli

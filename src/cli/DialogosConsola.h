@@ -12,6 +12,8 @@ class DialogosConsola : public Dialogos {
 public:
     DialogosConsola(std::ostream& salida, Respuesta respuestaAPreguntas);
     Respuesta mostrar(const CuadroMensaje& cuadro) override;
+    // The review, one finding per line; the run goes on as "Enviar" does.
+    DecisionRevision revisar(const std::vector<Hallazgo>& hallazgos) override;
 
 private:
     std::ostream& salida_;

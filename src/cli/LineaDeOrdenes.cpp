@@ -64,6 +64,8 @@ Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
             opciones.orden = Orden::Listar;
         } else if (argumento == "--enviar") {
             opciones.orden = Orden::Enviar;
+        } else if (argumento == "--revisar") {
+            opciones.orden = Orden::Revisar;
         } else if (argumento == "--avisos") {
             opciones.orden = Orden::Avisos;
         } else if (argumento == "--historial") {
@@ -131,6 +133,9 @@ Opciones analizarLineaDeOrdenes(const std::vector<std::string>& argumentos) {
     if (opciones.orden == Orden::Enviar && opciones.seleccion.empty()) {
         throw ErrorDeOpciones("--enviar necesita --seleccion todo, email o pendiente");
     }
+    if (opciones.orden == Orden::Revisar && opciones.seleccion.empty()) {
+        throw ErrorDeOpciones("--revisar necesita --seleccion todo, email o pendiente");
+    }
     if (opciones.orden == Orden::Avisos) {
         if (!opciones.seleccion.empty() && opciones.seleccion != "todo") {
             throw ErrorDeOpciones("--avisos sólo admite --seleccion todo");
@@ -151,6 +156,10 @@ std::string textoAyuda() {
            "                        [--anio AAAA] [--mes 1..12|TODOS] [--tipo TIPO] [--filtro "
            "TEXTO]\n"
            "                        [--reenviar | --omitir-dudosos] [--informe FICHERO.pdf]\n"
+           "       envio-documentos [--carpeta CARPETA] --revisar --seleccion "
+           "todo|email|pendiente\n"
+           "                        [--anio AAAA] [--mes 1..12|TODOS] [--tipo TIPO] [--filtro "
+           "TEXTO]\n"
            "       envio-documentos [--carpeta CARPETA] --avisos [--grupo TEXTO] [--seleccion "
            "todo]\n"
            "                        [--informe FICHERO.pdf]\n"
@@ -191,6 +200,12 @@ std::string textoAyuda() {
            "                     enlace Enviar de la ventana; los avisos van a la salida de "
            "errores\n"
            "  --seleccion MODO   todo, email (los que tienen dirección) o pendiente\n"
+           "  --revisar          revisa los documentos que marca --seleccion sin enviar nada y\n"
+           "                     escribe un problema por línea, separado por tabuladores:\n"
+           "                     documento, destinatario, problema y \"bloquea\" (no se "
+           "enviaría)\n"
+           "                     o \"aviso\"; --enviar escribe la misma revisión en la salida de\n"
+           "                     errores antes de enviar\n"
            "  --reenviar         reenvía sin preguntar los documentos que ya se enviaron\n"
            "  --omitir-dudosos   envía los demás y deja sin enviar los que ya se enviaron o\n"
            "                     pueden haberse enviado (un envío interrumpido); los nombra en\n"
@@ -221,7 +236,9 @@ std::string textoAyuda() {
            "también se toma como carpeta del programa.\n"
            "\n"
            "Estado de salida: 0 si todo fue bien (con --enviar o --avisos, si se envió todo lo\n"
-           "seleccionado); 1 si con --enviar o --avisos algo no se envió; 2 si el programa no\n"
+           "seleccionado; con --revisar, si no hay ningún problema); 1 si con --enviar o\n"
+           "--avisos algo no se envió, o si --revisar encontró algún problema; 2 si el programa "
+           "no\n"
            "pudo empezar o el envío terminó por un error (el motivo se escribe en la salida de\n"
            "errores) o las opciones no son válidas; 3 si con --enviar otro envío (de este u otro\n"
            "equipo) estaba trabajando con alguno de los documentos: no se tocan, y la salida de\n"

@@ -10,7 +10,7 @@
 
 namespace envio::cli {
 
-enum class Orden { Ventana, Ayuda, Version, Listar, Enviar, Avisos, Historial, IniciarSesion };
+enum class Orden { Ventana, Ayuda, Version, Listar, Enviar, Revisar, Avisos, Historial, IniciarSesion };
 
 struct Opciones {
     Orden orden = Orden::Ventana;
@@ -19,7 +19,7 @@ struct Opciones {
     std::optional<int> mes; // 1..12, or 13 for TODOS
     std::optional<std::string> tipo;
     std::string filtro;
-    std::string seleccion;      // --enviar: todo, email or pendiente
+    std::string seleccion;      // --enviar, --revisar: todo, email or pendiente
     bool reenviar = false;      // --enviar: answer Yes when asked to send again
     bool omitirDudosos = false; // --enviar: send the rest, leave possibly-sent ones for a person
     std::optional<std::filesystem::path> informe; // --enviar: the report as a PDF file

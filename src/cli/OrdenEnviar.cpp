@@ -8,6 +8,7 @@
 #include "cli/OrdenListar.h"
 #include "mail/MandarCorreos.h"
 #include "mail/PuestoEnvio.h"
+#include "revision/EnvioRevisado.h"
 
 namespace envio::cli {
 int ordenEnviar(const Opciones& opciones, const CarpetaPrograma& carpeta, const Reloj& reloj,
@@ -33,7 +34,9 @@ int ordenEnviar(const Opciones& opciones, const CarpetaPrograma& carpeta, const 
         EntornoEnvio entorno = puesto.entorno(
             contexto->correo, dialogos, observador, *visor, cancelar,
             opciones.omitirDudosos ? ReenvioDudosos::Omitir : ReenvioDudosos::Preguntar);
-        const ResultadoEnvios r = MandarCorreos(lista.filas(), entorno);
+        const MediosRevision medios{puesto.pdf(),
+                                    [&] { return puesto.tamanoServidor(contexto->correo); }};
+        const ResultadoEnvios r = EnviarRevisado(lista.filas(), contexto->modo, entorno, medios);
         for (const auto& linea : r.ocupados) {
             errores << "En uso por otro envío: " << linea << '\n';
         }
@@ -48,6 +51,37 @@ int ordenEnviar(const Opciones& opciones, const CarpetaPrograma& carpeta, const 
             return 3;
         }
         return r.noEnviados == 0 ? 0 : 1;
+    } catch (const std::exception& e) {
+        errores << e.what() << '\n';
+        return 2;
+    }
+}
+
+int ordenRevisar(const Opciones& opciones, const CarpetaPrograma& carpeta, const Reloj& reloj,
+                 std::ostream& salida, std::ostream& errores) {
+    DialogosConsola dialogos(errores, Respuesta::No);
+    auto contexto = iniciarContexto(carpeta, dialogos, reloj);
+    if (!contexto) {
+        return 2;
+    }
+    try {
+        Catalogo catalogo(*contexto);
+        ListaVista lista;
+        catalogo.ActualizarLista(seleccionDeOpciones(opciones, *contexto), lista);
+        Seleccionar(lista, opciones.seleccion);
+        InformeEnConsola visor(salida);
+        ObservadorConsola observador(errores, false);
+        PuestoEnvio puesto(contexto->carpeta);
+        std::atomic<bool> cancelar{false};
+        EntornoEnvio entorno =
+            puesto.entorno(contexto->correo, dialogos, observador, visor, cancelar);
+        const MediosRevision medios{puesto.pdf(),
+                                    [&] { return puesto.tamanoServidor(contexto->correo); }};
+        const auto hallazgos = revisarDocumentos(lista.filas(), contexto->modo, entorno, medios);
+        for (const auto& h : hallazgos) {
+            salida << lineaHallazgo(h) << '\n';
+        }
+        return hallazgos.empty() ? 0 : 1;
     } catch (const std::exception& e) {
         errores << e.what() << '\n';
         return 2;

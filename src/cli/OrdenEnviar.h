@@ -22,4 +22,10 @@ int ordenEnviar(const Opciones& opciones, const CarpetaPrograma& carpeta, const 
                 const CreadorInformePdf& crearInforme, std::ostream& salida, std::ostream& errores,
                 bool errorEsTerminal);
 
+// --revisar: the review of the rows that the selection mode checks, one tab-separated line per
+// finding on `salida`; nothing is sent. Exit status: 0 with no finding, 1 with any, 2 when the
+// review could not start.
+int ordenRevisar(const Opciones& opciones, const CarpetaPrograma& carpeta, const Reloj& reloj,
+                 std::ostream& salida, std::ostream& errores);
+
 } // namespace envio::cli

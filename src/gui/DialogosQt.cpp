@@ -1,5 +1,7 @@
 #include "gui/DialogosQt.h"
 
+#include "gui/FrmRevision.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
@@ -43,6 +45,24 @@ Respuesta DialogosQt::mostrar(const CuadroMensaje& cuadro) {
     QMetaObject::invokeMethod(
         this, [&] { respuesta = mostrarAqui(cuadro); }, Qt::BlockingQueuedConnection);
     return respuesta;
+}
+
+DecisionRevision DialogosQt::revisar(const std::vector<Hallazgo>& hallazgos) {
+    if (QCoreApplication::instance() == nullptr) {
+        return {};
+    }
+    const auto mostrarVentana = [&] {
+        FrmRevision ventana(hallazgos, propietario_.data());
+        ventana.exec();
+        return ventana.decision();
+    };
+    if (QThread::currentThread() == thread()) {
+        return mostrarVentana();
+    }
+    DecisionRevision decision{false, {}};
+    QMetaObject::invokeMethod(
+        this, [&] { decision = mostrarVentana(); }, Qt::BlockingQueuedConnection);
+    return decision;
 }
 
 Respuesta DialogosQt::mostrarAqui(const CuadroMensaje& cuadro) {

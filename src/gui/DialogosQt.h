@@ -18,6 +18,8 @@ public:
     void setPropietario(QWidget* propietario);
 
     Respuesta mostrar(const CuadroMensaje& cuadro) override;
+    // The review window, modal over the owner; a worker thread waits for the user's choice.
+    DecisionRevision revisar(const std::vector<Hallazgo>& hallazgos) override;
 
 private:
     Respuesta mostrarAqui(const CuadroMensaje& cuadro);

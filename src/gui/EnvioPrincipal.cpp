@@ -6,6 +6,7 @@
 #include "mail/ErroresEjecucion.h"
 #include "mail/MandarCorreos.h"
 #include "mail/PuestoEnvio.h"
+#include "revision/EnvioRevisado.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -146,7 +147,8 @@ void EnvioPrincipal::ejecutar(std::vector<FilaLista> filas, const ConfiguracionC
         PuestoEnvio puesto(contexto.carpeta);
         EntornoEnvio entorno = puesto.entorno(correo, ventana_.dialogos(), observador, visor,
                                               ventana_.blnCancelar().bandera());
-        MandarCorreos(filas, entorno);
+        const MediosRevision medios{puesto.pdf(), [&] { return puesto.tamanoServidor(correo); }};
+        EnviarRevisado(filas, contexto.modo, entorno, medios);
     } catch (const std::exception& e) {
         // The mail component or the ledger could not be set up: the run's own error exit.
         mostrarInterrupcion(ventana_.dialogos(), interrupcionDe(e));

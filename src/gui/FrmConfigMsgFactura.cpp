@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -105,10 +106,34 @@ FrmConfigMsgFactura::FrmConfigMsgFactura(const CarpetaPrograma& carpeta, Dialogo
     etiqueta(QStringLiteral("Opciones"), check1_);
     capas->addWidget(check1_, 0, Qt::AlignLeft);
 
+    chkProteger_ =
+        new QCheckBox(QStringLiteral("Proteger los documentos con el NIF del trabajador"), area);
+    chkProteger_->setObjectName(QStringLiteral("chkProteger"));
+    chkProteger_->setToolTip(QStringLiteral("Sólo en nómina: cada documento se envía como una "
+                                            "copia que se abre con el NIF de su trabajador"));
+    capas->addWidget(chkProteger_, 0, Qt::AlignLeft);
+    txtLineaProteccion_ = new QLineEdit(area);
+    txtLineaProteccion_->setObjectName(QStringLiteral("txtLineaProteccion"));
+    etiqueta(QStringLiteral("&Línea que se añade al mensaje de los documentos protegidos"),
+             txtLineaProteccion_);
+    capas->addWidget(txtLineaProteccion_);
+    txtTamanoMaximo_ = new QSpinBox(area);
+    txtTamanoMaximo_->setObjectName(QStringLiteral("txtTamanoMaximo"));
+    txtTamanoMaximo_->setRange(0, 1024 * 1024);
+    txtTamanoMaximo_->setSuffix(QStringLiteral(" KB"));
+    txtTamanoMaximo_->setSpecialValueText(QStringLiteral("sin límite"));
+    etiqueta(QStringLiteral("&Tamaño máximo de un documento"), txtTamanoMaximo_);
+    capas->addWidget(txtTamanoMaximo_, 0, Qt::AlignLeft);
+
     pantalla_->cargar();
     txt_asunto_->setText(q(pantalla_->asunto()));
     txt_mensaje_->setPlainText(q(pantalla_->mensajeParaEditar()));
     check1_->setChecked(pantalla_->confirmacion());
+    chkProteger_->setChecked(pantalla_->protegerConNif());
+    txtLineaProteccion_->setText(q(pantalla_->lineaProteccion()));
+    txtLineaProteccion_->setEnabled(pantalla_->protegerConNif());
+    txtTamanoMaximo_->setValue(
+        static_cast<int>(std::min<std::uintmax_t>(pantalla_->tamanoMaximoKb(), 1024 * 1024)));
 
     // Connected after the filling: only what the user does counts as a change.
     connect(txt_asunto_, &QLineEdit::textEdited, this, [this](const QString& texto) {
@@ -121,6 +146,19 @@ FrmConfigMsgFactura::FrmConfigMsgFactura(const CarpetaPrograma& carpeta, Dialogo
     });
     connect(check1_, &QCheckBox::clicked, this, [this](bool marcada) {
         pantalla_->marcarConfirmacion(marcada);
+        actualizar();
+    });
+    connect(chkProteger_, &QCheckBox::clicked, this, [this](bool marcada) {
+        pantalla_->marcarProteccion(marcada);
+        txtLineaProteccion_->setEnabled(marcada);
+        actualizar();
+    });
+    connect(txtLineaProteccion_, &QLineEdit::textEdited, this, [this](const QString& texto) {
+        pantalla_->cambiarLineaProteccion(texto.toStdString());
+        actualizar();
+    });
+    connect(txtTamanoMaximo_, &QSpinBox::valueChanged, this, [this](int kb) {
+        pantalla_->cambiarTamanoMaximo(static_cast<std::uintmax_t>(kb));
         actualizar();
     });
     actualizar();

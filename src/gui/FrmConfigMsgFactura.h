@@ -6,6 +6,7 @@
 class QCheckBox;
 class QLineEdit;
 class QPlainTextEdit;
+class QSpinBox;
 
 namespace envio::gui {
 
@@ -23,6 +24,9 @@ public:
     [[nodiscard]] QLineEdit* txt_asunto() const { return txt_asunto_; }
     [[nodiscard]] QPlainTextEdit* txt_mensaje() const { return txt_mensaje_; }
     [[nodiscard]] QCheckBox* Check1() const { return check1_; }
+    [[nodiscard]] QCheckBox* chkProteger() const { return chkProteger_; }
+    [[nodiscard]] QLineEdit* txtLineaProteccion() const { return txtLineaProteccion_; }
+    [[nodiscard]] QSpinBox* txtTamanoMaximo() const { return txtTamanoMaximo_; }
 
     void GuardaDatos();
 
@@ -38,6 +42,9 @@ private:
     QLineEdit* txt_asunto_ = nullptr;
     QPlainTextEdit* txt_mensaje_ = nullptr;
     QCheckBox* check1_ = nullptr;
+    QCheckBox* chkProteger_ = nullptr;
+    QLineEdit* txtLineaProteccion_ = nullptr;
+    QSpinBox* txtTamanoMaximo_ = nullptr;
 };
 
 // Opens the message template window modally over `parent`; `recargar` receives the mail

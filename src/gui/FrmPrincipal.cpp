@@ -4,6 +4,7 @@
 #include "gui/Arte.h"
 #include "gui/CuadroXP.h"
 #include "gui/EnlacesComando.h"
+#include "gui/MenuSinContrasena.h"
 #include "gui/ModeloDocumentos.h"
 #include "gui/Twips.h"
 
@@ -369,6 +370,9 @@ void FrmPrincipal::construirMenu() {
             connect(accion, &QAction::triggered, this, [this, a] { ejecutar(a); });
             accionesMenu_.emplace_back(accion, a);
         }
+    }
+    if (pantalla_->contexto().modo == Modo::Nomina) {
+        anadirMenuSinContrasena(*this);
     }
 }
 

@@ -47,6 +47,12 @@ const std::string kPregunta = "Aviso: En la selección actual tiene mensajes que
                               ".ENVIADO.PDF: ya marcado como enviado  ¿Confirma que desea "
                               "reenviarlos?";
 
+// The review that --enviar prints first: Peña's invoice has no address, Núñez's went out.
+const std::string kRevision = "Revisar antes de enviar:\n";
+const std::string kSinDireccion = kPena + ".pdf\t00002 PEÑA\tsin dirección de correo\tbloquea\n";
+const std::string kYaEnviada = kNunez + ".ENVIADO.PDF\t00003 NÚÑEZ\tya enviado o posiblemente "
+                                        "enviado: ya marcado como enviado\taviso\n";
+
 // Acme has an address and a pending invoice, Peña has no address, Núñez's invoice went out
 // before; Acme also has an invoice of February.
 suitegen::DescripcionSuite tresClientes() {
@@ -132,7 +138,8 @@ TEST_F(OrdenEnviarTest, PendingSendsThePendingDocumentsOnceAndCountsTheOneWithou
     EXPECT_EQ(run({"--enviar", "--seleccion", "pendiente"}), 1);
     EXPECT_EQ(destinatarios(), std::vector<std::string>{"acme@ejemplo.es"});
     EXPECT_EQ(salida.str(), lineaInforme() + "Enviados: 1; no enviados: 1\n");
-    EXPECT_EQ(errores.str(), ""); // a client without an address gets no box, only the red row
+    // A client without an address gets no box, only the review's line and the red row.
+    EXPECT_EQ(errores.str(), kRevision + kSinDireccion);
     EXPECT_EQ(archivos(), (std::set<std::string>{kAcme + ".ENVIADO.PDF", kPena + ".pdf",
                                                  kNunez + ".ENVIADO.PDF", kFebrero + ".pdf"}));
     EXPECT_TRUE(pdfsPedidos.empty());
@@ -141,20 +148,20 @@ TEST_F(OrdenEnviarTest, PendingSendsThePendingDocumentsOnceAndCountsTheOneWithou
     EXPECT_EQ(run({"--enviar", "--seleccion", "pendiente"}), 1);
     EXPECT_EQ(server->messages().size(), 1U);
     EXPECT_EQ(salida.str(), "Enviados: 0; no enviados: 1\n");
-    EXPECT_EQ(errores.str(), "");
+    EXPECT_EQ(errores.str(), kRevision + kSinDireccion);
 }
 
 TEST_F(OrdenEnviarTest, EmailAsksBeforeResendingAndOnlyReenviarAnswersYes) {
     build(tresClientes());
     EXPECT_EQ(run({"--enviar", "--seleccion", "email"}), 1);
     EXPECT_TRUE(server->messages().empty());
-    EXPECT_EQ(errores.str(), kPregunta + " [No]\n");
+    EXPECT_EQ(errores.str(), kRevision + kYaEnviada + kPregunta + " [No]\n");
     EXPECT_EQ(salida.str(), "Enviados: 0; no enviados: 2\n");
     EXPECT_TRUE(std::filesystem::exists(documentos / (kAcme + ".pdf")));
 
     EXPECT_EQ(run({"--enviar", "--seleccion", "email", "--reenviar"}), 0) << errores.str();
     EXPECT_EQ(destinatarios(), (std::vector<std::string>{"acme@ejemplo.es", "nunez@ejemplo.es"}));
-    EXPECT_EQ(errores.str(), kPregunta + " [Sí]\n");
+    EXPECT_EQ(errores.str(), kRevision + kYaEnviada + kPregunta + " [Sí]\n");
     EXPECT_EQ(salida.str(), lineaInforme() + "Enviados: 2; no enviados: 0\n");
     // The resent invoice keeps its one sent name.
     EXPECT_EQ(archivos(), (std::set<std::string>{kAcme + ".ENVIADO.PDF", kPena + ".pdf",
@@ -165,7 +172,7 @@ TEST_F(OrdenEnviarTest, TodoChecksEveryDocumentOfTheMonthOnly) {
     build(tresClientes());
     EXPECT_EQ(run({"--enviar", "--seleccion", "todo", "--reenviar"}), 1);
     EXPECT_EQ(destinatarios(), (std::vector<std::string>{"acme@ejemplo.es", "nunez@ejemplo.es"}));
-    EXPECT_EQ(errores.str(), kPregunta + " [Sí]\n");
+    EXPECT_EQ(errores.str(), kRevision + kSinDireccion + kYaEnviada + kPregunta + " [Sí]\n");
     EXPECT_EQ(salida.str(), lineaInforme() + "Enviados: 2; no enviados: 1\n");
     EXPECT_TRUE(std::filesystem::exists(documentos / (kFebrero + ".pdf")));
 }

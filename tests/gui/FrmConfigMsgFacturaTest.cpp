@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QtTest>
 
 using namespace envio;
@@ -116,6 +117,29 @@ private slots:
         QVERIFY(recargada_.pideConfirmacionLeido());
         QVERIFY(v->close());
         QVERIFY(dialogos_->cuadros().empty());
+    }
+
+    void protectionIsOffByDefaultAndSavedWithItsLineAndTheSizeLimit() {
+        auto v = abrir(kKrn);
+        QVERIFY(!v->chkProteger()->isChecked());
+        QVERIFY(!v->txtLineaProteccion()->isEnabled());
+        QCOMPARE(v->txtLineaProteccion()->text(),
+                 QStringLiteral("El documento adjunto está protegido. La contraseña es su NIF, "
+                                "con la letra en mayúscula."));
+        QTest::mouseClick(v->chkProteger(), Qt::LeftButton);
+        QVERIFY(v->txtLineaProteccion()->isEnabled());
+        v->txtLineaProteccion()->selectAll();
+        QTest::keyClicks(v->txtLineaProteccion(), QStringLiteral("Ábralo con su NIF."));
+        v->txtTamanoMaximo()->setValue(2048);
+        QTest::mouseClick(v->enlace(0), Qt::LeftButton);
+        QCOMPARE(LeerIni(krn(), "DocumentoPORemail", "ProtegerConNIF", ""), std::string("1"));
+        QCOMPARE(LeerIni(krn(), "DocumentoPORemail", "TamanoMaximoKB", ""), std::string("2048"));
+        QVERIFY(recargada_.protegerConNif);
+        QCOMPARE(recargada_.lineaProteccion, std::string("Ábralo con su NIF."));
+        QCOMPARE(recargada_.tamanoMaximoKb, std::uintmax_t{2048});
+        // The settings file is Windows-1252: the accent is stored as one byte.
+        QVERIFY(archivo().find("LineaProteccion=\xC1"
+                               "bralo con su NIF.") != std::string::npos);
     }
 };
 

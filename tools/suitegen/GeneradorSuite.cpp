@@ -5,6 +5,8 @@
 #include "settings/IniFile.h"
 #include "settings/MensajeEnTrozos.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <stdexcept>
@@ -59,16 +61,56 @@ void writeMailSettings(const std::filesystem::path& krn, const ServidorCorreo& c
     envio::EscribirIni(krn, "DocumentoPORemail", "ConfirmacionLeido", "0");
 }
 
-} // namespace
+// A PDF string of Helvetica's standard encoding: Latin-1 bytes for the UTF-8 letters.
+std::string cadenaPdf(const std::string& utf8) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if ((c == 0xC2 || c == 0xC3) && i + 1 < utf8.size()) {
+            const auto latin1 = static_cast<unsigned char>(
+                ((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
+            char octal[5];
+            std::snprintf(octal, sizeof octal, "\\%03o", latin1);
+            out += octal;
+        } else if (c == '(' || c == ')' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
 
-std::string pdfDePrueba(const std::string& titulo, std::size_t tamano) {
-    const std::string content = "BT /F1 18 Tf 72 770 Td (" + titulo + ") Tj ET";
-    std::vector<std::string> objects = {
-        "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R "
-        "/Resources << /Font << /F1 5 0 R >> >> >>",
-        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
-        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"};
+// The name a document's own text gives its recipient: the client's name on an invoice.
+std::string destinatarioDe(const DescripcionSuite& d, const std::string& archivo) {
+    if (d.nomina) {
+        return {};
+    }
+    const long long codigo = std::atoll(archivo.substr(0, 6).c_str());
+    for (const auto& c : d.clientes) {
+        if (c.id == codigo) {
+            return "Cliente: " + c.nombre;
+        }
+    }
+    return {};
+}
+
+std::string rellenoPdf(std::size_t bytes) {
+    std::string datos(bytes, 'x');
+    for (std::size_t i = 0; i < bytes; ++i) {
+        datos[i] = static_cast<char>('a' + (i * 7 + i / 26) % 26);
+    }
+    return "<< /Length " + std::to_string(bytes) + " >>\nstream\n" + datos + "\nendstream";
+}
+
+// The file for these objects (the first the catalog), with a filler stream of `relleno` bytes
+// after them when given.
+std::string armarPdf(std::vector<std::string> objects,
+                     std::optional<std::size_t> relleno = std::nullopt) {
+    if (relleno) {
+        objects.push_back(rellenoPdf(*relleno));
+    }
     std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
     std::vector<std::size_t> offsets;
     for (std::size_t i = 0; i < objects.size(); ++i) {
@@ -82,6 +124,46 @@ std::string pdfDePrueba(const std::string& titulo, std::size_t tamano) {
     }
     pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
            " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+} // namespace
+
+std::string pdfDePrueba(const std::string& titulo, std::size_t tamano,
+                        const std::vector<std::string>& lineas) {
+    std::string content;
+    int y = 770;
+    if (!titulo.empty()) {
+        content +=
+            "BT /F1 18 Tf 72 " + std::to_string(y) + " Td (" + cadenaPdf(titulo) + ") Tj ET\n";
+        y -= 30;
+    }
+    for (const auto& linea : lineas) {
+        content +=
+            "BT /F1 12 Tf 72 " + std::to_string(y) + " Td (" + cadenaPdf(linea) + ") Tj ET\n";
+        y -= 20;
+    }
+    if (content.empty()) {
+        content = "0 0 1 rg 72 600 300 150 re f"; // a scan: something drawn, no text
+    }
+    std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R "
+        "/Resources << /Font << /F1 5 0 R >> >> >>",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"};
+    // The bulk of a real document (its fonts and images) is a stream before the cross-reference
+    // table, which readers then find at the end of the file where they look for it.
+    const std::size_t sinRelleno = armarPdf(objects).size();
+    const std::size_t marco = armarPdf(objects, 0).size() - sinRelleno;
+    if (tamano > sinRelleno + marco + 16) {
+        std::size_t relleno = tamano - sinRelleno - marco;
+        while (relleno > 0 && armarPdf(objects, relleno).size() > tamano) {
+            --relleno; // the length's own digits
+        }
+        objects.push_back(rellenoPdf(relleno));
+    }
+    std::string pdf = armarPdf(objects);
     // Readers ignore comment lines after the end marker; they bring the file to its size.
     while (pdf.size() < tamano) {
         const std::size_t line = std::min<std::size_t>(tamano - pdf.size(), 80);
@@ -142,8 +224,13 @@ SuiteGenerada generarSuite(const std::filesystem::path& carpeta, const Descripci
         writeMailSettings(krn, *d.correo);
     }
     for (const auto& documento : d.documentos) {
-        writeFile(s.carpetaDocumentos / documento.carpeta / documento.nombre,
-                  pdfDePrueba(documento.nombre, documento.tamano));
+        const auto ruta = s.carpetaDocumentos / documento.carpeta / documento.nombre;
+        if (documento.texto) {
+            writeFile(ruta, pdfDePrueba("", documento.tamano, *documento.texto));
+        } else {
+            writeFile(ruta, pdfDePrueba(documento.nombre, documento.tamano,
+                                        {destinatarioDe(d, documento.nombre)}));
+        }
     }
     return s;
 }

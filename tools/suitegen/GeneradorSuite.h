@@ -44,6 +44,9 @@ struct Documento {
     std::string nombre;  // file name as the suite writes it
     std::string carpeta; // invoices: the year; payroll: the document type
     std::size_t tamano = 2048;
+    // The lines printed on its page, and nothing else; not set: its file name and, on an
+    // invoice, its client's name. An empty list makes a page without text, as a scan has.
+    std::optional<std::vector<std::string>> texto = std::nullopt;
 };
 
 struct ServidorCorreo {
@@ -83,8 +86,11 @@ SuiteGenerada generarSuite(const std::filesystem::path& carpeta, const Descripci
 Cliente clienteConCorreo(long long id, std::string nombre, std::optional<std::string> grupo,
                          std::string email);
 
-// A valid one-page PDF of exactly `tamano` bytes (at least a few hundred).
-std::string pdfDePrueba(const std::string& titulo, std::size_t tamano);
+// A valid one-page PDF of exactly `tamano` bytes (at least a few hundred) with `titulo` and
+// `lineas` printed on it (Latin-1 letters may be used); with no title and no lines the page
+// has a drawing and no text.
+std::string pdfDePrueba(const std::string& titulo, std::size_t tamano,
+                        const std::vector<std::string>& lineas = {});
 
 // Invoice and payroll file names by the suite's conventions.
 std::string nombreFactura(long long cliente, int anio, int mes, int dia, long long numero,

@@ -26,7 +26,8 @@ CREATE TABLE IF NOT EXISTS intentos (
   respuesta TEXT NOT NULL DEFAULT '',
   hora_respuesta TEXT,
   renombrado_a TEXT,
-  hora_renombrado TEXT
+  hora_renombrado TEXT,
+  sha256_adjunto TEXT NOT NULL DEFAULT ''
 );
 CREATE INDEX IF NOT EXISTS intentos_documento ON intentos (documento, sha256);
 )";
@@ -148,6 +149,29 @@ RegistroEnvios::RegistroEnvios(const std::filesystem::path& archivo) : archivo_(
         throw ErrorBaseDatos("No se pudo preparar el registro de envíos " + archivo.string() +
                              ": " + why);
     }
+    try {
+        anadirColumnasNuevas();
+    } catch (...) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw;
+    }
+}
+
+// A ledger written by an earlier version lacks the columns added since; its rows keep their
+// meaning with the columns' defaults.
+void RegistroEnvios::anadirColumnasNuevas() {
+    bool tieneAdjunto = false;
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db_, "PRAGMA table_info(intentos)", -1, &s, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            tieneAdjunto = tieneAdjunto || text(s, 1) == "sha256_adjunto";
+        }
+    }
+    sqlite3_finalize(s);
+    if (!tieneAdjunto) {
+        ejecutar("ALTER TABLE intentos ADD COLUMN sha256_adjunto TEXT NOT NULL DEFAULT ''", {});
+    }
 }
 
 RegistroEnvios::~RegistroEnvios() {
@@ -171,11 +195,11 @@ void RegistroEnvios::ejecutar(const std::string& sql, const std::vector<std::str
 }
 
 long long RegistroEnvios::antesDeEnviar(const Intento& i) {
-    ejecutar(
-        "INSERT INTO intentos (ejecucion, documento, tamano, sha256, destinatario, nombre_listado, "
-        "hora, resultado) VALUES (?, ?, ?, ?, ?, ?, ?, 'enviando')",
-        {i.ejecucion, i.documento, std::to_string(i.tamano), i.sha256, i.destinatario,
-         i.nombreListado, i.hora});
+    ejecutar("INSERT INTO intentos (ejecucion, documento, tamano, sha256, destinatario, "
+             "nombre_listado, hora, resultado, sha256_adjunto) "
+             "VALUES (?, ?, ?, ?, ?, ?, ?, 'enviando', ?)",
+             {i.ejecucion, i.documento, std::to_string(i.tamano), i.sha256, i.destinatario,
+              i.nombreListado, i.hora, i.sha256Adjunto});
     return sqlite3_last_insert_rowid(db_);
 }
 
@@ -202,7 +226,8 @@ std::vector<RegistroEnvios::Intento>
 RegistroEnvios::consultar(const std::string& where, const std::vector<std::string>& args) {
     const std::string sql =
         "SELECT id, ejecucion, documento, tamano, sha256, destinatario, hora, "
-        "resultado, message_id, respuesta, renombrado_a, nombre_listado FROM intentos WHERE " +
+        "resultado, message_id, respuesta, renombrado_a, nombre_listado, sha256_adjunto FROM "
+        "intentos WHERE " +
         where;
     sqlite3_stmt* s = nullptr;
     if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
@@ -229,6 +254,7 @@ RegistroEnvios::consultar(const std::string& where, const std::vector<std::strin
             i.renombradoA = text(s, 10);
         }
         i.nombreListado = text(s, 11);
+        i.sha256Adjunto = text(s, 12);
         out.push_back(std::move(i));
     }
     sqlite3_finalize(s);

@@ -24,6 +24,9 @@ public:
         std::string documento; // full path when the attempt started
         std::uintmax_t tamano = 0;
         std::string sha256;
+        // What went out when it was not the file itself (a payslip's password-protected
+        // copy); empty when the file was attached as it is.
+        std::string sha256Adjunto;
         std::string destinatario;
         std::string nombreListado; // the recipient as the list shows it
         std::string hora;
@@ -74,6 +77,7 @@ private:
     void migrar();
     std::vector<Intento> consultar(const std::string& where, const std::vector<std::string>& args);
     void ejecutar(const std::string& sql, const std::vector<std::string>& args);
+    void anadirColumnasNuevas();
 
     std::filesystem::path archivo_;
     sqlite3* db_ = nullptr;

@@ -8,6 +8,7 @@
 #include "platform/MailTransport.h"
 #include "platform/Reloj.h"
 #include "report/VisorInforme.h"
+#include "revision/ProteccionNominas.h"
 #include "settings/ConfiguracionCorreo.h"
 #include "ui/Dialogos.h"
 
@@ -38,6 +39,8 @@ struct EntornoEnvio {
     // Every wait of the run (the account's pace, a retry) passes on this clock; none: the
     // system's.
     const Reloj* reloj = nullptr;
+    // Set when payroll documents go out protected with their employee's NIF.
+    const ProteccionNominas* proteccion = nullptr;
 };
 
 } // namespace envio

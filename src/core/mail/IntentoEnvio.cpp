@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -25,6 +27,45 @@ bool isPresent(const std::filesystem::path& path) {
     ::close(fd);
     return true;
 }
+
+// The password-protected copy of one document: written into a folder of its own that only this
+// user may read, on this machine's temporary disk (never the share, where a file cannot be
+// removed while another process still has it open), attached under the document's own name and
+// removed with its folder when the attempt is over, whatever its outcome.
+class CopiaProtegida {
+public:
+    CopiaProtegida(PdfEngine& pdf, const std::filesystem::path& documento,
+                   const std::string& contrasena) {
+        std::string plantilla =
+            (std::filesystem::temp_directory_path() / "envio-documentos-XXXXXX").string();
+        if (::mkdtemp(plantilla.data()) == nullptr) {
+            throw std::runtime_error("No se pudo crear una carpeta temporal para proteger " +
+                                     documento.filename().string() + ": " + std::strerror(errno));
+        }
+        carpeta_ = plantilla;
+        ruta_ = carpeta_ / documento.filename();
+        try {
+            pdf.cifrar(documento, ruta_, contrasena);
+        } catch (...) {
+            quitar();
+            throw;
+        }
+    }
+    ~CopiaProtegida() { quitar(); }
+    CopiaProtegida(const CopiaProtegida&) = delete;
+    CopiaProtegida& operator=(const CopiaProtegida&) = delete;
+
+    [[nodiscard]] const std::filesystem::path& ruta() const { return ruta_; }
+
+private:
+    void quitar() noexcept {
+        std::error_code ignorado;
+        std::filesystem::remove_all(carpeta_, ignorado);
+    }
+
+    std::filesystem::path carpeta_;
+    std::filesystem::path ruta_;
+};
 
 } // namespace
 
@@ -73,8 +114,27 @@ DesenlaceEnvio IntentoEnvio::enviarConClaim(const Envio& envio, bool reenvioConf
         e_.reservas.soltar(envio.clave);
         return {DesenlaceEnvio::Estado::Dudoso, std::nullopt, {}, {}, {}};
     }
+    std::optional<CopiaProtegida> copia;
+    std::string hashAdjunto;
+    if (envio.archivo && !envio.contrasena.empty()) {
+        if (e_.proteccion == nullptr) {
+            throw std::logic_error("envío protegido sin motor PDF");
+        }
+        try {
+            copia.emplace(e_.proteccion->pdf, *envio.archivo, envio.contrasena);
+        } catch (const std::runtime_error& error) {
+            // This document cannot go out protected; it is not sent, and the run goes on.
+            e_.reservas.soltar(envio.clave);
+            e_.dialogos.mostrar({error.what(), "Aviso", Icono::Critico, Botones::Aceptar});
+            return {};
+        }
+        hashAdjunto = sha256DeArchivo(copia->ruta()).value_or("");
+    }
+    // What goes out: the protected copy when there is one, else the document itself.
+    const Adjunto adjunto{copia ? copia->ruta() : envio.archivo.value_or(std::filesystem::path()),
+                          hashAdjunto};
     for (std::size_t reintento = 0;; ++reintento) {
-        Vez vez = enviarUnaVez(envio, hash);
+        Vez vez = enviarUnaVez(envio, hash, adjunto);
         const bool otraVez = !vez.enviado && vez.constancia.transitorio &&
                              !vez.constancia.puedeHaberseEntregado &&
                              reintento < kEsperasReintento.size();
@@ -102,15 +162,16 @@ DesenlaceEnvio IntentoEnvio::enviarConClaim(const Envio& envio, bool reenvioConf
     }
 }
 
-IntentoEnvio::Vez IntentoEnvio::enviarUnaVez(const Envio& envio, const std::string& sha256) {
+IntentoEnvio::Vez IntentoEnvio::enviarUnaVez(const Envio& envio, const std::string& sha256,
+                                             const Adjunto& adjunto) {
     Vez vez;
-    vez.intento = anotar(envio, sha256);
+    vez.intento = anotar(envio, sha256, adjunto.sha256);
     clsCDOmail oMail(e_.componente, e_.sonda);
     usarConfiguracion(oMail, e_.correo);
     oMail.para = envio.para;
     oMail.Asunto = envio.asunto;
     oMail.Mensaje = envio.mensaje;
-    oMail.Adjunto = envio.archivo ? envio.archivo->string() : std::string();
+    oMail.Adjunto = adjunto.ruta.string();
     oMail.Confirmacion = envio.confirmacion;
     oMail.Error = [&vez](const std::string& descripcion, long numero) {
         vez.aviso =
@@ -183,7 +244,8 @@ void IntentoEnvio::marcar(const Envio& envio, long long intento, DesenlaceEnvio&
     e_.reservas.marcarEnviada(envio.clave);
 }
 
-long long IntentoEnvio::anotar(const Envio& envio, const std::string& sha256) {
+long long IntentoEnvio::anotar(const Envio& envio, const std::string& sha256,
+                               const std::string& sha256Adjunto) {
     RegistroEnvios::Intento intento;
     intento.ejecucion = ejecucion_;
     intento.documento = envio.documento;
@@ -191,6 +253,7 @@ long long IntentoEnvio::anotar(const Envio& envio, const std::string& sha256) {
         std::error_code error;
         intento.tamano = std::filesystem::file_size(*envio.archivo, error);
         intento.sha256 = sha256;
+        intento.sha256Adjunto = sha256Adjunto;
     } else {
         intento.tamano = envio.mensaje.size();
     }

@@ -25,6 +25,9 @@ struct Envio {
     std::string asunto;
     std::string mensaje;
     bool confirmacion = false;
+    // Not empty: what goes out is a copy of the document that opens only with this password
+    // (the employee's NIF); the file itself never changes.
+    std::string contrasena;
 };
 
 struct DesenlaceEnvio {
@@ -84,9 +87,16 @@ private:
         std::optional<CuadroMensaje> aviso;
     };
 
-    long long anotar(const Envio& envio, const std::string& sha256);
+    // The file attached and its hash: the document, or its protected copy.
+    struct Adjunto {
+        std::filesystem::path ruta;
+        std::string sha256;
+    };
+
+    long long anotar(const Envio& envio, const std::string& sha256,
+                     const std::string& sha256Adjunto);
     DesenlaceEnvio enviarConClaim(const Envio& envio, bool reenvioConfirmado);
-    Vez enviarUnaVez(const Envio& envio, const std::string& sha256);
+    Vez enviarUnaVez(const Envio& envio, const std::string& sha256, const Adjunto& adjunto);
     DesenlaceEnvio asentar(const Envio& envio, const Vez& vez);
     DesenlaceEnvio trasRespuesta(const Envio& envio, long long intento,
                                  RegistroEnvios::Resultado resultado);

@@ -9,6 +9,7 @@
 #include "mail/LimitesEnvio.h"
 #include "platform/Sha256.h"
 #include "report/TablaInforme.h"
+#include "revision/Nif.h"
 
 #include <optional>
 
@@ -84,32 +85,6 @@ private:
         mostrarInterrupcion(e_.dialogos, i);
     }
 
-    // Why a checked row may already be with its recipient: it shows the sent icon, a run left
-    // it in doubt, or the ledger says this very file (same path, same contents) went out.
-    std::optional<std::string> yaEnviado(const FilaLista& fila, const DocumentosDudosos& dudosos) {
-        if (fila.icono == kIconoEnviado) {
-            return "ya marcado como enviado";
-        }
-        // Read again now, not from the list's moment: another run may have taken it since. Its
-        // run settles it; this one will find it held or marked.
-        if (dudosos.enCurso(fila.etiqueta)) {
-            return std::nullopt;
-        }
-        if (const auto reserva = e_.reservas.leer(Reservas::claveDe(fila.etiqueta));
-            reserva && !reserva->dudosa) {
-            return std::nullopt;
-        }
-        if (auto motivo = dudosos.motivo(fila.etiqueta)) {
-            return motivo;
-        }
-        const auto hash = sha256DeArchivo(fila.etiqueta);
-        const auto previo = hash ? e_.registro.envioPrevio(fila.etiqueta, *hash) : std::nullopt;
-        if (previo) {
-            return "enviado el " + horaLegible(previo->hora) + " a " + previo->destinatario;
-        }
-        return std::nullopt;
-    }
-
     // Asks once about every checked document that may have gone out already, naming them; an
     // unattended run skips them instead. False when the user declined.
     bool decidirReenvios() {
@@ -120,7 +95,7 @@ private:
             if (!filas_[i].marcada) {
                 continue;
             }
-            if (auto motivo = yaEnviado(filas_[i], dudosos)) {
+            if (auto motivo = motivoYaEnviado(filas_[i], dudosos, e_.reservas, e_.registro)) {
                 lineas.push_back(fileName(filas_[i].etiqueta) + ": " + *motivo);
                 indices.push_back(i);
             }
@@ -190,6 +165,10 @@ private:
         envio.asunto = e_.correo.asunto;
         envio.mensaje = e_.correo.mensaje;
         envio.confirmacion = e_.correo.pideConfirmacionLeido();
+        if (!proteger(fila, envio)) {
+            pintarDeRojo(i);
+            return;
+        }
         const DesenlaceEnvio d = intento_.intentar(envio, reenvioConfirmado_);
         switch (d.estado) {
         case DesenlaceEnvio::Estado::Enviado:
@@ -220,6 +199,26 @@ private:
                         : std::string("ya se intentó enviar")));
             return;
         }
+    }
+
+    // A payroll document goes out protected with the NIF of its file name, unless its employee
+    // asked for none; one whose NIF does not pass is never sent in the clear (false).
+    bool proteger(const FilaLista& fila, Envio& envio) const {
+        if (e_.proteccion == nullptr || !envio.archivo) {
+            return true;
+        }
+        const auto nif = nifValido(nifDelDocumento(fila.etiqueta));
+        if (!nif) {
+            return false;
+        }
+        if (e_.proteccion->sinContrasena.contains(*nif)) {
+            return true;
+        }
+        envio.contrasena = *nif;
+        if (!e_.proteccion->linea.empty()) {
+            envio.mensaje += (envio.mensaje.empty() ? "" : "\r\n\r\n") + e_.proteccion->linea;
+        }
+        return true;
     }
 
     void noEnviada(std::size_t i, const std::string& para, const DesenlaceEnvio& d) {
@@ -313,6 +312,31 @@ private:
 };
 
 } // namespace
+
+std::optional<std::string> motivoYaEnviado(const FilaLista& fila, const DocumentosDudosos& dudosos,
+                                           Reservas& reservas, RegistroEnvios& registro) {
+    if (fila.icono == kIconoEnviado) {
+        return "ya marcado como enviado";
+    }
+    // Read again now, not from the list's moment: another run may have taken it since. Its
+    // run settles it; this one will find it held or marked.
+    if (dudosos.enCurso(fila.etiqueta)) {
+        return std::nullopt;
+    }
+    if (const auto reserva = reservas.leer(Reservas::claveDe(fila.etiqueta));
+        reserva && !reserva->dudosa) {
+        return std::nullopt;
+    }
+    if (auto motivo = dudosos.motivo(fila.etiqueta)) {
+        return motivo;
+    }
+    const auto hash = sha256DeArchivo(fila.etiqueta);
+    const auto previo = hash ? registro.envioPrevio(fila.etiqueta, *hash) : std::nullopt;
+    if (previo) {
+        return "enviado el " + horaLegible(previo->hora) + " a " + previo->destinatario;
+    }
+    return std::nullopt;
+}
 
 std::filesystem::path rutaEnviada(const std::string& etiqueta) {
     return sinUltimosCaracteres(etiqueta, 3) + "ENVIADO.PDF";

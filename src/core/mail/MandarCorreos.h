@@ -36,6 +36,13 @@ struct ResultadoEnvios {
 // May run on a worker thread: questions and boxes go through `entorno.dialogos`.
 ResultadoEnvios MandarCorreos(std::vector<FilaLista>& filas, EntornoEnvio& entorno);
 
+class DocumentosDudosos;
+
+// Why a checked row may already be with its recipient: it shows the sent icon, a run left it in
+// doubt, or the ledger says this very file (same path, same contents) went out.
+std::optional<std::string> motivoYaEnviado(const FilaLista& fila, const DocumentosDudosos& dudosos,
+                                           Reservas& reservas, RegistroEnvios& registro);
+
 // The name a sent document takes: its path without the last three characters ("pdf"), then
 // "ENVIADO.PDF".
 std::filesystem::path rutaEnviada(const std::string& etiqueta);

@@ -1,6 +1,8 @@
 #include "mail/PuestoEnvio.h"
 
+#include "database/Texto.h"
 #include "mail/OpcionesComponente.h"
+#include "platform/SmtpSize.h"
 
 namespace envio {
 
@@ -30,6 +32,16 @@ MailTransport& PuestoEnvio::componenteDelSitio() {
         conOAuth_ = std::make_unique<TransporteOAuth>(componente_, *sesion_);
     }
     return *conOAuth_;
+}
+
+std::optional<std::uintmax_t> PuestoEnvio::tamanoServidor(const ConfiguracionCorreo& correo) const {
+    const OpcionesCurl opciones = opcionesComponente(carpeta_);
+    SmtpSizeQuery query;
+    query.host = sinBlancos(correo.servidor);
+    query.port = correo.puerto;
+    query.implicitTls = correo.ssl && correo.puerto == opciones.puertoTlsImplicito;
+    query.caFile = opciones.archivoCA;
+    return askSmtpSize(query);
 }
 
 } // namespace envio

@@ -3,6 +3,7 @@
 #include "mail/EntornoEnvio.h"
 #include "oauth/TransporteOAuth.h"
 #include "platform/CurlMailTransport.h"
+#include "platform/PdfEngine.h"
 
 #include <atomic>
 
@@ -23,6 +24,12 @@ public:
                          std::atomic<bool>& cancelar,
                          ReenvioDudosos dudosos = ReenvioDudosos::Preguntar);
 
+    // The PDF engine of document runs (the review, protected payslips).
+    PdfEngine& pdf() { return pdf_; }
+    // The largest message the configured server takes, as its EHLO reply says; nothing when it
+    // names none or cannot be reached.
+    std::optional<std::uintmax_t> tamanoServidor(const ConfiguracionCorreo& correo) const;
+
 private:
     // The mail component, signing in with OAuth2 when the server settings say so.
     MailTransport& componenteDelSitio();
@@ -37,6 +44,7 @@ private:
     ConnectivityProbe& sonda_;
     RegistroEnvios registro_;
     Reservas reservas_;
+    QpdfPopplerEngine pdf_;
 };
 
 } // namespace envio

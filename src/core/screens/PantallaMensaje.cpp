@@ -49,6 +49,10 @@ void PantallaMensaje::cargar() {
     mensaje_ = leerMensajeEnTrozos(krn_, kSeccion, kPrefijo);
     // Any number but 0 asks for the receipt, as the sending run reads it.
     confirmacion_ = NumeroInicial(LeerIni(krn_, kSeccion, "ConfirmacionLeido", "0")) != 0.0;
+    const ConfiguracionCorreo correo = CargarConfiguracion(krn_);
+    protegerConNif_ = correo.protegerConNif;
+    lineaProteccion_ = correo.lineaProteccion;
+    tamanoMaximoKb_ = correo.tamanoMaximoKb;
     guardarHabilitado_ = false;
 }
 
@@ -71,9 +75,35 @@ void PantallaMensaje::marcarConfirmacion(bool marcada) {
     guardarHabilitado_ = true;
 }
 
+void PantallaMensaje::marcarProteccion(bool marcada) {
+    protegerConNif_ = marcada;
+    guardarHabilitado_ = true;
+}
+
+void PantallaMensaje::cambiarLineaProteccion(std::string texto) {
+    lineaProteccion_ = std::move(texto);
+    guardarHabilitado_ = true;
+}
+
+void PantallaMensaje::cambiarTamanoMaximo(std::uintmax_t kb) {
+    tamanoMaximoKb_ = kb;
+    guardarHabilitado_ = true;
+}
+
+// The suite's settings file gains a key of ours only when it says something the default does
+// not: a site that never uses protection keeps the file it had.
+bool PantallaMensaje::escribirSiHaceFalta(std::string_view clave, const std::string& valor,
+                                          std::string_view porDefecto) {
+    constexpr std::string_view kAusente = "\x01";
+    if (valor == porDefecto && LeerIni(krn_, kSeccion, clave, kAusente) == kAusente) {
+        return true;
+    }
+    return EscribirIni(krn_, kSeccion, clave, valor);
+}
+
 bool PantallaMensaje::GuardaDatos() {
     // The file would keep "?" in their place, and every invoice would go out with it.
-    const std::string fuera = letrasQueNoCaben(krn_, asunto_ + mensaje_);
+    const std::string fuera = letrasQueNoCaben(krn_, asunto_ + mensaje_ + lineaProteccion_);
     if (!fuera.empty()) {
         dialogos_.mostrar({"El asunto o el mensaje contiene caracteres que no se pueden guardar "
                            "en la configuración: " +
@@ -84,6 +114,9 @@ bool PantallaMensaje::GuardaDatos() {
     bool ok = EscribirIni(krn_, kSeccion, "Asunto", asunto_) &&
               escribirMensajeEnTrozos(krn_, kSeccion, kPrefijo, mensaje_);
     ok = ok && EscribirIni(krn_, kSeccion, "ConfirmacionLeido", confirmacion_ ? "1" : "0");
+    ok = ok && escribirSiHaceFalta("ProtegerConNIF", protegerConNif_ ? "1" : "0", "0");
+    ok = ok && escribirSiHaceFalta("LineaProteccion", lineaProteccion_, kLineaProteccionPorDefecto);
+    ok = ok && escribirSiHaceFalta("TamanoMaximoKB", std::to_string(tamanoMaximoKb_), "0");
     if (!ok) {
         dialogos_.mostrar({"No se pudo guardar el mensaje en " + krn_.string() +
                                ". Compruebe que el archivo no es de solo lectura.",

@@ -3,6 +3,7 @@
 #include "screens/PantallaServidor.h"
 #include "ui/Dialogos.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -30,6 +31,11 @@ public:
     // The body for an editor that breaks lines with a line feed alone.
     [[nodiscard]] std::string mensajeParaEditar() const;
     [[nodiscard]] bool confirmacion() const { return confirmacion_; }
+    // Payroll: documents go out protected with the employee's NIF, with a line after the body
+    // that tells how to open them; and the largest document to mail, in KB (0: no limit).
+    [[nodiscard]] bool protegerConNif() const { return protegerConNif_; }
+    [[nodiscard]] const std::string& lineaProteccion() const { return lineaProteccion_; }
+    [[nodiscard]] std::uintmax_t tamanoMaximoKb() const { return tamanoMaximoKb_; }
     // There is no flag of its own: unsaved changes are what keeps "Guardar" enabled.
     [[nodiscard]] bool guardarHabilitado() const { return guardarHabilitado_; }
 
@@ -38,6 +44,9 @@ public:
     // Any mix of line breaks comes in; the body keeps Windows ones, as the suite writes them.
     void cambiarMensaje(std::string_view texto);
     void marcarConfirmacion(bool marcada);
+    void marcarProteccion(bool marcada);
+    void cambiarLineaProteccion(std::string texto);
+    void cambiarTamanoMaximo(std::uintmax_t kb);
 
     // Stores the three settings and hands the reloaded mail settings on. False, with the user
     // told, when the file could not be written; the changes then stay unsaved.
@@ -50,12 +59,18 @@ public:
     bool cerrar();
 
 private:
+    bool escribirSiHaceFalta(std::string_view clave, const std::string& valor,
+                             std::string_view porDefecto);
+
     std::filesystem::path krn_;
     Dialogos& dialogos_;
     RecargarCorreo recargar_;
     std::string asunto_;
     std::string mensaje_;
     bool confirmacion_ = false;
+    bool protegerConNif_ = false;
+    std::string lineaProteccion_;
+    std::uintmax_t tamanoMaximoKb_ = 0;
     bool guardarHabilitado_ = false;
 };
 

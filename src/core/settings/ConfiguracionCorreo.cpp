@@ -35,6 +35,12 @@ ConfiguracionCorreo CargarConfiguracion(const std::filesystem::path& krn) {
     c.confirmacionLeido = LeerIni(krn, "DocumentoPORemail", "ConfirmacionLeido", "");
     c.limitePorMinuto = limiteDesdeTexto(LeerIni(krn, "servidor", "LimitePorMinuto", "0"));
     c.limitePorDia = limiteDesdeTexto(LeerIni(krn, "servidor", "LimitePorDia", "0"));
+    c.protegerConNif =
+        NumeroInicial(LeerIni(krn, "DocumentoPORemail", "ProtegerConNIF", "0")) != 0.0;
+    c.lineaProteccion =
+        LeerIni(krn, "DocumentoPORemail", "LineaProteccion", kLineaProteccionPorDefecto);
+    const double kb = NumeroInicial(LeerIni(krn, "DocumentoPORemail", "TamanoMaximoKB", "0"));
+    c.tamanoMaximoKb = kb > 0 ? static_cast<std::uintmax_t>(kb) : 0;
     return c;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace envio {
 
@@ -20,10 +22,19 @@ struct ConfiguracionCorreo {
     // The account's sending limits ([servidor] LimitePorMinuto, LimitePorDia); 0 is none.
     int limitePorMinuto = 0;
     int limitePorDia = 0;
+    // Payroll: each document goes out as a copy that opens with its employee's NIF, and the
+    // message ends with a line that says so.
+    bool protegerConNif = false;
+    std::string lineaProteccion;
+    // The largest document the user wants mailed, in KB; 0 for no limit of our own.
+    std::uintmax_t tamanoMaximoKb = 0;
 
     // The stored read-receipt text counts as on when its number is not 0.
     [[nodiscard]] bool pideConfirmacionLeido() const;
 };
+
+inline constexpr std::string_view kLineaProteccionPorDefecto =
+    "El documento adjunto está protegido. La contraseña es su NIF, con la letra en mayúscula.";
 
 // Reads the mail settings from the settings file `krn` (a missing file gives an empty server,
 // port 25, SSL off and empty texts).

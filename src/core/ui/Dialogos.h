@@ -1,6 +1,9 @@
 #pragma once
 
+#include "revision/Hallazgo.h"
+
 #include <string>
+#include <vector>
 
 namespace envio {
 
@@ -25,6 +28,10 @@ class Dialogos {
 public:
     virtual ~Dialogos() = default;
     virtual Respuesta mostrar(const CuadroMensaje& cuadro) = 0;
+    // "Revisar antes de enviar": a run's findings, all at once, before anything is sent. The
+    // window lets the user untick rows or send nothing; where nobody can be asked, the run
+    // goes on as "Enviar" does.
+    virtual DecisionRevision revisar(const std::vector<Hallazgo>& /*hallazgos*/) { return {}; }
 };
 
 } // namespace envio

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace envio::gui {
+
+class FrmPrincipal;
+
+// Payroll: the list's context menu gains "Enviar sin contraseña a este trabajador", ticked
+// when the current row's employee is on the list of those whose documents go out without a
+// password; choosing it puts the employee on that list or takes them off it.
+void anadirMenuSinContrasena(FrmPrincipal& ventana);
+
+} // namespace envio::gui
