@@ -1,6 +1,7 @@
 #include "gui/FrmConfigMsgFactura.h"
 
 #include "gui/Arte.h"
+#include "gui/CuadroSinContrasena.h"
 #include "gui/DialogosQt.h"
 #include "gui/EnlacesComando.h"
 #include "gui/Twips.h"
@@ -44,7 +45,7 @@ FrmConfigMsgFactura::FrmConfigMsgFactura(const CarpetaPrograma& carpeta, Dialogo
                    QStringLiteral("Configuración de mensaje"),
                    QStringLiteral("Definición del asunto y contenido del mensaje asociado al "
                                   "envío de documentos."),
-                   10500, 7200, parent) {
+                   10500, 8400, parent) {
     setObjectName(QStringLiteral("frmConfigMsgFactura"));
     if (dialogos == nullptr) {
         propios_ = std::make_unique<DialogosQt>(this);
@@ -124,6 +125,11 @@ FrmConfigMsgFactura::FrmConfigMsgFactura(const CarpetaPrograma& carpeta, Dialogo
     txtTamanoMaximo_->setSpecialValueText(QStringLiteral("sin límite"));
     etiqueta(QStringLiteral("&Tamaño máximo de un documento"), txtTamanoMaximo_);
     capas->addWidget(txtTamanoMaximo_, 0, Qt::AlignLeft);
+    auto* sinContrasena = new CuadroSinContrasena(
+        ListaSinContrasena(ListaSinContrasena::archivoEn(carpeta)), *dialogos, area);
+    etiqueta(QStringLiteral("Trabajadores que reciben sus documentos sin contraseña"),
+             sinContrasena);
+    capas->addWidget(sinContrasena);
 
     pantalla_->cargar();
     txt_asunto_->setText(q(pantalla_->asunto()));

@@ -3,13 +3,16 @@
 #include "DialogosGrabados.h"
 #include "TemporaryFolder.h"
 #include "gui/EnlacesComando.h"
+#include "revision/SinContrasena.h"
 #include "settings/IniFile.h"
 #include "settings/MensajeEnTrozos.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -117,6 +120,36 @@ private slots:
         QVERIFY(recargada_.pideConfirmacionLeido());
         QVERIFY(v->close());
         QVERIFY(dialogos_->cuadros().empty());
+    }
+
+    void theNoPasswordListIsEditedHereAndWrittenAtOnce() {
+        auto v = abrir(kKrn);
+        auto* nif = v->findChild<QLineEdit*>(QStringLiteral("txtNifSinContrasena"));
+        auto* lista = v->findChild<QListWidget*>(QStringLiteral("lstSinContrasena"));
+        QVERIFY(nif != nullptr && lista != nullptr);
+        QCOMPARE(lista->count(), 0);
+        const ListaSinContrasena guardada(
+            ListaSinContrasena::archivoEn(CarpetaPrograma(carpeta_->path())));
+
+        QTest::keyClicks(nif, QStringLiteral("12345678-A")); // a wrong letter: Z is right
+        QTest::mouseClick(v->findChild<QPushButton*>(QStringLiteral("cmdAnadirSinContrasena")),
+                          Qt::LeftButton);
+        QCOMPARE(dialogos_->cuadros().size(), 1U);
+        QVERIFY(guardada.leer().empty());
+
+        nif->clear();
+        QTest::keyClicks(nif, QStringLiteral("12345678-z"));
+        QTest::keyClick(nif, Qt::Key_Return);
+        QCOMPARE(guardada.leer(), std::set<std::string>{"12345678Z"});
+        QCOMPARE(lista->count(), 1);
+        QCOMPARE(lista->item(0)->text(), QStringLiteral("12345678Z"));
+        QVERIFY(!v->enlace(0)->isEnabled()); // not part of the message's Guardar
+
+        lista->setCurrentRow(0);
+        QTest::mouseClick(v->findChild<QPushButton*>(QStringLiteral("cmdQuitarSinContrasena")),
+                          Qt::LeftButton);
+        QVERIFY(guardada.leer().empty());
+        QCOMPARE(lista->count(), 0);
     }
 
     void protectionIsOffByDefaultAndSavedWithItsLineAndTheSizeLimit() {
