@@ -138,8 +138,8 @@ FrmConfigMsgFactura::FrmConfigMsgFactura(const CarpetaPrograma& carpeta, Dialogo
     chkProteger_->setChecked(pantalla_->protegerConNif());
     txtLineaProteccion_->setText(q(pantalla_->lineaProteccion()));
     txtLineaProteccion_->setEnabled(pantalla_->protegerConNif());
-    txtTamanoMaximo_->setValue(
-        static_cast<int>(std::min<std::uintmax_t>(pantalla_->tamanoMaximoKb(), 1024 * 1024)));
+    txtTamanoMaximo_->setValue(static_cast<int>(
+        std::min<std::uintmax_t>(pantalla_->tamanoMaximoKb(), std::uintmax_t{1024} * 1024)));
 
     // Connected after the filling: only what the user does counts as a change.
     connect(txt_asunto_, &QLineEdit::textEdited, this, [this](const QString& texto) {
