@@ -84,24 +84,54 @@ std::string_view textoValor(sqlite3_value* v) {
     return t == nullptr ? std::string_view() : std::string_view(t);
 }
 
-// coincide(buscado, res, aviso, texts...): whether any column, as the window shows it, holds the
-// searched text once case and accents are set aside. Documents match by file name.
-void coincide(sqlite3_context* contexto, int argc, sqlite3_value** argv) {
-    const std::string_view buscado = textoValor(argv[0]);
-    const auto contiene = [buscado](std::string_view texto) {
-        return claveParaOrdenar(texto).find(buscado) != std::string::npos;
-    };
-    const auto res = static_cast<ResultadoHistorial>(sqlite3_value_int(argv[1]));
-    bool encontrado = contiene(nombreResultado(res)) ||
-                      contiene(sqlite3_value_int(argv[2]) ? "aviso" : "documento");
-    for (int i = 3; !encontrado && i < argc; ++i) {
-        std::string_view texto = textoValor(argv[i]);
-        if (const auto barra = texto.find_last_of("/\\"); barra != std::string_view::npos) {
-            texto.remove_prefix(barra + 1);
+// coincide(buscado, texts...): whether the attempt's texts, as the window shows them, hold the
+// searched text once case and accents are set aside. The scan for a ledger without the index.
+void coincide(sqlite3_context* contexto, int /*argc*/, sqlite3_value** argv) {
+    const std::string texto =
+        textoBuscable({textoValor(argv[1]), textoValor(argv[2]), textoValor(argv[3]),
+                       textoValor(argv[4]), textoValor(argv[5]), textoValor(argv[6])});
+    sqlite3_result_int(contexto, texto.find(textoValor(argv[0])) != std::string::npos ? 1 : 0);
+}
+
+constexpr const char* kCoincide = "coincide(?4, nombre_listado, destinatario, documento, "
+                                  "renombrado_a, respuesta, message_id)";
+
+std::size_t caracteres(std::string_view utf8) {
+    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+// The search as an FTS5 phrase: with trigrams, a phrase matches where the text holds it whole.
+std::string frase(std::string_view buscado) {
+    std::string out = "\"";
+    for (const char c : buscado) {
+        out += c;
+        if (c == '"') {
+            out += '"';
         }
-        encontrado = contiene(texto);
     }
-    sqlite3_result_int(contexto, encontrado ? 1 : 0);
+    return out + "\"";
+}
+
+// The outcome and the kind are not texts of the ledger but names the history gives: they match
+// by value.
+std::string coincidenNombres(const std::string& buscado) {
+    std::string valores;
+    for (const auto r : {ResultadoHistorial::Enviado, ResultadoHistorial::Rechazado,
+                         ResultadoHistorial::Dudoso, ResultadoHistorial::Marcado}) {
+        if (busquedaPlegada(nombreResultado(r)).find(buscado) != std::string::npos) {
+            valores += (valores.empty() ? "" : ", ") + std::to_string(static_cast<int>(r));
+        }
+    }
+    std::string condicion = valores.empty() ? std::string() : "res IN (" + valores + ")";
+    for (const bool aviso : {false, true}) {
+        if (busquedaPlegada(aviso ? "aviso" : "documento").find(buscado) != std::string::npos) {
+            condicion +=
+                std::string(condicion.empty() ? "" : " OR ") + (aviso ? "" : "NOT ") + "aviso";
+        }
+    }
+    return condicion;
 }
 
 const char* ordenDe(ColumnaHistorial columna) {
@@ -254,24 +284,14 @@ HistorialEnvios::HistorialEnvios(const std::filesystem::path& carpetaPrograma) {
     }
     // A sending run holds its ledger for one short write at a time.
     sqlite3_busy_timeout(db_, 5000);
-    sqlite3_create_function(db_, "coincide", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+    sqlite3_create_function(db_, "coincide", 7, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             coincide, nullptr, nullptr);
     try {
-        std::string vista;
         int origen = 0;
         for (const auto& registro : registrosEn(carpetaPrograma)) {
-            const std::string tabla = adjuntar(registro, origen);
-            vista += (vista.empty() ? "" : " UNION ALL ") + std::string("SELECT ") +
-                     std::to_string(origen) + " AS origen, id, " + columnasVista() + " FROM " +
-                     tabla;
+            fuentes_.push_back(adjuntar(registro, origen));
             ++origen;
         }
-        if (vista.empty()) {
-            vista = "SELECT 0 AS origen, 0 AS id, '' AS hora, '' AS documento, '' AS "
-                    "destinatario, '' AS nombre_listado, '' AS message_id, '' AS respuesta, NULL "
-                    "AS renombrado_a, 0 AS aviso, 0 AS res WHERE 0";
-        }
-        ejecutar(db_, "CREATE TEMP VIEW historial AS " + vista);
     } catch (...) {
         for (auto* s : lecturas_) {
             sqlite3_finalize(s);
@@ -289,7 +309,8 @@ HistorialEnvios::~HistorialEnvios() {
 }
 
 // A ledger written by an older version lacks the later columns: they read as their defaults.
-std::string HistorialEnvios::adjuntar(const std::filesystem::path& registro, int origen) {
+HistorialEnvios::Fuente HistorialEnvios::adjuntar(const std::filesystem::path& registro,
+                                                  int origen) {
     const std::string esquema = "r" + std::to_string(origen);
     {
         Sentencia s(db_, "ATTACH ? AS " + esquema);
@@ -324,7 +345,35 @@ std::string HistorialEnvios::adjuntar(const std::filesystem::path& registro, int
                              sqlite3_errmsg(db_));
     }
     lecturas_.push_back(s);
-    return tabla;
+    bool indexado = false;
+    {
+        Sentencia hay(db_, "SELECT 1 FROM " + esquema +
+                               ".sqlite_master WHERE type = 'table' AND name = 'busqueda'");
+        indexado = hay.paso();
+    }
+    return {"SELECT " + std::to_string(origen) + " AS origen, id, " + columnasVista() + " FROM " +
+                tabla,
+            esquema, indexado};
+}
+
+// Which of a ledger's attempts hold the searched text: through its index when it has one, by
+// reading every attempt when it was written by a version without it (the history only reads a
+// ledger, it never migrates one). Trigrams need three characters; a shorter search reads the
+// index's folded texts, which still spares folding every row.
+std::string HistorialEnvios::condicionBusqueda(const Fuente& fuente,
+                                               const std::string& buscado) const {
+    std::string condicion = coincidenNombres(buscado);
+    const auto o = [&condicion] { return condicion.empty() ? "" : " OR "; };
+    if (!fuente.indexado || buscado.find(kSeparadorBuscable) != std::string::npos) {
+        return condicion + o() + kCoincide;
+    }
+    const std::string indice = fuente.esquema + ".busqueda";
+    condicion += o() + std::string("id IN (SELECT rowid FROM ") + indice + " WHERE " +
+                 (caracteres(buscado) >= 3 ? "texto MATCH ?5)" : "instr(texto, ?4))");
+    // What an older version wrote after the index was built, until this version indexes it.
+    condicion += " OR (id > coalesce((SELECT rowid FROM " + indice +
+                 " ORDER BY rowid DESC LIMIT 1), 0) AND " + kCoincide + ")";
+    return condicion;
 }
 
 void HistorialEnvios::consultar(const FiltroHistorial& filtro, ColumnaHistorial orden,
@@ -333,14 +382,22 @@ void HistorialEnvios::consultar(const FiltroHistorial& filtro, ColumnaHistorial 
         filtro.desde.empty() ? std::string() : utcDeFechaLocal(fechaValida(filtro.desde), 0);
     const std::string hasta =
         filtro.hasta.empty() ? std::string("~") : utcDeFechaLocal(fechaValida(filtro.hasta), 1);
-    const std::string buscado = claveParaOrdenar(sinBlancos(filtro.texto));
-    std::string sql = "SELECT origen, id, res FROM historial WHERE hora >= ?1 AND hora < ?2";
+    const std::string buscado = busquedaPlegada(filtro.texto);
+    std::string historial;
+    for (const auto& fuente : fuentes_) {
+        historial += (historial.empty() ? "" : " UNION ALL ") + std::string("SELECT * FROM (") +
+                     fuente.consulta + ")" +
+                     (buscado.empty() ? "" : " WHERE " + condicionBusqueda(fuente, buscado));
+    }
+    if (historial.empty()) {
+        historial = "SELECT 0 AS origen, 0 AS id, '' AS hora, '' AS documento, '' AS "
+                    "destinatario, '' AS nombre_listado, '' AS message_id, '' AS respuesta, NULL "
+                    "AS renombrado_a, 0 AS aviso, 0 AS res WHERE 0";
+    }
+    std::string sql =
+        "SELECT origen, id, res FROM (" + historial + ") WHERE hora >= ?1 AND hora < ?2";
     if (filtro.resultado) {
         sql += " AND res = ?3";
-    }
-    if (!buscado.empty()) {
-        sql += " AND coincide(?4, res, aviso, nombre_listado, destinatario, documento, "
-               "renombrado_a, respuesta, message_id)";
     }
     const char* sentido = descendente ? " DESC" : "";
     // Ties keep the index's order: an extra key would make SQLite sort every row again.
@@ -356,6 +413,7 @@ void HistorialEnvios::consultar(const FiltroHistorial& filtro, ColumnaHistorial 
         sqlite3_bind_int(s.get(), 3, static_cast<int>(*filtro.resultado));
     }
     sqlite3_bind_text(s.get(), 4, buscado.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(s.get(), 5, frase(buscado).c_str(), -1, SQLITE_TRANSIENT);
     claves_.clear();
     paginas_.clear();
     totales_ = {};

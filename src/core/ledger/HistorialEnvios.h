@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ledger/TextoBuscable.h"
+
 #include <array>
 #include <cstddef>
 #include <filesystem>
@@ -13,9 +15,6 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace envio {
-
-// How the ledger names a notice of a mass mailing: this, then the recipient as listed.
-inline constexpr std::string_view kPrefijoAviso = "Comunicaciones masivas: ";
 
 // What became of one attempt, as the history tells it.
 enum class ResultadoHistorial {
@@ -95,12 +94,20 @@ private:
         int origen;
         long long id;
     };
-    // Returns the table (or view) that reads as the current layout.
-    std::string adjuntar(const std::filesystem::path& registro, int origen);
+    // One ledger as the history reads it.
+    struct Fuente {
+        std::string consulta; // its attempts with the history's columns
+        std::string esquema;  // the name it is attached as
+        bool indexado = false;
+    };
+    Fuente adjuntar(const std::filesystem::path& registro, int origen);
+    [[nodiscard]] std::string condicionBusqueda(const Fuente& fuente,
+                                                const std::string& buscado) const;
     FilaHistorial leerFila(const Clave& clave);
 
     sqlite3* db_ = nullptr;
     std::vector<sqlite3_stmt*> lecturas_; // one per ledger: a row by id
+    std::vector<Fuente> fuentes_;
     std::vector<Clave> claves_;
     TotalesHistorial totales_;
     std::map<std::size_t, std::vector<FilaHistorial>> paginas_;

@@ -1,6 +1,7 @@
 #include "ledger/RegistroEnvios.h"
 
 #include "database/ErrorBaseDatos.h"
+#include "ledger/TextoBuscable.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessIdentity.h"
 #include "platform/SqliteJournal.h"
@@ -26,8 +27,7 @@ CREATE TABLE IF NOT EXISTS intentos (
   respuesta TEXT NOT NULL DEFAULT '',
   hora_respuesta TEXT,
   renombrado_a TEXT,
-  hora_renombrado TEXT,
-  sha256_adjunto TEXT NOT NULL DEFAULT ''
+  hora_renombrado TEXT
 );
 CREATE INDEX IF NOT EXISTS intentos_documento ON intentos (documento, sha256);
 )";
@@ -40,6 +40,14 @@ constexpr const char* kMigraciones[] = {
     "ALTER TABLE intentos ADD COLUMN renombrado_al_iniciar INTEGER NOT NULL DEFAULT 0;"
     "CREATE INDEX IF NOT EXISTS intentos_hora ON intentos (hora, resultado, "
     "renombrado_al_iniciar);",
+    // 2: the history's search through an index of each attempt's folded texts, every three
+    // characters. The program writes it beside each attempt; no trigger, so that whatever else
+    // writes the ledger needs none of this program's SQL functions.
+    "CREATE VIRTUAL TABLE busqueda USING fts5(texto, tokenize = 'trigram case_sensitive 1');"
+    "INSERT INTO busqueda (rowid, texto) SELECT id, texto_buscable(nombre_listado, destinatario, "
+    "documento, renombrado_a, respuesta, message_id) FROM intentos;",
+    // 3: what went out when it was not the file itself (a payslip's protected copy).
+    "ALTER TABLE intentos ADD COLUMN sha256_adjunto TEXT NOT NULL DEFAULT '';",
 };
 static_assert(std::size(kMigraciones) == RegistroEnvios::kVersionEsquema);
 
@@ -76,6 +84,29 @@ std::string text(sqlite3_stmt* s, int column) {
 }
 
 // Attempts that may have left a message with the server: accepted, or cut off before an answer.
+// The searchable text of attempt ?1 as it now stands, in the same transaction as its change.
+constexpr const char* kIndexarIntento =
+    "INSERT OR REPLACE INTO busqueda (rowid, texto) SELECT id, texto_buscable(nombre_listado, "
+    "destinatario, documento, renombrado_a, respuesta, message_id) FROM intentos WHERE id = ?";
+
+// Attempts that an older version of the program wrote after this one had built the index.
+constexpr const char* kIndexarPendientes =
+    "INSERT INTO busqueda (rowid, texto) SELECT id, texto_buscable(nombre_listado, destinatario, "
+    "documento, renombrado_a, respuesta, message_id) FROM intentos WHERE id > "
+    "coalesce((SELECT rowid FROM busqueda ORDER BY rowid DESC LIMIT 1), 0)";
+
+std::string_view textoValor(sqlite3_value* v) {
+    const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return t == nullptr ? std::string_view() : std::string_view(t);
+}
+
+void funcionTextoBuscable(sqlite3_context* contexto, int /*argc*/, sqlite3_value** argv) {
+    const std::string texto =
+        textoBuscable({textoValor(argv[0]), textoValor(argv[1]), textoValor(argv[2]),
+                       textoValor(argv[3]), textoValor(argv[4]), textoValor(argv[5])});
+    sqlite3_result_text(contexto, texto.c_str(), static_cast<int>(texto.size()), SQLITE_TRANSIENT);
+}
+
 constexpr const char* kPuedeEstarEnviado = "resultado IN ('aceptado', 'incierto', 'enviando')";
 
 int versionDe(sqlite3* db) {
@@ -136,41 +167,21 @@ RegistroEnvios::RegistroEnvios(const std::filesystem::path& archivo) : archivo_(
                              why);
     }
     sqlite3_busy_timeout(db_, 5000);
+    sqlite3_create_function(db_, "texto_buscable", 6, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            funcionTextoBuscable, nullptr, nullptr);
     // Each step must be on disk before the run takes the next one.
     const char* journal = journalModeStatement(archivo);
     if ((journal != nullptr &&
          sqlite3_exec(db_, journal, nullptr, nullptr, nullptr) != SQLITE_OK) ||
         sqlite3_exec(db_, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr) != SQLITE_OK ||
-        sqlite3_exec(db_, kEsquema, nullptr, nullptr, nullptr) != SQLITE_OK || !migrado(db_)) {
+        sqlite3_exec(db_, kEsquema, nullptr, nullptr, nullptr) != SQLITE_OK || !migrado(db_) ||
+        sqlite3_exec(db_, kIndexarPendientes, nullptr, nullptr, nullptr) != SQLITE_OK) {
         // The destructor does not run for a constructor that throws: the connection closes here.
         const std::string why = sqlite3_errmsg(db_);
         sqlite3_close(db_);
         db_ = nullptr;
         throw ErrorBaseDatos("No se pudo preparar el registro de envíos " + archivo.string() +
                              ": " + why);
-    }
-    try {
-        anadirColumnasNuevas();
-    } catch (...) {
-        sqlite3_close(db_);
-        db_ = nullptr;
-        throw;
-    }
-}
-
-// A ledger written by an earlier version lacks the columns added since; its rows keep their
-// meaning with the columns' defaults.
-void RegistroEnvios::anadirColumnasNuevas() {
-    bool tieneAdjunto = false;
-    sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db_, "PRAGMA table_info(intentos)", -1, &s, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(s) == SQLITE_ROW) {
-            tieneAdjunto = tieneAdjunto || text(s, 1) == "sha256_adjunto";
-        }
-    }
-    sqlite3_finalize(s);
-    if (!tieneAdjunto) {
-        ejecutar("ALTER TABLE intentos ADD COLUMN sha256_adjunto TEXT NOT NULL DEFAULT ''", {});
     }
 }
 
@@ -194,32 +205,57 @@ void RegistroEnvios::ejecutar(const std::string& sql, const std::vector<std::str
     }
 }
 
+// The attempt and its searchable text go to disk together: one transaction, one wait for the disk.
+template <typename Cambio> long long RegistroEnvios::escribirIntento(Cambio&& cambio) {
+    ejecutar("BEGIN IMMEDIATE", {});
+    try {
+        const long long id = cambio();
+        ejecutar(kIndexarIntento, {std::to_string(id)});
+        ejecutar("COMMIT", {});
+        return id;
+    } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
 long long RegistroEnvios::antesDeEnviar(const Intento& i) {
-    ejecutar("INSERT INTO intentos (ejecucion, documento, tamano, sha256, destinatario, "
-             "nombre_listado, hora, resultado, sha256_adjunto) "
-             "VALUES (?, ?, ?, ?, ?, ?, ?, 'enviando', ?)",
-             {i.ejecucion, i.documento, std::to_string(i.tamano), i.sha256, i.destinatario,
-              i.nombreListado, i.hora, i.sha256Adjunto});
-    return sqlite3_last_insert_rowid(db_);
+    return escribirIntento([&] {
+        ejecutar("INSERT INTO intentos (ejecucion, documento, tamano, sha256, destinatario, "
+                 "nombre_listado, hora, resultado, sha256_adjunto) "
+                 "VALUES (?, ?, ?, ?, ?, ?, ?, 'enviando', ?)",
+                 {i.ejecucion, i.documento, std::to_string(i.tamano), i.sha256, i.destinatario,
+                  i.nombreListado, i.hora, i.sha256Adjunto});
+        return sqlite3_last_insert_rowid(db_);
+    });
 }
 
 void RegistroEnvios::respuesta(long long id, Resultado resultado, const std::string& messageId,
                                const std::string& respuestaServidor) {
-    ejecutar("UPDATE intentos SET resultado = ?, message_id = ?, respuesta = ?, hora_respuesta = "
-             "strftime('%Y-%m-%dT%H:%M:%SZ', 'now') WHERE id = ?",
-             {nombreDe(resultado), messageId, respuestaServidor, std::to_string(id)});
+    escribirIntento([&] {
+        ejecutar("UPDATE intentos SET resultado = ?, message_id = ?, respuesta = ?, "
+                 "hora_respuesta = strftime('%Y-%m-%dT%H:%M:%SZ', 'now') WHERE id = ?",
+                 {nombreDe(resultado), messageId, respuestaServidor, std::to_string(id)});
+        return id;
+    });
 }
 
 void RegistroEnvios::renombrado(long long id, const std::filesystem::path& nuevo) {
-    ejecutar("UPDATE intentos SET renombrado_a = ?, hora_renombrado = "
-             "strftime('%Y-%m-%dT%H:%M:%SZ', 'now') WHERE id = ?",
-             {nuevo.string(), std::to_string(id)});
+    escribirIntento([&] {
+        ejecutar("UPDATE intentos SET renombrado_a = ?, hora_renombrado = "
+                 "strftime('%Y-%m-%dT%H:%M:%SZ', 'now') WHERE id = ?",
+                 {nuevo.string(), std::to_string(id)});
+        return id;
+    });
 }
 
 void RegistroEnvios::renombradoAlIniciar(long long id, const std::filesystem::path& nuevo) {
-    ejecutar("UPDATE intentos SET renombrado_a = ?, renombrado_al_iniciar = 1, hora_renombrado = "
-             "strftime('%Y-%m-%dT%H:%M:%SZ', 'now') WHERE id = ?",
-             {nuevo.string(), std::to_string(id)});
+    escribirIntento([&] {
+        ejecutar("UPDATE intentos SET renombrado_a = ?, renombrado_al_iniciar = 1, "
+                 "hora_renombrado = strftime('%Y-%m-%dT%H:%M:%SZ', 'now') WHERE id = ?",
+                 {nuevo.string(), std::to_string(id)});
+        return id;
+    });
 }
 
 std::vector<RegistroEnvios::Intento>

@@ -65,7 +65,7 @@ public:
     std::vector<Intento> todos();
 
     // The layout this version writes; older ledgers are brought to it when opened for writing.
-    static constexpr int kVersionEsquema = 1;
+    static constexpr int kVersionEsquema = 3;
 
     // When each attempt that may have left a message with the server started (`hora`, UTC), from
     // `desde` on, in every machine's ledger in the program folder: what the office's account has
@@ -77,7 +77,7 @@ private:
     void migrar();
     std::vector<Intento> consultar(const std::string& where, const std::vector<std::string>& args);
     void ejecutar(const std::string& sql, const std::vector<std::string>& args);
-    void anadirColumnasNuevas();
+    template <typename Cambio> long long escribirIntento(Cambio&& cambio);
 
     std::filesystem::path archivo_;
     sqlite3* db_ = nullptr;

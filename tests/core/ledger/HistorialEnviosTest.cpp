@@ -5,6 +5,7 @@
 #include "TemporaryFolder.h"
 #include "ledger/RegistroEnvios.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -163,6 +164,116 @@ TEST(HistorialMigracionTest, PreviousLayoutIsReadThenMigratedKeepingItsRows) {
     HistorialEnvios h(folder.path());
     h.consultar({"teo", "", "", {}});
     EXPECT_EQ(h.cantidad(), 2U);
+    h.consultar({"eva", "", "", {}}); // the old row, now found through the index
+    EXPECT_EQ(h.cantidad(), 1U);
+}
+
+long long cuenta(const std::filesystem::path& archivo, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(archivo.c_str(), &db);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr);
+    const long long n = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : -1;
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return n;
+}
+
+void sql(const std::filesystem::path& archivo, const std::string& texto) {
+    sqlite3* db = nullptr;
+    sqlite3_open(archivo.c_str(), &db);
+    ASSERT_EQ(sqlite3_exec(db, texto.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+// The same ledger searched through its index and, once the index is dropped, by reading every
+// attempt: both must show the same rows, in the same order, for every kind of search.
+TEST(HistorialBusquedaTest, IndexAndScanFindTheSameRows) {
+    TemporaryFolder indexado;
+    TemporaryFolder sinIndice;
+    {
+        RegistroEnvios r(indexado.path() / "registro-envios.db");
+        const char* const nombres[] = {"José Peña",   "JOSE PENA",   "josé peña",
+                                       "Íñigo Ávila", "iñigo avila", "Ana O'Brien \"la\""};
+        const char* const respuestas[] = {"250 2.0.0 Ok: queued as 7Ñ", "550 Buzón no disponible",
+                                          "", "421 Sólo/n/a"};
+        for (int i = 0; i < 120; ++i) {
+            char hora[32];
+            std::snprintf(hora, sizeof hora, "2024-%02d-%02dT10:%02d:00Z", 1 + i % 12, 1 + i % 28,
+                          i % 60);
+            const std::string nombre = nombres[i % 6];
+            const std::string documento =
+                i % 7 == 0 ? std::string(kPrefijoAviso) + nombre
+                           : "/nóminas/Nómina_Marzo_" + std::to_string(i) + "_P.pdf";
+            const auto resultado = static_cast<Resultado>(1 + i % 3);
+            anotar(r, hora, documento, nombre, resultado, respuestas[i % 4], i % 5 != 0);
+        }
+    }
+    std::filesystem::copy_file(indexado / "registro-envios.db", sinIndice / "registro-envios.db");
+    sql(sinIndice / "registro-envios.db", "DROP TABLE busqueda");
+    HistorialEnvios a(indexado.path());
+    HistorialEnvios b(sinIndice.path());
+    int conFilas = 0;
+    for (const char* buscado : {"peña",
+                                "PENA",
+                                "pe",
+                                "ñ",
+                                "É",
+                                "íñigo",
+                                "nómina_marzo_1",
+                                "_e.pdf",
+                                "queued as 7ñ",
+                                "buzon",
+                                "doc",
+                                "aviso",
+                                "enviado",
+                                "dudoso",
+                                "o",
+                                "\"la\"",
+                                "nominas",
+                                "/n/a",
+                                "comunicaciones masivas: ana",
+                                "@m>",
+                                "10:0"}) {
+        a.consultar({buscado, "", "", {}}, ColumnaHistorial::Destinatario);
+        b.consultar({buscado, "", "", {}}, ColumnaHistorial::Destinatario);
+        EXPECT_EQ(csvHistorial(a), csvHistorial(b)) << buscado;
+        conFilas += a.cantidad() > 0 ? 1 : 0;
+    }
+    EXPECT_EQ(conFilas, 20); // all but "nominas", a folder of the path
+}
+
+// A ledger of the first numbered layout is searched by reading it, then through the index its
+// migration builds; what an older version appends later is found before and after it is indexed.
+TEST(HistorialBusquedaTest, MigratedLedgerAndLaterRowsOfAnOlderVersionAreFound) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    TemporaryFolder folder;
+    const auto archivo = folder.path() / "registro-envios.db";
+    {
+        RegistroEnvios r(archivo);
+        anotar(r, "2024-01-01T00:00:00Z", "/n/NOM_1_P.pdf", "1 José Peña", Resultado::Aceptado,
+               "250 Ok");
+    }
+    sql(archivo, "DROP TABLE busqueda; PRAGMA user_version = 1");
+    const auto encontrados = [&folder](const std::string& buscado) {
+        HistorialEnvios h(folder.path());
+        h.consultar({buscado, "", "", {}});
+        return h.cantidad();
+    };
+    EXPECT_EQ(encontrados("jose peña"), 1U);
+    { RegistroEnvios migrado(archivo); }
+    EXPECT_EQ(cuenta(archivo, "PRAGMA user_version"), RegistroEnvios::kVersionEsquema);
+    EXPECT_EQ(encontrados("jose peña"), 1U);
+
+    sql(archivo, "INSERT INTO intentos (ejecucion, documento, tamano, sha256, destinatario, hora, "
+                 "resultado) VALUES ('e', '/n/NOM_2_P.pdf', 1, '', 'luis@example.com', "
+                 "'2024-02-01T00:00:00Z', 'enviando')");
+    EXPECT_EQ(encontrados("luis@"), 1U);
+    { RegistroEnvios indexa(archivo); }
+    EXPECT_EQ(cuenta(archivo, "SELECT count(*) FROM busqueda WHERE texto MATCH '\"LUIS@\"'"), 1);
+    EXPECT_EQ(encontrados("luis@"), 1U);
 }
 
 // The start-up's rename of a killed run's accepted document is told apart as "marcado".
