@@ -256,7 +256,8 @@ TEST(HistorialBusquedaTest, MigratedLedgerAndLaterRowsOfAnOlderVersionAreFound) 
         anotar(r, "2024-01-01T00:00:00Z", "/n/NOM_1_P.pdf", "1 José Peña", Resultado::Aceptado,
                "250 Ok");
     }
-    sql(archivo, "DROP TABLE busqueda; PRAGMA user_version = 1");
+    sql(archivo, "DROP TABLE busqueda; ALTER TABLE intentos DROP COLUMN sha256_adjunto; "
+                 "PRAGMA user_version = 1");
     const auto encontrados = [&folder](const std::string& buscado) {
         HistorialEnvios h(folder.path());
         h.consultar({buscado, "", "", {}});
