@@ -154,21 +154,6 @@ private slots:
         QCOMPARE(w.MnuInvertir()->text(), QStringLiteral("Invertir selección"));
     }
 
-    void typingInTheFilterRebuildsAndChecksByGroup() {
-        clientes();
-        FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
-        QAbstractItemModelTester tester(w.modelo(),
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
-        w.show();
-        QSignalSpy resets(w.modelo(), &QAbstractItemModel::modelReset);
-        QTest::keyClicks(w.txtFiltro(), QStringLiteral("1"));
-        QVERIFY((marcas(w.lista()) == std::vector<bool>{true, true, false, true}));
-        QTest::keyClicks(w.txtFiltro(), QStringLiteral("2"));
-        QCOMPARE(resets.count(), 2);
-        QVERIFY((marcas(w.lista()) == std::vector<bool>{true, false, false, true}));
-        QCOMPARE(w.modelo()->index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
-    }
-
     void theMenuAndTheCheckBoxesChangeTheChecks() {
         clientes();
         FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);

@@ -246,23 +246,6 @@ private slots:
         }
     }
 
-    void sinBaseDeDatosAvisaYTermina() {
-        test::TemporaryFolder carpeta;
-        EscribirIni(carpeta / "KRN.INI", "Facturación", "BaseDatos", "C:\\Gestion\\NOESTA.MDB");
-        test::DialogosGrabados dialogos;
-        ShellGrabado shell;
-        const test::RelojFijo reloj(Fecha{2026, 3, 15});
-        QVERIFY(gui::abrirPrincipal(CarpetaPrograma(carpeta.path()), dialogos, shell, reloj) ==
-                nullptr);
-        // A drive no folder of this machine holds: the box says which path and how to map it.
-        const auto textos = dialogos.textos();
-        QCOMPARE(textos.size(), std::size_t{1});
-        QVERIFY2(textos[0].starts_with("Ruta de la BBDD no configurada\nLa ruta "
-                                       "C:\\Gestion\\NOESTA.MDB de KRN.INI"),
-                 textos[0].c_str());
-        QVERIFY(textos[0].find("--unidad") != std::string::npos);
-    }
-
     void laBarraDeEstadoDiceLaUnidadUsada() {
         Mundo m;
         EscribirIni(m.carpeta / "KRN.INI", "Facturación", "BaseDatos", "d:\\datos\\gestion.mdb");
@@ -383,34 +366,6 @@ private slots:
         m.pulsarPestana(v.TabAnos(), 0);
         m.pulsarPestana(v.TabMeses(), 12); // every month of 2026
         QCOMPARE(m.filas(), 5);
-    }
-
-    void laListaSeEstrechaAlEscribir() {
-        Mundo m;
-        QVERIFY(m.abrir());
-        QVERIFY(m.mostrar());
-        FrmPrincipal& v = *m.ventana;
-        QLineEdit* busqueda = v.txtBusqueda();
-        QTest::keyClick(busqueda, Qt::Key_A);
-        QCOMPARE(m.filas(), 4);
-        QCOMPARE(v.lblDetalle()->text(), QStringLiteral("Documentos    Filtrado por: A"));
-        QTest::keyClick(busqueda, Qt::Key_N);
-        QCOMPARE(m.filas(), 1);
-        QVERIFY(m.texto(0).startsWith(QStringLiteral("00001 ANA")));
-        QCOMPARE(v.lblDetalle()->text(), QStringLiteral("Documentos    Filtrado por: AN"));
-        QCOMPARE(v.lblCuenta()->text(), QStringLiteral("Nº de documentos:  1"));
-        QTest::keyClick(busqueda, Qt::Key_Z);
-        QCOMPARE(m.filas(), 0);
-        QTest::keyClick(busqueda, Qt::Key_Backspace);
-        QCOMPARE(m.filas(), 1);
-        QTest::keyClicks(busqueda, QStringLiteral("a@ejemplo"));
-        QCOMPARE(m.filas(), 1);
-        busqueda->clear();
-        QCOMPARE(m.filas(), 4);
-        QCOMPARE(v.lblDetalle()->text(), QStringLiteral("Documentos"));
-        // A filter that only blanks make lists everything.
-        QTest::keyClicks(busqueda, QStringLiteral("   "));
-        QCOMPARE(m.filas(), 4);
     }
 
     // Selection and counters ------------------------------------------------------------------

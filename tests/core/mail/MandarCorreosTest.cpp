@@ -198,29 +198,6 @@ TEST_F(MandarCorreosTest, DecliningToResendSendsNothing) {
     EXPECT_EQ(observador.pasos.back(), "sin barra");
 }
 
-TEST_F(MandarCorreosTest, ARefusedMessageShowsItsTwoBoxesAndTheRunGoesOn) {
-    test::MailServerOptions o;
-    o.rejectRecipients = "^acme@";
-    build(threeClients(), o);
-    Seleccionar(lista, "PENDIENTE");
-    lista.fila(1).subitems[0] = "pena@ejemplo.es";
-    const ResultadoEnvios r = run();
-    EXPECT_EQ(r.enviados, 1);
-    EXPECT_EQ(r.fallidos, 1);
-    const auto boxes = dialogos.cuadros();
-    ASSERT_EQ(boxes.size(), 2U);
-    EXPECT_EQ(boxes[0].icono, Icono::Critico);
-    EXPECT_EQ(boxes[0].titulo.front(), '-'); // the component's error number
-    EXPECT_NE(boxes[0].texto.find("acme@ejemplo.es"), std::string::npos) << boxes[0].texto;
-    EXPECT_EQ(boxes[1], (CuadroMensaje{"El programa no pudo procesar el mensaje para "
-                                       "acme@ejemplo.es\r\nEl mensaje no será enviado",
-                                       "Aviso", Icono::Critico, Botones::Aceptar}));
-    EXPECT_EQ(lista.fila(0).color, kColorError);
-    EXPECT_TRUE(std::filesystem::exists(documents() / "000001_20260301_000001.pdf"));
-    EXPECT_TRUE(std::filesystem::exists(documents() / "000002_20260302_000002.ENVIADO.PDF"));
-    EXPECT_EQ(visor.filas.size(), 1U);
-}
-
 TEST_F(MandarCorreosTest, WithoutAConnectionEveryDocumentGetsBothBoxes) {
     build(threeClients());
     sonda.conectado = false;

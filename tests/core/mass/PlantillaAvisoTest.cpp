@@ -27,26 +27,6 @@ protected:
     }
 };
 
-std::string texto(std::size_t n, char c = 'x') {
-    return std::string(n, c);
-}
-
-TEST_F(PlantillaAvisoTest, ALongMessageIsCutIn200CharacterChunksAndAShorterSaveClearsTheRest) {
-    const std::string largo = texto(200, 'a') + texto(200, 'b') + texto(50, 'c');
-    guardar(largo);
-    EXPECT_EQ(clave("MensajeAviso0"), texto(200, 'a'));
-    EXPECT_EQ(clave("MensajeAviso1"), texto(200, 'b'));
-    EXPECT_EQ(clave("MensajeAviso2"), texto(50, 'c'));
-    EXPECT_EQ(clave("MensajeAviso3"), "<falta>");
-    EXPECT_EQ(CargarPlantillaAviso(krn).mensaje, largo);
-
-    guardar(texto(100, 'd'));
-    EXPECT_EQ(clave("MensajeAviso0"), texto(100, 'd'));
-    EXPECT_EQ(clave("MensajeAviso1"), "");
-    EXPECT_EQ(clave("MensajeAviso2"), "");
-    EXPECT_EQ(CargarPlantillaAviso(krn).mensaje, texto(100, 'd'));
-}
-
 TEST_F(PlantillaAvisoTest, LineBreaksAreStoredAsMarkersAndComeBack) {
     guardar("Primera línea\r\nSegunda línea", "Aviso importante", true);
     EXPECT_EQ(clave("MensajeAviso0"), "Primera línea[LF][CR]Segunda línea");

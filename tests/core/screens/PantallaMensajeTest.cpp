@@ -95,25 +95,6 @@ TEST_F(PantallaMensajeTest, SavingStoresTheSubjectTheEscapedBodyAndTheReceiptAsO
     EXPECT_EQ(LeerIni(krn, kSeccion, "ConfirmacionLeido", "-"), "0");
 }
 
-TEST_F(PantallaMensajeTest, ShorteningALongBodyEmptiesTheUnusedChunksAndReadsBackExactly) {
-    std::string largo;
-    for (int i = 0; i < 40; ++i) {
-        largo += "Línea " + std::to_string(i) + " del mensaje largo\r\n";
-    }
-    guardar(largo);
-    ASSERT_NE(trozo(4), "");
-    EXPECT_EQ(abrir()->mensaje(), largo);
-
-    const std::string corto = "Hola,\r\n\r\nle adjuntamos la factura.\r\nUn saludo";
-    guardar(corto);
-    EXPECT_EQ(trozo(0), "Hola,[LF][CR][LF][CR]le adjuntamos la factura.[LF][CR]Un saludo");
-    for (int n = 1; n <= 5; ++n) {
-        EXPECT_EQ(trozo(n), "") << n;
-    }
-    EXPECT_EQ(abrir()->mensaje(), corto);
-    EXPECT_EQ(CargarConfiguracion(krn).mensaje, corto);
-}
-
 TEST_F(PantallaMensajeTest, EveryLineBreakIsStoredAsTheSuiteWritesIt) {
     guardar("a\nb\rc\r\nd");
     EXPECT_EQ(trozo(0), "a[LF][CR]b[LF][CR]c[LF][CR]d");

@@ -154,14 +154,5 @@ TEST_F(CargarConfiguracionTest, SslAndPortTexts) {
     }
 }
 
-TEST_F(CargarConfiguracionTest, TheBodyStopsAtTheFirstEmptyChunkAndDecodesAfterJoining) {
-    folder.write("krn.ini", "[DocumentoPORemail]\r\nMensaje0=\r\nMensaje1=perdido\r\n");
-    EXPECT_EQ(CargarConfiguracion(ini).mensaje, "");
-
-    folder.write("krn.ini", "[DocumentoPORemail]\r\nMensaje0=uno[L\r\nMensaje1=F][CR]dos\r\n"
-                            "Mensaje3=tras el hueco\r\n");
-    EXPECT_EQ(CargarConfiguracion(ini).mensaje, "uno\r\ndos");
-}
-
 } // namespace
 } // namespace envio
