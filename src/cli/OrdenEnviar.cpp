@@ -11,6 +11,19 @@
 #include "revision/EnvioRevisado.h"
 
 namespace envio::cli {
+namespace {
+
+// The month's list as the options choose it, with the rows the selection ticks.
+ListaVista listaMarcada(const Opciones& opciones, ContextoAnfitrion& contexto) {
+    Catalogo catalogo(contexto);
+    ListaVista lista;
+    catalogo.ActualizarLista(seleccionDeOpciones(opciones, contexto), lista);
+    Seleccionar(lista, opciones.seleccion);
+    return lista;
+}
+
+} // namespace
+
 int ordenEnviar(const Opciones& opciones, const CarpetaPrograma& carpeta, const Reloj& reloj,
                 const CreadorInformePdf& crearInforme, std::ostream& salida, std::ostream& errores,
                 bool errorEsTerminal) {
@@ -20,10 +33,7 @@ int ordenEnviar(const Opciones& opciones, const CarpetaPrograma& carpeta, const 
         return 2;
     }
     try {
-        Catalogo catalogo(*contexto);
-        ListaVista lista;
-        catalogo.ActualizarLista(seleccionDeOpciones(opciones, *contexto), lista);
-        Seleccionar(lista, opciones.seleccion);
+        ListaVista lista = listaMarcada(opciones, *contexto);
 
         std::unique_ptr<VisorInforme> visor = opciones.informe && crearInforme
                                                   ? crearInforme(carpeta, *opciones.informe)
@@ -65,10 +75,7 @@ int ordenRevisar(const Opciones& opciones, const CarpetaPrograma& carpeta, const
         return 2;
     }
     try {
-        Catalogo catalogo(*contexto);
-        ListaVista lista;
-        catalogo.ActualizarLista(seleccionDeOpciones(opciones, *contexto), lista);
-        Seleccionar(lista, opciones.seleccion);
+        ListaVista lista = listaMarcada(opciones, *contexto);
         InformeEnConsola visor(salida);
         ObservadorConsola observador(errores, false);
         PuestoEnvio puesto(contexto->carpeta);
