@@ -10,7 +10,17 @@
 
 namespace envio::cli {
 
-enum class Orden { Ventana, Ayuda, Version, Listar, Enviar, Revisar, Avisos, Historial, IniciarSesion };
+enum class Orden {
+    Ventana,
+    Ayuda,
+    Version,
+    Listar,
+    Enviar,
+    Revisar,
+    Avisos,
+    Historial,
+    IniciarSesion
+};
 
 struct Opciones {
     Orden orden = Orden::Ventana;

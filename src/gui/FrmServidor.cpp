@@ -18,9 +18,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
-#include <QPushButton>
 #include <QStyle>
 #include <QUrl>
 
