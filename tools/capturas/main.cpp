@@ -1,11 +1,14 @@
 // capturas-guia CARPETA SALIDA
-// Writes the user guide's pictures of the main window: a sample suite for March 2026 is generated
-// in CARPETA (name it as an office would, e.g. /srv/gestion: the status bar shows it), the window
-// is opened on it without a desktop (QT_QPA_PLATFORM=offscreen) and drawn into SALIDA.
+// Writes the user guide's pictures of the main window and the two settings windows: a sample suite
+// for March 2026 is generated in CARPETA (name it as an office would, e.g. /srv/gestion: the status
+// bar shows it), the window is opened on it without a desktop (QT_QPA_PLATFORM=offscreen) and drawn
+// into SALIDA.
 #include "GeneradorSuite.h"
 #include "gui/DialogosQt.h"
 #include "gui/EnlacesComando.h"
+#include "gui/FrmConfigMsgFactura.h"
 #include "gui/FrmPrincipal.h"
+#include "gui/FrmServidor.h"
 #include "gui/ModeloDocumentos.h"
 #include "host/CarpetaPrograma.h"
 #include "platform/Reloj.h"
@@ -71,5 +74,16 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     QTimer::singleShot(100, &app, &QApplication::quit);
     QApplication::exec();
+
+    // The two settings windows, as they open on the sample's settings.
+    const envio::CarpetaPrograma carpeta(argv[1]);
+    envio::gui::FrmServidor servidor(carpeta, &dialogos);
+    servidor.show();
+    QApplication::processEvents();
+    bien = guardar(&servidor, salida, QStringLiteral("configuracion-servidor")) && bien;
+    envio::gui::FrmConfigMsgFactura mensaje(carpeta, &dialogos);
+    mensaje.show();
+    QApplication::processEvents();
+    bien = guardar(&mensaje, salida, QStringLiteral("configuracion-mensaje")) && bien;
     return bien ? 0 : 1;
 }
