@@ -137,6 +137,7 @@ FrmConfigMsgFactura::FrmConfigMsgFactura(const CarpetaPrograma& carpeta, Dialogo
     check1_->setChecked(pantalla_->confirmacion());
     chkProteger_->setChecked(pantalla_->protegerConNif());
     txtLineaProteccion_->setText(q(pantalla_->lineaProteccion()));
+    txtLineaProteccion_->setCursorPosition(0); // its start says what it is about
     txtLineaProteccion_->setEnabled(pantalla_->protegerConNif());
     txtTamanoMaximo_->setValue(static_cast<int>(
         std::min<std::uintmax_t>(pantalla_->tamanoMaximoKb(), std::uintmax_t{1024} * 1024)));

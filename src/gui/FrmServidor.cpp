@@ -282,8 +282,8 @@ void FrmServidor::construir() {
     arte::colorTexto(lblPrueba_, QColor(0x1C, 0x2E, 0x55));
     construirOAuth(rejilla, area, 6);
     construirLimites(area, rejilla, 15);
-    rejilla->addWidget(lblPrueba_, 16, 0, 1, 2);
-    rejilla->setRowStretch(17, 1);
+    rejilla->addWidget(lblPrueba_, 17, 0, 1, 2);
+    rejilla->setRowStretch(18, 1);
 }
 
 void FrmServidor::construirLimites(QWidget* area, QGridLayout* rejilla, int fila) {
@@ -298,8 +298,9 @@ void FrmServidor::construirLimites(QWidget* area, QGridLayout* rejilla, int fila
     etiqueta->setFont(arte::fuente(8.25));
     etiqueta->setBuddy(cmbLimites_);
     rejilla->addWidget(etiqueta, fila, 0);
+    // The presets' names are long: the two numbers go on the row below them.
+    rejilla->addWidget(cmbLimites_, fila, 1);
     auto* caja = new QHBoxLayout;
-    caja->addWidget(cmbLimites_);
     const auto numero = [area, caja](const QString& nombre, const QString& sufijo) {
         auto* s = new QSpinBox(area);
         s->setObjectName(nombre);
@@ -311,7 +312,7 @@ void FrmServidor::construirLimites(QWidget* area, QGridLayout* rejilla, int fila
     };
     spnPorMinuto_ = numero(QStringLiteral("spnPorMinuto"), QStringLiteral(" por minuto"));
     spnPorDia_ = numero(QStringLiteral("spnPorDia"), QStringLiteral(" al día"));
-    rejilla->addLayout(caja, fila, 1);
+    rejilla->addLayout(caja, fila + 1, 1);
     // `activated` and `valueChanged` from the user only: filling the boxes blocks signals.
     connect(cmbLimites_, &QComboBox::activated, this, [this](int indice) {
         const auto proveedor = static_cast<ProveedorLimites>(indice);

@@ -12,6 +12,8 @@
 #include "gui/ModeloDocumentos.h"
 #include "host/CarpetaPrograma.h"
 #include "platform/Reloj.h"
+#include "settings/IniFile.h"
+#include "settings/MensajeEnTrozos.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -75,8 +77,21 @@ int main(int argc, char** argv) {
     QTimer::singleShot(100, &app, &QApplication::quit);
     QApplication::exec();
 
-    // The two settings windows, as they open on the sample's settings.
+    // The two settings windows, on the settings of an office that mails through Microsoft 365.
     const envio::CarpetaPrograma carpeta(argv[1]);
+    const auto krn = carpeta.krnIni();
+    for (const auto& [clave, valor] :
+         {std::pair{"Servidor", "smtp.office365.com"}, std::pair{"Puerto", "587"},
+          std::pair{"SSL", "1"}, std::pair{"cuenta", "facturacion@gestoria-ejemplo.es"},
+          std::pair{"Usuario", "facturacion@gestoria-ejemplo.es"},
+          std::pair{"LimitePorMinuto", "30"}, std::pair{"LimitePorDia", "10000"}}) {
+        envio::EscribirIni(krn, "servidor", clave, valor);
+    }
+    envio::EscribirIni(krn, "DocumentoPORemail", "Asunto", "Su factura de Gestoría Ejemplo");
+    envio::escribirMensajeEnTrozos(
+        krn, "DocumentoPORemail", "Mensaje",
+        "Estimado cliente:\r\n\r\nLe enviamos adjunta su factura.\r\n\r\n"
+        "Un saludo,\r\nGestoría Ejemplo");
     envio::gui::FrmServidor servidor(carpeta, &dialogos);
     servidor.show();
     QApplication::processEvents();
