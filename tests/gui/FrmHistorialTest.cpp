@@ -3,12 +3,12 @@
 #include "gui/FrmHistorial.h"
 
 #include "DialogosGrabados.h"
+#include "ShellGrabado.h"
 #include "TemporaryFolder.h"
 #include "gui/ModeloHistorial.h"
 #include "ledger/HistorialEnvios.h"
 #include "ledger/RegistroEnvios.h"
 #include "platform/PdfEngine.h"
-#include "platform/Shell.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -17,19 +17,7 @@
 #include <QtTest>
 
 namespace envio::gui {
-namespace {
-
-class ShellGrabado : public Shell {
-public:
-    bool abrir(const std::filesystem::path& archivo, std::string_view,
-               const std::filesystem::path&) override {
-        abiertos.push_back(archivo);
-        return true;
-    }
-    std::vector<std::filesystem::path> abiertos;
-};
-
-} // namespace
+using test::ShellGrabado;
 
 class FrmHistorialTest : public QObject {
     Q_OBJECT

@@ -3,6 +3,7 @@
 #include "DialogosGrabados.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
+#include "ShellGrabado.h"
 #include "TemporaryFolder.h"
 #include "gui/CuadroXP.h"
 #include "gui/DialogosQt.h"
@@ -30,16 +31,7 @@ using envio::gui::FrmPrincipal;
 
 namespace {
 
-// Records what the window asks the desktop to open.
-class ShellGrabado : public Shell {
-public:
-    bool abrir(const std::filesystem::path& archivo, std::string_view,
-               const std::filesystem::path&) override {
-        abiertos.push_back(archivo);
-        return true;
-    }
-    std::vector<std::filesystem::path> abiertos;
-};
+using test::ShellGrabado;
 
 // A small invoicing suite in March 2026: four documents this month (one already sent, one for a
 // client without an address), one in February and one in March 2025.

@@ -1,6 +1,7 @@
 #include "catalogue/AccionesDocumento.h"
 
 #include "DialogosGrabados.h"
+#include "ShellGrabado.h"
 #include "TemporaryFolder.h"
 #include "catalogue/Comandos.h"
 #include "catalogue/Seleccion.h"
@@ -168,17 +169,7 @@ TEST_F(DocumentosTest, MarkingNeverReplacesAnotherFileNorLosesOne) {
     EXPECT_EQ(files(), 1U);
 }
 
-// Answers as the desktop would and records what it was asked to open.
-class ShellGrabado : public Shell {
-public:
-    bool resultado = true;
-    std::vector<std::filesystem::path> abiertos;
-    bool abrir(const std::filesystem::path& archivo, std::string_view,
-               const std::filesystem::path&) override {
-        abiertos.push_back(archivo);
-        return resultado;
-    }
-};
+using test::ShellGrabado;
 
 TEST_F(DocumentosTest, NoCurrentRowMeansNothingToViewOrMark) {
     add("a.pdf");
