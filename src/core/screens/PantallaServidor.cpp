@@ -22,6 +22,14 @@ namespace {
 constexpr const char* kSeccion = "servidor";
 constexpr const char* kSeccionSsl = "Servidor";
 
+// The limits are ours: a site that never set one keeps its [servidor] as the suite wrote it.
+bool guardarLimite(const std::filesystem::path& krn, const char* clave, int valor) {
+    if (valor == 0 && LeerIni(krn, kSeccion, clave, "").empty()) {
+        return true;
+    }
+    return EscribirIni(krn, kSeccion, clave, std::to_string(valor));
+}
+
 template <typename Campos> auto& campo(Campos& c, CampoServidor cual) {
     switch (cual) {
     case CampoServidor::Servidor:
@@ -185,8 +193,8 @@ bool PantallaServidor::GuardarConfiguracion() {
         EscribirIni(krn_, kSeccion, "Usuario", campos_.usuario) &&
         EscribirIni(krn_, kSeccion, "Password", CodificarClave(campos_.password, true)) &&
         EscribirIni(krn_, kSeccionSsl, "SSL", campos_.ssl ? "1" : "0") &&
-        EscribirIni(krn_, kSeccion, "LimitePorMinuto", std::to_string(limites_.porMinuto)) &&
-        EscribirIni(krn_, kSeccion, "LimitePorDia", std::to_string(limites_.porDia)) &&
+        guardarLimite(krn_, "LimitePorMinuto", limites_.porMinuto) &&
+        guardarLimite(krn_, "LimitePorDia", limites_.porDia) &&
         // A site that never chose OAuth2 gets no section for it.
         (oauth_ == ConfiguracionOAuth{} || GuardarConfiguracionOAuth(krn_, oauthCompleta()));
     if (!ok) {

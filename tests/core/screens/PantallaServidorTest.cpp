@@ -139,6 +139,7 @@ TEST_F(PantallaServidorTest, SavingStoresTheSixKeysWithThePasswordScrambledAndSs
     EXPECT_NE(bytes.find("\r\ncuenta=oficina@gestoria.es\r\n"), std::string::npos);
     EXPECT_NE(bytes.find("\r\nUsuario=oficina\r\n"), std::string::npos);
     EXPECT_NE(bytes.find("\r\nSSL=1\r\n"), std::string::npos);
+    EXPECT_EQ(bytes.find("Limite"), std::string::npos); // none set, none written
     // The clear password is nowhere, in UTF-8 nor in the file's code page.
     EXPECT_EQ(bytes.find("Secreto"), std::string::npos);
     EXPECT_EQ(bytes.find("ecret"), std::string::npos);
