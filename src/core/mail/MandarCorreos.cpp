@@ -323,8 +323,11 @@ std::optional<std::string> motivoYaEnviado(const FilaLista& fila, const Document
     if (dudosos.enCurso(fila.etiqueta)) {
         return std::nullopt;
     }
-    if (const auto reserva = reservas.leer(Reservas::claveDe(fila.etiqueta));
-        reserva && !reserva->dudosa) {
+    const auto enManosDeOtro = [&reservas, &fila] {
+        const auto reserva = reservas.leer(Reservas::claveDe(fila.etiqueta));
+        return reserva && !reserva->dudosa;
+    };
+    if (enManosDeOtro()) {
         return std::nullopt;
     }
     if (auto motivo = dudosos.motivo(fila.etiqueta)) {
@@ -332,7 +335,9 @@ std::optional<std::string> motivoYaEnviado(const FilaLista& fila, const Document
     }
     const auto hash = sha256DeArchivo(fila.etiqueta);
     const auto previo = hash ? registro.envioPrevio(fila.etiqueta, *hash) : std::nullopt;
-    if (previo) {
+    // The ledger is read after the claim: a run that took the document and mailed it in
+    // between has its claim there now, and it is that run's to settle.
+    if (previo && !enManosDeOtro()) {
         return "enviado el " + horaLegible(previo->hora) + " a " + previo->destinatario;
     }
     return std::nullopt;
