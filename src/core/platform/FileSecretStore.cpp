@@ -1,3 +1,4 @@
+#include "platform/FileSystem.h"
 #include "platform/SecretStore.h"
 #include "platform/Sha256.h"
 
@@ -108,8 +109,10 @@ void FileSecretStore::write(const std::string& key, const std::string& secret) {
         throw;
     }
     ::close(fd);
-    // A plain rename: the old secret or the new one, never half of either.
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    // A rename: the old secret or the new one, never half of either. A home folder may be on a
+    // share, where replacing a file another machine holds open is refused for a moment.
+    if (const int error = fs::replaceRetryingWhileBusy(temporary, path); error != 0) {
+        errno = error;
         const std::string message = systemError("No se pudo guardar", path);
         ::unlink(temporary.c_str());
         throw SecretStoreError(message);
