@@ -3,6 +3,7 @@
 // test server: the program's layer, a bare libcurl loop sending one pre-built message on one
 // connection, and libcurl with a new connection per message. The server, single-threaded Python,
 // limits the rates; the CPU spent per message in this process is the steadier figure.
+#include "ApoyoBench.h"
 #include "TemporaryFolder.h"
 #include "TestMailServer.h"
 #include "mail/clsCDOmail.h"
@@ -135,22 +136,9 @@ void informar(benchmark::State& state, const std::string& nombre, const Medida& 
     state.counters[nombre + "_cpu_ms/msg"] = m.cpuPorMensajeMs;
 }
 
-struct Lectura {
-    const std::string* bytes = nullptr;
-    std::size_t hecho = 0;
-};
-
-std::size_t leer(char* destino, std::size_t tamano, std::size_t n, void* datos) {
-    auto& l = *static_cast<Lectura*>(datos);
-    const std::size_t trozo = std::min(tamano * n, l.bytes->size() - l.hecho);
-    std::memcpy(destino, l.bytes->data() + l.hecho, trozo);
-    l.hecho += trozo;
-    return trozo;
-}
-
 // A hand-written libcurl sender at its leanest: the pre-built message, the same handle.
 bool enviarConCurl(CURL* h, const Entorno& e, int i) {
-    Lectura lectura{&e.mensaje, 0};
+    bench::Lectura lectura{&e.mensaje, 0};
     const std::string para = "cliente" + std::to_string(i) + "@ejemplo.es";
     curl_slist* rcpt = curl_slist_append(nullptr, ("<" + para + ">").c_str());
     curl_easy_setopt(h, CURLOPT_URL, e.url().c_str());
@@ -162,7 +150,7 @@ bool enviarConCurl(CURL* h, const Entorno& e, int i) {
     curl_easy_setopt(h, CURLOPT_MAIL_FROM, "<oficina@gestoria.es>");
     curl_easy_setopt(h, CURLOPT_MAIL_RCPT, rcpt);
     curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(h, CURLOPT_READFUNCTION, leer);
+    curl_easy_setopt(h, CURLOPT_READFUNCTION, bench::leer);
     curl_easy_setopt(h, CURLOPT_READDATA, &lectura);
     curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(e.mensaje.size()));
     const bool ok = curl_easy_perform(h) == CURLE_OK;

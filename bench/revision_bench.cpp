@@ -6,6 +6,7 @@
 //   revision_bench [--documentos=N] [--kb=K] [--rondas=R] [--hilos=H]
 //
 // The month is generated once (not timed); each round reviews all of it and prints the time.
+#include "ApoyoBench.h"
 #include "DialogosGrabados.h"
 #include "DoblesEnvio.h"
 #include "GeneradorSuite.h"
@@ -37,8 +38,8 @@ Opciones leerOpciones(int argc, char** argv) {
     Opciones o;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        auto valor = [&arg](const char* prefijo) -> const char* {
-            return arg.starts_with(prefijo) ? arg.c_str() + std::strlen(prefijo) : nullptr;
+        const auto valor = [&arg](const char* prefijo) {
+            return bench::valorDeOpcion(arg, prefijo);
         };
         if (const char* v = valor("--documentos=")) {
             o.documentos = std::stoi(v);

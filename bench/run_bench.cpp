@@ -8,6 +8,7 @@
 //
 // Each round generates a fresh month (not timed), times the run, then times the bare loop, and
 // prints both rates, their ratio and the run's peak resident memory.
+#include "ApoyoBench.h"
 #include "DialogosGrabados.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
@@ -42,8 +43,8 @@ Opciones leerOpciones(int argc, char** argv) {
     Opciones o;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        auto valor = [&arg](const char* prefijo) -> const char* {
-            return arg.starts_with(prefijo) ? arg.c_str() + std::strlen(prefijo) : nullptr;
+        const auto valor = [&arg](const char* prefijo) {
+            return bench::valorDeOpcion(arg, prefijo);
         };
         if (const char* v = valor("--documentos=")) {
             o.documentos = std::stoi(v);
@@ -115,23 +116,10 @@ struct Mes {
     }
 };
 
-// Feeds the pre-built message to libcurl from memory.
-struct Lectura {
-    const std::string* bytes = nullptr;
-    std::size_t hecho = 0;
-};
-std::size_t leer(char* destino, std::size_t tamano, std::size_t n, void* datos) {
-    auto& l = *static_cast<Lectura*>(datos);
-    const std::size_t trozo = std::min(tamano * n, l.bytes->size() - l.hecho);
-    std::memcpy(destino, l.bytes->data() + l.hecho, trozo);
-    l.hecho += trozo;
-    return trozo;
-}
-
 // The same bytes `veces` times, one kept connection, nothing between the messages.
 int bucleDesnudo(int puerto, const envio::test::ReceivedMessage& modelo, int veces) {
     CURL* h = curl_easy_init();
-    Lectura lectura{&modelo.raw, 0};
+    bench::Lectura lectura{&modelo.raw, 0};
     const std::string url = "smtp://127.0.0.1:" + std::to_string(puerto);
     const std::string remitente = "<" + modelo.sender + ">";
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
@@ -140,7 +128,7 @@ int bucleDesnudo(int puerto, const envio::test::ReceivedMessage& modelo, int vec
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_MAIL_FROM, remitente.c_str());
     curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(h, CURLOPT_READFUNCTION, leer);
+    curl_easy_setopt(h, CURLOPT_READFUNCTION, bench::leer);
     curl_easy_setopt(h, CURLOPT_READDATA, &lectura);
     curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(modelo.raw.size()));
     int enviados = 0;
