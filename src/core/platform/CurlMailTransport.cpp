@@ -90,7 +90,7 @@ std::optional<int> puertoValido(double puerto) {
 }
 
 // A server name fit for a URL: a host name or an IPv4 or IPv6 address, nothing else.
-std::optional<std::string> hostParaUrl(std::string_view servidor) {
+std::optional<std::string> servidorParaUrl(std::string_view servidor) {
     // Blanks around the name are a typing slip in the settings screen, not part of it.
     const auto inicio = servidor.find_first_not_of(" \t");
     servidor = inicio == std::string_view::npos
@@ -128,6 +128,73 @@ std::string nombreEquipo() {
         }
     }
     return std::string(n);
+}
+
+// Where and how to connect, decided from the settings before any byte goes out. Also where the
+// message was going, for texts that tell the user what to change.
+struct Conexion {
+    std::string servidor; // as it stands in the URL: an IPv6 address in brackets
+    int puerto = 0;
+    bool tls = false;
+    bool tlsImplicito = false; // TLS from the first byte; else STARTTLS when `tls`
+    std::string archivoCA;     // empty: the system's store
+    std::string url;
+    std::chrono::seconds esperaConexion{0};
+    std::chrono::seconds esperaRespuesta{0};
+    enum class Acceso { Anonimo, Contrasena, XOAuth2 } acceso = Acceso::Anonimo;
+    std::string usuario;
+    std::string secreto; // the password or the bearer token, as `acceso` says
+    // What a kept connection must have been opened for to carry this message.
+    std::string clave;
+};
+
+// The key of a kept connection: server, port, TLS, authority and account. A renewed token for
+// the same account may go on using the connection signed in with the old one; a password is
+// part of the key, so a changed one signs in again.
+std::string claveDeConexion(const Conexion& c) {
+    std::string clave = c.servidor + '\n' + std::to_string(c.puerto) + '\n' + (c.tls ? "1" : "0") +
+                        '\n' + c.archivoCA + '\n';
+    switch (c.acceso) {
+    case Conexion::Acceso::Anonimo:
+        break;
+    case Conexion::Acceso::Contrasena:
+        clave += c.usuario + '\n' + "PLAIN\n" + c.secreto;
+        break;
+    case Conexion::Acceso::XOAuth2:
+        clave += c.usuario + '\n' + "XOAUTH2";
+        break;
+    }
+    return clave;
+}
+
+// Nothing when the server's name or the port cannot make a URL.
+std::optional<Conexion> elegirConexion(const ConfiguracionSmtp& cfg, const OpcionesCurl& opciones,
+                                       const std::string& equipo) {
+    const auto puerto = puertoValido(cfg.puerto);
+    const auto servidor = servidorParaUrl(cfg.servidor);
+    if (!puerto || !servidor) {
+        return std::nullopt;
+    }
+    Conexion c;
+    c.servidor = *servidor;
+    c.puerto = *puerto;
+    c.tls = cfg.autenticar && cfg.ssl.value_or(false);
+    c.tlsImplicito = c.tls && c.puerto == opciones.puertoTlsImplicito;
+    c.archivoCA = opciones.archivoCA ? opciones.archivoCA->string() : std::string();
+    c.url = std::string(c.tlsImplicito ? "smtps://" : "smtp://") + c.servidor + ":" +
+            std::to_string(c.puerto);
+    if (!equipo.empty()) {
+        c.url += "/" + equipo;
+    }
+    c.esperaConexion = cfg.tiempoConexion;
+    c.esperaRespuesta = opciones.esperaRespuesta;
+    if (cfg.autenticar && cfg.usuario) {
+        c.usuario = *cfg.usuario;
+        c.acceso = cfg.tokenAcceso ? Conexion::Acceso::XOAuth2 : Conexion::Acceso::Contrasena;
+        c.secreto = cfg.tokenAcceso ? *cfg.tokenAcceso : cfg.password.value_or("");
+    }
+    c.clave = claveDeConexion(c);
+    return c;
 }
 
 std::string direccionEntre(std::string_view orden) {
@@ -183,13 +250,6 @@ struct Intento {
     std::string errorCurl;
 };
 
-// Where the message was going, for texts that tell the user what to change.
-struct Destino {
-    std::string servidor;
-    int puerto = 0;
-    std::string archivoCA;
-};
-
 // The server's words where it gave any, else curl's: the error buffer is empty for some codes.
 std::string detalle(const Intento& i) {
     if (!i.conversacion.ultimaRespuesta.empty() && i.respuesta >= 400) {
@@ -242,7 +302,7 @@ constexpr long kCertificadoAunNoValido = 9;
 constexpr long kCertificadoCaducado = 10;
 
 // TLS problems, each with its own remedy; nothing when the failure was not about TLS.
-std::optional<ResultadoEnvio> falloTls(const Intento& i, const Destino& d) {
+std::optional<ResultadoEnvio> falloTls(const Intento& i, const Conexion& d) {
     const Conversacion& c = i.conversacion;
     const std::string donde = "servidor «" + d.servidor + "», puerto " + std::to_string(d.puerto);
     switch (i.rc) {
@@ -404,12 +464,11 @@ ResultadoEnvio clasificarRespuesta(const Intento& i, const MensajeSmtp& mensaje,
     return fallo(correo::ErrorEnvio, "Error al enviar el correo: " + detalle(i), c);
 }
 
-ResultadoEnvio clasificar(const Intento& i, const MensajeSmtp& mensaje, const Destino& destino,
-                          std::chrono::seconds espera) {
-    if (auto tls = falloTls(i, destino)) {
+ResultadoEnvio clasificar(const Intento& i, const MensajeSmtp& mensaje, const Conexion& conexion) {
+    if (auto tls = falloTls(i, conexion)) {
         return *tls;
     }
-    ResultadoEnvio r = clasificarRespuesta(i, mensaje, espera);
+    ResultadoEnvio r = clasificarRespuesta(i, mensaje, conexion.esperaRespuesta);
     r.transitorio = !r.enviado && !r.puedeHaberseEntregado &&
                     (esRespuestaTransitoria(i.respuesta) || esConexionPerdidaAntesDeLosDatos(i));
     return r;
@@ -422,11 +481,176 @@ bool conexionGuardadaCerrada(const Intento& i) {
            i.conexionesNuevas == 0 && !i.conversacion.datosEnviados;
 }
 
+// The message as curl sends it: the MIME body (the text and the attachment), the message's
+// header lines and the envelope. The handle points at all of it while it sends, so it lives
+// as long as the send. Building it may fail without touching the network: those failures
+// belong to the caller, not to the send step, and are thrown.
+class PartesMensaje {
+public:
+    PartesMensaje(CURL* curl, const MensajeSmtp& mensaje)
+        : mime_(curl), remitente_("<" + mensaje.remitente + ">") {
+        if (mime_.p == nullptr) {
+            throw ErrorComponenteCorreo(correo::ErrorEnvio, "No hay memoria para el mensaje");
+        }
+        agregarTexto(mensaje.cuerpo);
+        if (mensaje.adjunto) {
+            agregarAdjunto(*mensaje.adjunto);
+        }
+        for (const auto& linea : mensaje.cabeceras) {
+            cabeceras_.agregar(linea);
+        }
+        for (const auto& d : mensaje.destinatarios) {
+            destinatarios_.agregar("<" + d + ">");
+        }
+    }
+
+    [[nodiscard]] curl_mime* mime() const { return mime_.p; }
+    [[nodiscard]] curl_slist* cabeceras() const { return cabeceras_.p; }
+    [[nodiscard]] curl_slist* destinatarios() const { return destinatarios_.p; }
+    [[nodiscard]] const std::string& remitente() const { return remitente_; }
+
+private:
+    void agregarTexto(const std::string& cuerpo) {
+        curl_mimepart* texto = curl_mime_addpart(mime_.p);
+        if (texto == nullptr || curl_mime_data(texto, cuerpo.data(), cuerpo.size()) != CURLE_OK ||
+            curl_mime_type(texto, "text/plain; charset=UTF-8") != CURLE_OK ||
+            curl_mime_encoder(texto, "quoted-printable") != CURLE_OK) {
+            throw ErrorComponenteCorreo(correo::ErrorEnvio,
+                                        "No se pudo preparar el texto del mensaje");
+        }
+    }
+
+    void agregarAdjunto(const MensajeSmtp::Adjunto& adjunto) {
+        curl_mimepart* parte = curl_mime_addpart(mime_.p);
+        const std::string ruta = adjunto.ruta.string();
+        errno = 0;
+        if (parte == nullptr || curl_mime_filedata(parte, ruta.c_str()) != CURLE_OK) {
+            const int causa = errno;
+            throw ErrorComponenteCorreo(
+                correo::AdjuntoIlegible,
+                "No se puede leer el archivo adjunto " + ruta +
+                    (causa != 0 ? ": " + std::string(std::strerror(causa)) : std::string()));
+        }
+        Lista cabecerasParte;
+        for (const auto& linea : adjunto.cabeceras) {
+            cabecerasParte.agregar(linea);
+        }
+        if (curl_mime_encoder(parte, "base64") != CURLE_OK ||
+            curl_mime_headers(parte, cabecerasParte.p, 1) != CURLE_OK) {
+            throw ErrorComponenteCorreo(correo::ErrorEnvio,
+                                        "No se pudo preparar el archivo adjunto " + ruta);
+        }
+        cabecerasParte.p = nullptr; // the part owns them now
+    }
+
+    Mime mime_;
+    Lista cabeceras_;
+    Lista destinatarios_;
+    std::string remitente_;
+};
+
+// Every option of one attempt, from a handle just reset. The buffer and the conversation
+// receive what curl reports while it sends.
+void configurarManejador(CURL* curl, const Conexion& conexion, const PartesMensaje& partes,
+                         char* bufferError, Conversacion& conversacion) {
+    bool ok = true;
+    auto poner = [&ok](CURLcode rc) { ok = ok && rc == CURLE_OK; };
+    const long espera = static_cast<long>(conexion.esperaRespuesta.count());
+    poner(curl_easy_setopt(curl, CURLOPT_URL, conexion.url.c_str()));
+    poner(curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "smtp,smtps"));
+    poner(curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L));
+    poner(curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT,
+                           static_cast<long>(conexion.esperaConexion.count())));
+    poner(curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, espera));
+    // A server that stops reading in the middle of the data is as silent as one that never
+    // answers: the same wait bounds it.
+    poner(curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L));
+    poner(curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, espera));
+    // Implicit TLS on its own port, STARTTLS everywhere else; never a quiet fall-back to clear
+    // text, which would hand the password to anyone listening.
+    poner(curl_easy_setopt(curl, CURLOPT_USE_SSL,
+                           conexion.tls && !conexion.tlsImplicito
+                               ? static_cast<long>(CURLUSESSL_ALL)
+                               : static_cast<long>(CURLUSESSL_NONE)));
+    poner(curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L));
+    poner(curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L));
+    if (!conexion.archivoCA.empty()) {
+        poner(curl_easy_setopt(curl, CURLOPT_CAINFO, conexion.archivoCA.c_str()));
+    }
+    switch (conexion.acceso) {
+    case Conexion::Acceso::Anonimo:
+        break;
+    case Conexion::Acceso::Contrasena:
+        poner(curl_easy_setopt(curl, CURLOPT_USERNAME, conexion.usuario.c_str()));
+        poner(curl_easy_setopt(curl, CURLOPT_PASSWORD, conexion.secreto.c_str()));
+        break;
+    case Conexion::Acceso::XOAuth2:
+        poner(curl_easy_setopt(curl, CURLOPT_USERNAME, conexion.usuario.c_str()));
+        poner(curl_easy_setopt(curl, CURLOPT_XOAUTH2_BEARER, conexion.secreto.c_str()));
+        // Only XOAUTH2: with a bearer token curl could otherwise pick another mechanism.
+        poner(curl_easy_setopt(curl, CURLOPT_LOGIN_OPTIONS, "AUTH=XOAUTH2"));
+        break;
+    }
+    poner(curl_easy_setopt(curl, CURLOPT_MAIL_FROM, partes.remitente().c_str()));
+    poner(curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, partes.destinatarios()));
+    poner(curl_easy_setopt(curl, CURLOPT_HTTPHEADER, partes.cabeceras()));
+    poner(curl_easy_setopt(curl, CURLOPT_MIMEPOST, partes.mime()));
+    poner(curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, bufferError));
+    poner(curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, anotarConversacion));
+    poner(curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &conversacion));
+    poner(curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L));
+    if (!ok) {
+        throw ErrorComponenteCorreo(correo::ErrorEnvio,
+                                    "La biblioteca de correo no acepta la configuración");
+    }
+}
+
+// The message parts, the buffer and the conversation die with the send: the handle, kept for
+// the next message, must not point at them.
+void soltarPartes(CURL* curl) {
+    curl_easy_setopt(curl, CURLOPT_MIMEPOST, nullptr);
+    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, nullptr);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, nullptr);
+    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, nullptr);
+    curl_easy_setopt(curl, CURLOPT_VERBOSE, 0L);
+}
+
+// One attempt, and one more on a fresh connection when the kept one turned out to be closed by
+// the server: the only failure that certainly left nothing with it.
+Intento enviarConReintento(CURL* curl, const Conexion& conexion, const PartesMensaje& partes) {
+    char bufferError[CURL_ERROR_SIZE];
+    Intento intento;
+    for (int vez = 0; vez < 2; ++vez) {
+        intento = Intento{};
+        configurarManejador(curl, conexion, partes, bufferError, intento.conversacion);
+        if (vez > 0) {
+            curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
+        }
+        bufferError[0] = '\0';
+        intento.rc = curl_easy_perform(curl);
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &intento.respuesta);
+        curl_easy_getinfo(curl, CURLINFO_NUM_CONNECTS, &intento.conexionesNuevas);
+        curl_easy_getinfo(curl, CURLINFO_SSL_VERIFYRESULT, &intento.verificacion);
+        intento.errorCurl = bufferError;
+        if (!conexionGuardadaCerrada(intento)) {
+            break;
+        }
+    }
+    soltarPartes(curl);
+    return intento;
+}
+
+ResultadoEnvio falloSinConexion(long numero, std::string descripcion) {
+    return fallo(numero, std::move(descripcion), Conversacion{});
+}
+
 } // namespace
 
 struct CurlMailTransport::Estado {
     OpcionesCurl opciones;
-    CURL* handle = nullptr;
+    CURL* curl = nullptr;
     std::string conexionActual; // what the kept connection was opened for
     // The last message failed: the conversation may stand anywhere (a reply still owed after a
     // timeout could answer the next command), so its connection is not used again.
@@ -436,30 +660,30 @@ struct CurlMailTransport::Estado {
     ~Estado() { cerrar(); }
 
     void cerrar() {
-        if (handle != nullptr) {
-            curl_easy_cleanup(handle);
-            handle = nullptr;
+        if (curl != nullptr) {
+            curl_easy_cleanup(curl);
+            curl = nullptr;
         }
     }
 
-    // The handle for this configuration. A different server or account closes the old
-    // connection first: curl could otherwise reuse a connection in clear for a message that
-    // asks for TLS. So does a failed message, whose connection curl may still keep.
+    // The handle for this connection. A different server or account closes the old connection
+    // first: curl could otherwise reuse a connection in clear for a message that asks for TLS.
+    // So does a failed message, whose connection curl may still keep.
     CURL* manejador(const std::string& clave) {
-        if (handle != nullptr && (clave != conexionActual || conexionDudosa)) {
+        if (curl != nullptr && (clave != conexionActual || conexionDudosa)) {
             cerrar();
         }
         conexionDudosa = false;
-        if (handle == nullptr) {
-            handle = curl_easy_init();
-            if (handle == nullptr) {
+        if (curl == nullptr) {
+            curl = curl_easy_init();
+            if (curl == nullptr) {
                 throw ErrorComponenteCorreo(correo::ErrorEnvio,
                                             "No se pudo crear el componente de correo");
             }
             conexionActual = clave;
         }
-        curl_easy_reset(handle);
-        return handle;
+        curl_easy_reset(curl);
+        return curl;
     }
 };
 
@@ -471,159 +695,20 @@ CurlMailTransport::CurlMailTransport(OpcionesCurl opciones) : estado_(std::make_
 CurlMailTransport::~CurlMailTransport() = default;
 
 ResultadoEnvio CurlMailTransport::enviar(const ConfiguracionSmtp& cfg, const MensajeSmtp& mensaje) {
-    const Conversacion ninguna;
     if (cfg.metodoEnvio != 2) {
-        return fallo(correo::ErrorEnvio,
-                     "El componente de correo solo envía a través de un servidor SMTP", ninguna);
+        return falloSinConexion(correo::ErrorEnvio,
+                                "El componente de correo solo envía a través de un servidor SMTP");
     }
-    const auto puerto = puertoValido(cfg.puerto);
-    const auto host = hostParaUrl(cfg.servidor);
-    if (!puerto || !host) {
-        return fallo(correo::FalloConexion,
-                     "El nombre del servidor o el número de puerto no son válidos", ninguna);
+    const auto conexion = elegirConexion(cfg, estado_->opciones, estado_->equipo);
+    if (!conexion) {
+        return falloSinConexion(correo::FalloConexion,
+                                "El nombre del servidor o el número de puerto no son válidos");
     }
-    const bool conCredenciales = cfg.autenticar && cfg.usuario.has_value();
-    const bool tls = cfg.autenticar && cfg.ssl.value_or(false);
-    const bool tlsImplicito = tls && *puerto == estado_->opciones.puertoTlsImplicito;
-    const std::string ca =
-        estado_->opciones.archivoCA ? estado_->opciones.archivoCA->string() : std::string();
-
-    std::string clave =
-        *host + '\n' + std::to_string(*puerto) + '\n' + (tls ? "1" : "0") + '\n' + ca + '\n';
-    if (conCredenciales) {
-        // A renewed token for the same account may go on using the connection signed in with
-        // the old one; a password is part of the key, so a changed one signs in again.
-        clave += *cfg.usuario + '\n' +
-                 (cfg.tokenAcceso ? std::string("XOAUTH2") : "PLAIN\n" + cfg.password.value_or(""));
-    }
-    CURL* h = estado_->manejador(clave);
-
-    // Everything up to here may fail without touching the network: those failures belong to
-    // the caller, not to the send step.
-    Mime mime(h);
-    if (mime.p == nullptr) {
-        throw ErrorComponenteCorreo(correo::ErrorEnvio, "No hay memoria para el mensaje");
-    }
-    curl_mimepart* texto = curl_mime_addpart(mime.p);
-    if (texto == nullptr ||
-        curl_mime_data(texto, mensaje.cuerpo.data(), mensaje.cuerpo.size()) != CURLE_OK ||
-        curl_mime_type(texto, "text/plain; charset=UTF-8") != CURLE_OK ||
-        curl_mime_encoder(texto, "quoted-printable") != CURLE_OK) {
-        throw ErrorComponenteCorreo(correo::ErrorEnvio, "No se pudo preparar el texto del mensaje");
-    }
-    if (mensaje.adjunto) {
-        curl_mimepart* parte = curl_mime_addpart(mime.p);
-        const std::string ruta = mensaje.adjunto->ruta.string();
-        errno = 0;
-        if (parte == nullptr || curl_mime_filedata(parte, ruta.c_str()) != CURLE_OK) {
-            const int causa = errno;
-            throw ErrorComponenteCorreo(
-                correo::AdjuntoIlegible,
-                "No se puede leer el archivo adjunto " + ruta +
-                    (causa != 0 ? ": " + std::string(std::strerror(causa)) : std::string()));
-        }
-        Lista cabecerasParte;
-        for (const auto& linea : mensaje.adjunto->cabeceras) {
-            cabecerasParte.agregar(linea);
-        }
-        if (curl_mime_encoder(parte, "base64") != CURLE_OK ||
-            curl_mime_headers(parte, cabecerasParte.p, 1) != CURLE_OK) {
-            throw ErrorComponenteCorreo(correo::ErrorEnvio,
-                                        "No se pudo preparar el archivo adjunto " + ruta);
-        }
-        cabecerasParte.p = nullptr; // the part owns them now
-    }
-    Lista cabeceras;
-    for (const auto& linea : mensaje.cabeceras) {
-        cabeceras.agregar(linea);
-    }
-    Lista destinatarios;
-    for (const auto& d : mensaje.destinatarios) {
-        destinatarios.agregar("<" + d + ">");
-    }
-    const std::string remitente = "<" + mensaje.remitente + ">";
-    std::string url =
-        std::string(tlsImplicito ? "smtps://" : "smtp://") + *host + ":" + std::to_string(*puerto);
-    if (!estado_->equipo.empty()) {
-        url += "/" + estado_->equipo;
-    }
-
-    char bufferError[CURL_ERROR_SIZE];
-    const auto espera = estado_->opciones.esperaRespuesta;
-    auto configurar = [&](Conversacion& conversacion) {
-        bool ok = true;
-        auto poner = [&ok](CURLcode rc) { ok = ok && rc == CURLE_OK; };
-        poner(curl_easy_setopt(h, CURLOPT_URL, url.c_str()));
-        poner(curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "smtp,smtps"));
-        poner(curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L));
-        poner(curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT,
-                               static_cast<long>(cfg.tiempoConexion.count())));
-        poner(curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT,
-                               static_cast<long>(espera.count())));
-        // A server that stops reading in the middle of the data is as silent as one that
-        // never answers: the same wait bounds it.
-        poner(curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L));
-        poner(curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(espera.count())));
-        // Implicit TLS on its own port, STARTTLS everywhere else; never a quiet fall-back to
-        // clear text, which would hand the password to anyone listening.
-        poner(curl_easy_setopt(h, CURLOPT_USE_SSL,
-                               tls && !tlsImplicito ? static_cast<long>(CURLUSESSL_ALL)
-                                                    : static_cast<long>(CURLUSESSL_NONE)));
-        poner(curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L));
-        poner(curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L));
-        if (!ca.empty()) {
-            poner(curl_easy_setopt(h, CURLOPT_CAINFO, ca.c_str()));
-        }
-        if (conCredenciales && cfg.tokenAcceso) {
-            poner(curl_easy_setopt(h, CURLOPT_USERNAME, cfg.usuario->c_str()));
-            poner(curl_easy_setopt(h, CURLOPT_XOAUTH2_BEARER, cfg.tokenAcceso->c_str()));
-            // Only XOAUTH2: with a bearer token curl could otherwise pick another mechanism.
-            poner(curl_easy_setopt(h, CURLOPT_LOGIN_OPTIONS, "AUTH=XOAUTH2"));
-        } else if (conCredenciales) {
-            poner(curl_easy_setopt(h, CURLOPT_USERNAME, cfg.usuario->c_str()));
-            poner(curl_easy_setopt(h, CURLOPT_PASSWORD, cfg.password.value_or("").c_str()));
-        }
-        poner(curl_easy_setopt(h, CURLOPT_MAIL_FROM, remitente.c_str()));
-        poner(curl_easy_setopt(h, CURLOPT_MAIL_RCPT, destinatarios.p));
-        poner(curl_easy_setopt(h, CURLOPT_HTTPHEADER, cabeceras.p));
-        poner(curl_easy_setopt(h, CURLOPT_MIMEPOST, mime.p));
-        poner(curl_easy_setopt(h, CURLOPT_ERRORBUFFER, bufferError));
-        poner(curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, anotarConversacion));
-        poner(curl_easy_setopt(h, CURLOPT_DEBUGDATA, &conversacion));
-        poner(curl_easy_setopt(h, CURLOPT_VERBOSE, 1L));
-        if (!ok) {
-            throw ErrorComponenteCorreo(correo::ErrorEnvio,
-                                        "La biblioteca de correo no acepta la configuración");
-        }
-    };
-
-    Intento intento;
-    for (int vez = 0; vez < 2; ++vez) {
-        intento = Intento{};
-        configurar(intento.conversacion);
-        if (vez > 0) {
-            curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 1L);
-        }
-        bufferError[0] = '\0';
-        intento.rc = curl_easy_perform(h);
-        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &intento.respuesta);
-        curl_easy_getinfo(h, CURLINFO_NUM_CONNECTS, &intento.conexionesNuevas);
-        curl_easy_getinfo(h, CURLINFO_SSL_VERIFYRESULT, &intento.verificacion);
-        intento.errorCurl = bufferError;
-        if (!conexionGuardadaCerrada(intento)) {
-            break;
-        }
-    }
+    CURL* curl = estado_->manejador(conexion->clave);
+    const PartesMensaje partes(curl, mensaje);
+    const Intento intento = enviarConReintento(curl, *conexion, partes);
     estado_->conexionDudosa = intento.rc != CURLE_OK;
-    // The mime, lists and buffer die with this call: the handle must not point at them.
-    curl_easy_setopt(h, CURLOPT_MIMEPOST, nullptr);
-    curl_easy_setopt(h, CURLOPT_MAIL_RCPT, nullptr);
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
-    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
-    curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, nullptr);
-    curl_easy_setopt(h, CURLOPT_DEBUGDATA, nullptr);
-    curl_easy_setopt(h, CURLOPT_VERBOSE, 0L);
-    return clasificar(intento, mensaje, Destino{*host, *puerto, ca}, espera);
+    return clasificar(intento, mensaje, *conexion);
 }
 
 } // namespace envio
