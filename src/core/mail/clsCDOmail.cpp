@@ -68,6 +68,22 @@ ResultadoEnvio direccionNoValida(const char* quien, const std::string& valor) {
     return r;
 }
 
+// The port as a number, whatever form its owner gave it in; nothing when unset or unreadable.
+std::optional<double> leerPuerto(const ValorPuerto& puerto) {
+    return std::visit(
+        [](const auto& valor) -> std::optional<double> {
+            using T = std::decay_t<decltype(valor)>;
+            if constexpr (std::is_same_v<T, std::monostate>) {
+                return std::nullopt;
+            } else if constexpr (std::is_same_v<T, std::string>) {
+                return leerNumero(valor);
+            } else {
+                return static_cast<double>(valor);
+            }
+        },
+        puerto);
+}
+
 } // namespace
 
 std::optional<double> leerNumero(std::string_view texto) {
@@ -115,30 +131,38 @@ void clsCDOmail::avisarError(const std::string& descripcion, long numero) const 
 
 bool clsCDOmail::Enviar() {
     constancia_ = {};
+    const auto configuracion = comprobarAntesDeEnviar();
+    if (!configuracion) {
+        return false;
+    }
+    const ResultadoEnvio resultado = entregar(*configuracion);
+    constancia_.respuesta = resultado.respuesta;
+    constancia_.puedeHaberseEntregado = resultado.puedeHaberseEntregado;
+    constancia_.transitorio = resultado.transitorio;
+    return avisarResultado(resultado);
+}
+
+std::optional<ConfiguracionSmtp> clsCDOmail::comprobarAntesDeEnviar() const {
     if (!sonda_.hayConexion(servidor)) {
         avisarError(TextoSinConexion, 0);
-        return false;
+        return std::nullopt;
     }
-    const std::optional<double> numeroPuerto = std::visit(
-        [](const auto& valor) -> std::optional<double> {
-            using T = std::decay_t<decltype(valor)>;
-            if constexpr (std::is_same_v<T, std::monostate>) {
-                return std::nullopt;
-            } else if constexpr (std::is_same_v<T, std::string>) {
-                return leerNumero(valor);
-            } else {
-                return static_cast<double>(valor);
-            }
-        },
-        puerto);
+    const std::optional<double> numeroPuerto = leerPuerto(puerto);
     if (!numeroPuerto) {
         avisarError(TextoSinPuerto, 0);
-        return false;
+        return std::nullopt;
     }
+    if (!Adjunto.empty() && !esArchivoVisible(Adjunto)) {
+        avisarError(TextoSinArchivo + Adjunto, 0);
+        return std::nullopt;
+    }
+    return configuracionSmtp(*numeroPuerto);
+}
 
+ConfiguracionSmtp clsCDOmail::configuracionSmtp(double numeroPuerto) const {
     ConfiguracionSmtp configuracion;
     configuracion.servidor = servidor;
-    configuracion.puerto = *numeroPuerto;
+    configuracion.puerto = numeroPuerto;
     configuracion.autenticar = UseAuntentificacion;
     configuracion.tiempoConexion = std::chrono::seconds(10);
     if (UseAuntentificacion) {
@@ -146,51 +170,51 @@ bool clsCDOmail::Enviar() {
         configuracion.password = PassWord;
         configuracion.ssl = ssl;
     }
+    return configuracion;
+}
 
-    if (!Adjunto.empty() && !esArchivoVisible(Adjunto)) {
-        avisarError(TextoSinArchivo + Adjunto, 0);
-        return false;
-    }
-
-    // Addresses that cannot be sent to fail like any refusal of the send step: they reach the
-    // owner as an event and never the wire.
-    ResultadoEnvio resultado;
+// Addresses that cannot be sent to fail like any refusal of the send step: they reach the owner
+// as an event and never the wire.
+ResultadoEnvio clsCDOmail::entregar(const ConfiguracionSmtp& configuracion) {
     const auto remitentes = leerDirecciones(de);
     const auto destinatarios = leerDirecciones(para);
     if (!remitentes || remitentes->size() != 1) {
-        resultado = direccionNoValida("remitente", de);
-    } else if (!destinatarios) {
-        resultado = direccionNoValida("destinatario", para);
-    } else {
-        const Buzon& remitente = remitentes->front();
-        MensajeSmtp mensaje;
-        mensaje.remitente = remitente.direccion;
-        std::string lista;
-        for (const Buzon& d : *destinatarios) {
-            mensaje.destinatarios.push_back(d.direccion);
-            lista += (lista.empty() ? "" : ",\r\n ") + escribirBuzon(d);
-        }
-        constancia_.messageId = crearMessageId(dominioDe(remitente.direccion));
-        mensaje.cabeceras = {
-            "Date: " + fechaCorreoAhora(),
-            "From: " + escribirBuzon(remitente),
-            "To: " + lista,
-            "Subject: " + codificarTextoCabecera(Asunto),
-            "Message-ID: " + constancia_.messageId,
-        };
-        if (Confirmacion) {
-            mensaje.cabeceras.push_back("Disposition-Notification-To: " + escribirBuzon(remitente));
-        }
-        mensaje.cuerpo = lineasCrLf(Mensaje);
-        if (!Adjunto.empty()) {
-            mensaje.adjunto = MensajeSmtp::Adjunto{Adjunto, cabecerasAdjunto(Adjunto)};
-        }
-        resultado = componente_.enviar(configuracion, mensaje);
+        return direccionNoValida("remitente", de);
     }
-    constancia_.respuesta = resultado.respuesta;
-    constancia_.puedeHaberseEntregado = resultado.puedeHaberseEntregado;
-    constancia_.transitorio = resultado.transitorio;
+    if (!destinatarios) {
+        return direccionNoValida("destinatario", para);
+    }
+    return componente_.enviar(configuracion, componerMensaje(remitentes->front(), *destinatarios));
+}
 
+MensajeSmtp clsCDOmail::componerMensaje(const Buzon& remitente,
+                                        const std::vector<Buzon>& destinatarios) {
+    MensajeSmtp mensaje;
+    mensaje.remitente = remitente.direccion;
+    std::string lista;
+    for (const Buzon& d : destinatarios) {
+        mensaje.destinatarios.push_back(d.direccion);
+        lista += (lista.empty() ? "" : ",\r\n ") + escribirBuzon(d);
+    }
+    constancia_.messageId = crearMessageId(dominioDe(remitente.direccion));
+    mensaje.cabeceras = {
+        "Date: " + fechaCorreoAhora(),
+        "From: " + escribirBuzon(remitente),
+        "To: " + lista,
+        "Subject: " + codificarTextoCabecera(Asunto),
+        "Message-ID: " + constancia_.messageId,
+    };
+    if (Confirmacion) {
+        mensaje.cabeceras.push_back("Disposition-Notification-To: " + escribirBuzon(remitente));
+    }
+    mensaje.cuerpo = lineasCrLf(Mensaje);
+    if (!Adjunto.empty()) {
+        mensaje.adjunto = MensajeSmtp::Adjunto{Adjunto, cabecerasAdjunto(Adjunto)};
+    }
+    return mensaje;
+}
+
+bool clsCDOmail::avisarResultado(const ResultadoEnvio& resultado) const {
     if (resultado.enviado) {
         if (EnvioCompleto) {
             EnvioCompleto();

@@ -9,8 +9,11 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace envio {
+
+struct Buzon;
 
 // The port as its owner set it: unset, a number or a text; it is only read in `Enviar`.
 using ValorPuerto = std::variant<std::monostate, long long, double, std::string>;
@@ -58,6 +61,14 @@ public:
     [[nodiscard]] const Constancia& UltimoEnvio() const { return constancia_; }
 
 private:
+    // The steps of `Enviar`: the checks that stop a message before the component (each raises
+    // its event), the settings the component connects with, the message and its hand-over, and
+    // the event that tells the outcome.
+    [[nodiscard]] std::optional<ConfiguracionSmtp> comprobarAntesDeEnviar() const;
+    [[nodiscard]] ConfiguracionSmtp configuracionSmtp(double numeroPuerto) const;
+    ResultadoEnvio entregar(const ConfiguracionSmtp& configuracion);
+    MensajeSmtp componerMensaje(const Buzon& remitente, const std::vector<Buzon>& destinatarios);
+    bool avisarResultado(const ResultadoEnvio& resultado) const;
     void avisarError(const std::string& descripcion, long numero) const;
 
     MailTransport& componente_;
