@@ -116,7 +116,8 @@ int main(int argc, char** argv) {
     std::vector<SolicitudInforme> informes;
     test::VisorEnLista visor(informes);
     std::atomic<bool> cancelar{false};
-    EntornoEnvio entorno = puesto.entorno(contexto->correo, dialogos, observador, visor, cancelar);
+    EntornoEnvio entorno =
+        puesto.entorno(contexto->correo(), dialogos, observador, visor, cancelar);
     const unsigned hilos = o.hilos != 0 ? o.hilos : std::thread::hardware_concurrency();
     std::printf("%zu documentos en la lista, %u hilos\n", lista.cantidad(), hilos);
 

@@ -107,7 +107,7 @@ struct Mes {
         SinVentana ventana;
         std::atomic<bool> cancelar{false};
         envio::PuestoEnvio puesto(contexto->carpeta);
-        auto entorno = puesto.entorno(contexto->correo, dialogos, ventana, ventana, cancelar);
+        auto entorno = puesto.entorno(contexto->correo(), dialogos, ventana, ventana, cancelar);
         const auto resultado = envio::MandarCorreos(lista.filas(), entorno);
         if (!dialogos.cuadros().empty()) {
             throw std::runtime_error("the run showed a box: " + dialogos.cuadros().front().texto);

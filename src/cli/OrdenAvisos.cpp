@@ -45,7 +45,7 @@ int ordenAvisos(const Opciones& opciones, const CarpetaPrograma& carpeta, const 
         PuestoEnvio puesto(contexto->carpeta);
         std::atomic<bool> cancelar{false};
         EntornoEnvio entorno =
-            puesto.entorno(contexto->correo, dialogos, observador, *visor, cancelar);
+            puesto.entorno(contexto->correo(), dialogos, observador, *visor, cancelar);
         const masivo::ResultadoAvisos r = masivo::MandarAvisos(lista.filas(), plantilla, entorno);
         salida << "Enviados: " << r.enviados << "; no enviados: " << marcadas - r.enviados << "\n";
         if (r.salidaPorError) {

@@ -42,10 +42,10 @@ int ordenEnviar(const Opciones& opciones, const CarpetaPrograma& carpeta, const 
         PuestoEnvio puesto(contexto->carpeta);
         std::atomic<bool> cancelar{false};
         EntornoEnvio entorno = puesto.entorno(
-            contexto->correo, dialogos, observador, *visor, cancelar,
+            contexto->correo(), dialogos, observador, *visor, cancelar,
             opciones.omitirDudosos ? ReenvioDudosos::Omitir : ReenvioDudosos::Preguntar);
         const MediosRevision medios{puesto.pdf(),
-                                    [&] { return puesto.tamanoServidor(contexto->correo); }};
+                                    [&] { return puesto.tamanoServidor(contexto->correo()); }};
         const ResultadoEnvios r = EnviarRevisado(lista.filas(), contexto->modo, entorno, medios);
         for (const auto& linea : r.ocupados) {
             errores << "En uso por otro envío: " << linea << '\n';
@@ -81,9 +81,9 @@ int ordenRevisar(const Opciones& opciones, const CarpetaPrograma& carpeta, const
         PuestoEnvio puesto(contexto->carpeta);
         std::atomic<bool> cancelar{false};
         EntornoEnvio entorno =
-            puesto.entorno(contexto->correo, dialogos, observador, visor, cancelar);
+            puesto.entorno(contexto->correo(), dialogos, observador, visor, cancelar);
         const MediosRevision medios{puesto.pdf(),
-                                    [&] { return puesto.tamanoServidor(contexto->correo); }};
+                                    [&] { return puesto.tamanoServidor(contexto->correo()); }};
         const auto hallazgos = revisarDocumentos(lista.filas(), contexto->modo, entorno, medios);
         for (const auto& h : hallazgos) {
             salida << lineaHallazgo(h) << '\n';

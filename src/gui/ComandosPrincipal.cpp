@@ -54,7 +54,7 @@ std::unique_ptr<EnvioPrincipal> conectarComandos(FrmPrincipal& ventana) {
 
     FrmPrincipal* v = &ventana;
     const auto recargar = [v](const ConfiguracionCorreo& correo) {
-        v->pantalla().contexto().correo = correo;
+        v->pantalla().contexto().usarCorreo(correo);
     };
     QObject::connect(&ventana, &FrmPrincipal::configurarMensajeSolicitado, &ventana, [v, recargar] {
         abrirFrmConfigMsgFactura(v, v->pantalla().contexto().carpeta, recargar);

@@ -124,7 +124,7 @@ void EnvioPrincipal::enviar() {
     enCurso_ = true;
     try {
         hilo_ = std::thread(&EnvioPrincipal::ejecutar, this, ventana_.pantalla().lista().filas(),
-                            ventana_.pantalla().contexto().correo);
+                            ventana_.pantalla().contexto().correo());
     } catch (const std::system_error& e) {
         enCurso_ = false;
         ventana_.dialogos().mostrar({std::string("No se pudo empezar el envío: ") + e.what(),

@@ -358,8 +358,9 @@ masivo::PlantillaAviso FrmConfiguracion::plantillaDeControles() const {
 }
 
 void FrmConfiguracion::guardar() {
-    masivo::guardarPlantilla(contexto_.carpeta.krnIni(), plantillaDeControles(), contexto_.correo,
-                             dialogos_);
+    ConfiguracionCorreo correo = contexto_.correo();
+    masivo::guardarPlantilla(contexto_.carpeta.krnIni(), plantillaDeControles(), correo, dialogos_);
+    contexto_.usarCorreo(std::move(correo));
 }
 
 void FrmConfiguracion::ejecutarEnlace(int indice) {
@@ -375,12 +376,12 @@ void FrmConfiguracion::enviar() {
         return;
     }
     guardar();
-    contexto_.correo = CargarConfiguracion(contexto_.carpeta.krnIni());
+    contexto_.recargarCorreo();
     enviando_ = true;
     ssTab1_->setEnabled(false);
     p2_->setEnabled(false);
     hilo_ = std::thread([this, filas = lista_.filas(), plantilla = plantillaDeControles(),
-                         correo = contexto_.correo] {
+                         correo = contexto_.correo()] {
         masivo::ResultadoAvisos r;
         try {
             PuestoEnvio puesto(contexto_.carpeta, sondaExterna_);
@@ -446,7 +447,7 @@ void FrmConfiguracion::closeEvent(QCloseEvent* event) {
         return;
     }
     guardar();
-    contexto_.correo = CargarConfiguracion(contexto_.carpeta.krnIni());
+    contexto_.recargarCorreo();
     event->accept();
     done(QDialog::Accepted);
 }

@@ -164,7 +164,7 @@ private:
 
 // Link 5 of the main window: opens the window modally over `parent` with the list chosen by the
 // main window's type (`tipoElegido`, the text of Combo1) and returns when it has closed (the
-// QDialog result). The mail settings in `contexto.correo` are reloaded by every save.
+// QDialog result). The mail settings in `contexto.correo()` are reloaded by every save.
 int abrirFrmConfiguracion(QWidget* parent, ContextoAnfitrion& contexto,
                           const std::string& tipoElegido, Dialogos& dialogos);
 

@@ -249,7 +249,7 @@ private slots:
         QCOMPARE(
             QString::fromStdString(LeerIni(*folder / "KRN.INI", "AvisoPORemail", "TipoMotor", "")),
             QStringLiteral("MAPI"));
-        QCOMPARE(QString::fromStdString(contexto->correo.servidor),
+        QCOMPARE(QString::fromStdString(contexto->correo().servidor),
                  QStringLiteral("otro.ejemplo.es"));
     }
 

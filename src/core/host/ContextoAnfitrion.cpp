@@ -203,14 +203,13 @@ std::optional<ContextoAnfitrion> iniciarContexto(const CarpetaPrograma& carpeta,
     }
     c.mesActual = hoy.mes;
     try {
-        c.baseTrabajo = prepararBaseTrabajo(carpeta);
+        c.carpeta.fijarBaseTrabajo(prepararBaseTrabajo(carpeta).baseDatos);
     } catch (const ErrorBaseDatos& e) {
         avisar(dialogos,
                std::string("No se pudo preparar la base de datos del informe: ") + e.what(),
                Icono::Critico);
         return std::nullopt;
     }
-    c.carpeta.fijarBaseTrabajo(c.baseTrabajo.baseDatos);
     try {
         RegistroEnvios registro(RegistroEnvios::archivoEn(carpeta.ruta()));
         Reservas reservas(carpeta.ruta(), currentProcess());
@@ -218,8 +217,12 @@ std::optional<ContextoAnfitrion> iniciarContexto(const CarpetaPrograma& carpeta,
     } catch (const ErrorBaseDatos& e) {
         avisar(dialogos, e.what(), Icono::Exclamacion);
     }
-    c.correo = CargarConfiguracion(krn);
+    c.recargarCorreo();
     return c;
+}
+
+void ContextoAnfitrion::recargarCorreo() {
+    correo_ = CargarConfiguracion(carpeta.krnIni());
 }
 
 } // namespace envio

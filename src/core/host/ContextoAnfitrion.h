@@ -31,21 +31,39 @@ struct OrigenAlternativo {
     std::string nombreCampo;
 };
 
-// What the start-up learns from the suite and keeps until the program ends.
-struct ContextoAnfitrion {
+// What the start-up learns from the suite, in the order the program uses it:
+//  - where things are: the program folder and how the suite's Windows paths map to this machine;
+//  - the suite as found: its mode, the documents folder, its database and the alternative source
+//    of addresses with its database when that is readable;
+//  - what the main list opens on: the types, the year tabs, the month.
+// All of that is fixed once `iniciarContexto` returns and only read afterwards. The one part that
+// changes while the program runs is the mail settings, which the settings windows save to
+// KRN.INI: they are read through `correo()` and change only through the two operations below, so
+// a run never starts with settings other than those the user last saved.
+class ContextoAnfitrion {
+public:
     CarpetaPrograma carpeta{"."};
-    RutasAnfitrion rutas; // how the paths of KRN.INI were mapped to this machine
+    RutasAnfitrion rutas;
+
     Modo modo = Modo::Facturas;
-    std::filesystem::path rutaDocumentos; // the documents folder
+    std::filesystem::path rutaDocumentos;
     std::filesystem::path rutaBaseDatos;
     std::shared_ptr<BaseDatos> dbPrincipal;
-    std::shared_ptr<BaseDatos> dbAlternativa; // none when not configured or missing
     OrigenAlternativo alternativo;
+    std::shared_ptr<BaseDatos> dbAlternativa; // none when not configured, missing or unreadable
+
     std::vector<std::string> tipos;   // the type selector's entries; the first is selected
     std::array<std::string, 5> anios; // year tab captions, this year first
     int mesActual = 1;                // 1..12
-    ConfiguracionCorreo correo;
-    ResultadoPreparacion baseTrabajo;
+
+    [[nodiscard]] const ConfiguracionCorreo& correo() const { return correo_; }
+    // After this program saved them itself.
+    void recargarCorreo();
+    // As a settings window saved and read them back.
+    void usarCorreo(ConfiguracionCorreo correo) { correo_ = std::move(correo); }
+
+private:
+    ConfiguracionCorreo correo_;
 };
 
 // The start-up: reads the suite's keys, decides the mode, finds the documents folder and opens

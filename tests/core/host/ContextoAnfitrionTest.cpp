@@ -42,7 +42,7 @@ TEST_F(ContextoAnfitrionTest, InvoiceModeFromAWindowsPathInAnotherCase) {
     EXPECT_EQ(c->mesActual, 3);
     EXPECT_FALSE(c->dbAlternativa);
     EXPECT_TRUE(std::filesystem::exists(folder / "temporal.mdb"));
-    EXPECT_EQ(c->correo.puerto, 25);
+    EXPECT_EQ(c->correo().puerto, 25);
 }
 
 TEST_F(ContextoAnfitrionTest, ADatabaseNamedWithoutAFolderIsInTheProgramFolderWithItsDocuments) {

@@ -98,8 +98,8 @@ protected:
         RegistroEnvios registro(RegistroEnvios::archivoEn(folder.path()));
         Reservas reservas(folder.path(), std::move(yo));
         EntornoEnvio e{
-            contexto->correo, contexto->carpeta, dialogos, observador, visor, componente, sonda,
-            registro,         reservas,          cancelar, dudosos};
+            contexto->correo(), contexto->carpeta, dialogos, observador, visor, componente, sonda,
+            registro,           reservas,          cancelar, dudosos};
         return MandarCorreos(lista.filas(), e);
     }
 
@@ -228,8 +228,8 @@ TEST_F(IntentoEnvioTest, TheNoticeRunRecordsEachAttemptBeforeItsMessageGoes) {
     RegistroEnvios registro(RegistroEnvios::archivoEn(folder.path()));
     Reservas reservas(folder.path(), currentProcess());
     EntornoEnvio e{
-        contexto->correo, contexto->carpeta, dialogos, observador, visor, componente, sonda,
-        registro,         reservas,          cancelar};
+        contexto->correo(), contexto->carpeta, dialogos, observador, visor, componente, sonda,
+        registro,           reservas,          cancelar};
     dialogos.responder(Respuesta::Si);
     const auto r = masivo::MandarAvisos(filas, aviso, e);
     EXPECT_EQ(r.enviados, 1);

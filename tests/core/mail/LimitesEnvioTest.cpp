@@ -106,7 +106,7 @@ protected:
         Seleccionar(lista, "PENDIENTE");
         RegistroEnvios registro(RegistroEnvios::archivoEn(folder.path()));
         Reservas reservas(folder.path(), currentProcess());
-        EntornoEnvio e{contexto->correo,
+        EntornoEnvio e{contexto->correo(),
                        contexto->carpeta,
                        dialogos,
                        observador,
@@ -206,7 +206,9 @@ TEST_F(LimitesEnvioTest, AMessageThatMayHaveArrivedIsNeverOfferedAgain) {
 // Two a minute over five documents: never three in one minute, and no longer wait than that.
 TEST_F(LimitesEnvioTest, ThePaceHoldsOverARunAndTheWaitIsShown) {
     build(5);
-    contexto->correo.limitePorMinuto = 2;
+    ConfiguracionCorreo correo = contexto->correo();
+    correo.limitePorMinuto = 2;
+    contexto->usarCorreo(correo);
     const ResultadoEnvios r = run();
     EXPECT_EQ(r.enviados, 5);
     ASSERT_EQ(salidas.size(), 5u);
@@ -223,7 +225,9 @@ TEST_F(LimitesEnvioTest, ThePaceHoldsOverARunAndTheWaitIsShown) {
 // stops, says how many are left and when it may go on; a later run sends the rest.
 TEST_F(LimitesEnvioTest, TheDailyCapStopsARunAndALaterRunSendsTheRest) {
     build(4);
-    contexto->correo.limitePorDia = 3;
+    ConfiguracionCorreo correo = contexto->correo();
+    correo.limitePorDia = 3;
+    contexto->usarCorreo(correo);
     {
         // Another machine of the office sent one message an hour ago through the same account.
         RegistroEnvios otro(folder.path() / "registro-envios.otro-equipo.db");

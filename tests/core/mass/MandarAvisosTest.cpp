@@ -108,8 +108,8 @@ protected:
         RegistroEnvios registro(RegistroEnvios::archivoEn(folder.path()));
         Reservas reservas(folder.path(), currentProcess());
         EntornoEnvio e{
-            contexto->correo, contexto->carpeta, dialogos, observador, visor, componente, sonda,
-            registro,         reservas,          cancelar};
+            contexto->correo(), contexto->carpeta, dialogos, observador, visor, componente, sonda,
+            registro,           reservas,          cancelar};
         return MandarAvisos(lista.filas(), plantilla, e);
     }
 

@@ -331,7 +331,7 @@ protected:
         Seleccionar(lista, "todo");
         filas = lista.filas();
         PuestoEnvio puesto(contexto->carpeta);
-        EntornoEnvio e = puesto.entorno(contexto->correo, dialogos, observador, visor, cancelar);
+        EntornoEnvio e = puesto.entorno(contexto->correo(), dialogos, observador, visor, cancelar);
         return EnviarRevisado(filas, Modo::Nomina, e, {pdf, {}});
     }
 };
