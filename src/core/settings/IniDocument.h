@@ -23,7 +23,7 @@ public:
 
     [[nodiscard]] std::string bytes() const;
     // Whether the file holds UTF-8 (it starts with the byte-order mark) rather than the code page.
-    [[nodiscard]] bool enUtf8() const { return utf8_; }
+    [[nodiscard]] bool isUtf8() const { return utf8_; }
 
 private:
     struct Line {

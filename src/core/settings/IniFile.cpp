@@ -11,7 +11,7 @@
 namespace envio {
 namespace {
 
-constexpr std::size_t kLongitudMaxima = 256;
+constexpr std::size_t kMaxValueCharacters = 256;
 
 // Cuts after `limit` UTF-8 characters: the platform's buffer holds 256 single-byte characters.
 std::string cutCharacters(std::string text, std::size_t limit) {
@@ -41,7 +41,7 @@ std::string LeerIni(const std::filesystem::path& archivo, std::string_view secci
             valor = std::move(*leido);
         }
     }
-    return cutCharacters(std::move(valor), kLongitudMaxima);
+    return cutCharacters(std::move(valor), kMaxValueCharacters);
 }
 
 bool EscribirIni(const std::filesystem::path& archivo, std::string_view seccion,
@@ -74,10 +74,10 @@ bool EscribirIni(const std::filesystem::path& archivo, std::string_view seccion,
 
 std::string letrasQueNoCaben(const std::filesystem::path& archivo, std::string_view texto) {
     const auto bytes = fs::readFile(archivo);
-    if (bytes && IniDocument(*bytes).enUtf8()) {
+    if (bytes && IniDocument(*bytes).isUtf8()) {
         return {};
     }
-    return letrasFueraDelArchivo(texto);
+    return charactersOutsideWindows1252(texto);
 }
 
 } // namespace envio

@@ -56,16 +56,16 @@ bool vaciarDesde(const std::filesystem::path& archivo, std::string_view seccion,
 // No run of blanks longer than half a chunk is kept, so every chunk holds a letter.
 std::string acotarBlancos(std::string_view texto) {
     constexpr std::size_t kMaximo = kTamanoTrozo / 2;
-    std::string out;
-    out.reserve(texto.size());
+    std::string acotado;
+    acotado.reserve(texto.size());
     std::size_t seguidos = 0;
     for (const char c : texto) {
         seguidos = esBlanco(c) ? seguidos + 1 : 0;
         if (seguidos <= kMaximo) {
-            out += c;
+            acotado += c;
         }
     }
-    return out;
+    return acotado;
 }
 
 } // namespace

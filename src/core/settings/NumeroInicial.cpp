@@ -15,11 +15,11 @@ bool isDigit(char c) {
 }
 
 // The text without blanks, cut where the number ends.
-std::string numberPart(std::string_view texto) {
+std::string numberPart(std::string_view text) {
     std::string out;
     bool point = false;
     bool exponent = false;
-    for (const char c : texto) {
+    for (const char c : text) {
         if (isBlank(c)) {
             continue;
         }
@@ -42,20 +42,20 @@ std::string numberPart(std::string_view texto) {
 } // namespace
 
 double NumeroInicial(std::string_view texto) {
-    std::string number = numberPart(texto);
-    if (!number.empty() && number.front() == '+') {
-        number.erase(0, 1); // from_chars takes no plus sign
+    std::string numero = numberPart(texto);
+    if (!numero.empty() && numero.front() == '+') {
+        numero.erase(0, 1); // from_chars takes no plus sign
     }
     // An exponent or point with nothing after it still leaves the number before it.
-    while (!number.empty() && !isDigit(number.back())) {
-        number.pop_back();
+    while (!numero.empty() && !isDigit(numero.back())) {
+        numero.pop_back();
     }
-    double value = 0.0;
-    const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
-    if (result.ec != std::errc{} || !std::isfinite(value)) {
+    double valor = 0.0;
+    const auto lectura = std::from_chars(numero.data(), numero.data() + numero.size(), valor);
+    if (lectura.ec != std::errc{} || !std::isfinite(valor)) {
         return 0.0;
     }
-    return value;
+    return valor;
 }
 
 long long redondearAPar(double valor) {

@@ -103,8 +103,8 @@ std::string utf8ToWindows1252(std::string_view utf8) {
     return out;
 }
 
-std::string letrasFueraDelArchivo(std::string_view utf8) {
-    std::string fuera;
+std::string charactersOutsideWindows1252(std::string_view utf8) {
+    std::string outside;
     std::size_t pos = 0;
     while (pos < utf8.size()) {
         char32_t cp = 0;
@@ -113,13 +113,13 @@ std::string letrasFueraDelArchivo(std::string_view utf8) {
             ++pos; // a stray byte is kept as the byte it is
             continue;
         }
-        const std::string_view letra = utf8.substr(pos, length);
+        const std::string_view character = utf8.substr(pos, length);
         pos += length;
-        if (byteOf(cp) < 0 && fuera.find(letra) == std::string::npos) {
-            fuera += (fuera.empty() ? "" : " ") + std::string(letra);
+        if (byteOf(cp) < 0 && outside.find(character) == std::string::npos) {
+            outside += (outside.empty() ? "" : " ") + std::string(character);
         }
     }
-    return fuera;
+    return outside;
 }
 
 std::string windows1252ToUtf8(std::string_view bytes) {

@@ -16,7 +16,7 @@ std::string windows1252ToUtf8(std::string_view bytes);
 
 // The letters of a UTF-8 text that the code page has no place for (each once, in order, blank
 // separated), which the settings file would store as "?"; empty when the whole text fits.
-std::string letrasFueraDelArchivo(std::string_view utf8);
+std::string charactersOutsideWindows1252(std::string_view utf8);
 
 // Folds a Windows-1252 byte to upper case the way the platform's profile functions compare
 // names: ASCII letters and the accented Latin letters ("facturación" equals "FACTURACIÓN").
