@@ -45,10 +45,10 @@ void avisar(Dialogos& dialogos, std::string texto) {
 bool CompruebaDireccionEMail(std::string& direccion) {
     direccion = sinBlancos(lowerCase(direccion));
     const std::string& d = direccion;
-    const auto at = d.find('@');
-    return !(characters(d) < 6 || d.find(' ') != std::string::npos || at == std::string::npos ||
+    const auto arroba = d.find('@');
+    return !(characters(d) < 6 || d.find(' ') != std::string::npos || arroba == std::string::npos ||
              d.find('.') == std::string::npos || d.find("@.") != std::string::npos ||
-             d.find(".@") != std::string::npos || d.find('@', at + 1) != std::string::npos ||
+             d.find(".@") != std::string::npos || d.find('@', arroba + 1) != std::string::npos ||
              d.front() == '@' || d.back() == '@' || d.back() == '.');
 }
 

@@ -14,25 +14,25 @@
 namespace envio {
 namespace {
 
-std::string monthText(int mes) {
+std::string textoMes(int mes) {
     return mes >= 1 && mes <= 12 ? conCeros(mes, 2) : "??";
 }
 
-long long leadingCode(std::string_view code) {
-    return redondearAPar(NumeroInicial(code));
+long long codigoInicial(std::string_view texto) {
+    return redondearAPar(NumeroInicial(texto));
 }
 
 // The text that the search box is matched against: every field after a "#", in capitals.
-std::string searchText(std::initializer_list<std::string_view> campos) {
-    std::string text;
+std::string textoDeBusqueda(std::initializer_list<std::string_view> campos) {
+    std::string texto;
     for (const auto campo : campos) {
-        text += '#';
-        text += campo;
+        texto += '#';
+        texto += campo;
     }
-    return mayusculas(text);
+    return mayusculas(texto);
 }
 
-std::string payKind(const std::string& letra) {
+std::string clasePago(const std::string& letra) {
     if (letra == "M") {
         return "Mensualidad";
     }
@@ -85,17 +85,17 @@ std::filesystem::path Catalogo::carpeta(const SeleccionPeriodo& s) const {
 
 std::string Catalogo::patron(const SeleccionPeriodo& s) {
     if (s.tipo == kTipoFacturas) {
-        return "??????_" + s.anio + monthText(s.mes) + "??_*.pdf";
+        return "??????_" + s.anio + textoMes(s.mes) + "??_*.pdf";
     }
-    const std::string year = s.anio.size() >= 2 ? s.anio.substr(s.anio.size() - 2) : s.anio;
-    return "???????_" + year + monthText(s.mes) + "??_*.PDF";
+    const std::string anio = s.anio.size() >= 2 ? s.anio.substr(s.anio.size() - 2) : s.anio;
+    return "???????_" + anio + textoMes(s.mes) + "??_*.PDF";
 }
 
 std::vector<Catalogo::Archivo>
 Catalogo::prepararFacturas(const std::filesystem::path& carpeta,
                            const std::vector<fs::ListedFile>& archivos) {
-    std::vector<Archivo> out;
-    out.reserve(archivos.size());
+    std::vector<Archivo> preparados;
+    preparados.reserve(archivos.size());
     for (const auto& [nombre, bytes] : archivos) {
         const NombreDocumento partes(nombre);
         const std::string fecha =
@@ -104,20 +104,21 @@ Catalogo::prepararFacturas(const std::filesystem::path& carpeta,
         const std::string clave = partes.trozo(7, 8);
 
         Archivo a;
-        a.codigo = leadingCode(partes.trozo(0, 6));
+        a.codigo = codigoInicial(partes.trozo(0, 6));
         FilaLista& fila = a.documento.fila;
         fila.subitems = {"", fecha, numero, tamanoFactura(bytes), clave};
         fila.etiqueta = (carpeta / nombre).string();
         fila.icono = estaEnviado(nombre) ? kIconoEnviado : kIconoPendiente;
-        a.documento.busqueda = searchText({fecha, numero, tamanoFacturaBusqueda(bytes), clave});
-        out.push_back(std::move(a));
+        a.documento.busqueda =
+            textoDeBusqueda({fecha, numero, tamanoFacturaBusqueda(bytes), clave});
+        preparados.push_back(std::move(a));
     }
-    return out;
+    return preparados;
 }
 
 std::vector<Catalogo::Documento> Catalogo::LlenarLvFacturas(std::vector<Archivo> archivos) {
-    std::vector<Documento> out;
-    out.reserve(archivos.size());
+    std::vector<Documento> conocidos;
+    conocidos.reserve(archivos.size());
     for (auto& a : archivos) {
         const std::string* cliente = indice_.cliente(a.codigo);
         if (cliente == nullptr) {
@@ -129,42 +130,43 @@ std::vector<Catalogo::Documento> Catalogo::LlenarLvFacturas(std::vector<Archivo>
         Documento d = std::move(a.documento);
         d.fila.texto.append(codigo).append(" ").append(nombre);
         d.fila.subitems[0] = direccion;
-        d.busqueda.insert(0, searchText({codigo, nombre, direccion}));
-        out.push_back(std::move(d));
+        d.busqueda.insert(0, textoDeBusqueda({codigo, nombre, direccion}));
+        conocidos.push_back(std::move(d));
     }
-    return out;
+    return conocidos;
 }
 
 std::vector<Catalogo::Archivo>
 Catalogo::prepararNominas(const std::filesystem::path& carpeta,
                           const std::vector<fs::ListedFile>& archivos) {
-    std::vector<Archivo> out;
-    out.reserve(archivos.size());
+    std::vector<Archivo> preparados;
+    preparados.reserve(archivos.size());
     for (const auto& [nombre, bytes] : archivos) {
         const NombreDocumento partes(nombre);
         const std::string periodo = partes.trozo(8, 4);
         const std::string letra = partes.trozo(13, 1);
         const std::string tamano = tamanoNomina(bytes);
-        const bool known = letra == "M" || letra == "A" || letra == "P";
+        const bool conocida = letra == "M" || letra == "A" || letra == "P";
 
         Archivo a;
-        a.codigo = leadingCode(partes.trozo(0, 7));
+        a.codigo = codigoInicial(partes.trozo(0, 7));
         a.nif = partes.trozo(15, 9);
         FilaLista& fila = a.documento.fila;
-        fila.subitems = {"", periodo, payKind(letra), tamano, ""};
+        fila.subitems = {"", periodo, clasePago(letra), tamano, ""};
         fila.etiqueta = (carpeta / nombre).string();
         fila.icono = estaEnviado(nombre) ? kIconoEnviado : kIconoPendiente;
         // A known pay kind is searchable by its word too; the last two fields are always empty.
-        a.documento.busqueda = known ? searchText({periodo, letra, payKind(letra), tamano, "", ""})
-                                     : searchText({periodo, letra, tamano, "", ""});
-        out.push_back(std::move(a));
+        a.documento.busqueda =
+            conocida ? textoDeBusqueda({periodo, letra, clasePago(letra), tamano, "", ""})
+                     : textoDeBusqueda({periodo, letra, tamano, "", ""});
+        preparados.push_back(std::move(a));
     }
-    return out;
+    return preparados;
 }
 
 std::vector<Catalogo::Documento> Catalogo::LlenarLvNomina(std::vector<Archivo> archivos) {
-    std::vector<Documento> out;
-    out.reserve(archivos.size());
+    std::vector<Documento> conocidos;
+    conocidos.reserve(archivos.size());
     for (auto& a : archivos) {
         const std::string* empleado = indice_.empleado(a.codigo);
         if (empleado == nullptr) {
@@ -176,28 +178,28 @@ std::vector<Catalogo::Documento> Catalogo::LlenarLvNomina(std::vector<Archivo> a
         Documento d = std::move(a.documento);
         d.fila.texto.append(codigo).append(" ").append(nombre);
         d.fila.subitems[0] = alternativa != nullptr ? *alternativa : std::string();
-        d.busqueda.insert(0, searchText({codigo, nombre}));
-        out.push_back(std::move(d));
+        d.busqueda.insert(0, textoDeBusqueda({codigo, nombre}));
+        conocidos.push_back(std::move(d));
     }
-    return out;
+    return conocidos;
 }
 
 const std::vector<Catalogo::Documento>& Catalogo::documentos(const SeleccionPeriodo& s) {
-    const auto folder = carpeta(s);
+    const auto carpetaPeriodo = carpeta(s);
     Periodo periodo{s.tipo,
                     s.anio,
                     s.mes,
-                    fs::stampOf(folder),
+                    fs::stampOf(carpetaPeriodo),
                     fs::stampOf(contexto_.dbPrincipal->ruta()),
                     contexto_.dbAlternativa ? fs::stampOf(contexto_.dbAlternativa->ruta())
                                             : fs::Stamp{}};
     if (periodo_ != periodo) {
         periodo_.reset(); // a failed read must not leave stale rows marked as current
         const bool facturas = s.tipo == kTipoFacturas;
-        auto listado = std::async(std::launch::async, [&folder, p = patron(s), facturas] {
-            const auto archivos = fs::listWildcard(folder, p);
-            return facturas ? prepararFacturas(folder, archivos)
-                            : prepararNominas(folder, archivos);
+        auto listado = std::async(std::launch::async, [&carpetaPeriodo, p = patron(s), facturas] {
+            const auto archivos = fs::listWildcard(carpetaPeriodo, p);
+            return facturas ? prepararFacturas(carpetaPeriodo, archivos)
+                            : prepararNominas(carpetaPeriodo, archivos);
         });
         indice_.cargar(facturas ? Modo::Facturas : Modo::Nomina);
         auto archivos = listado.get();

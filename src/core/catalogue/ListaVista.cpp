@@ -29,18 +29,19 @@ void ListaVista::ordenar() {
     if (!ordenada_) {
         return;
     }
-    const auto key = [this](const FilaLista& f) -> const std::string& {
+    const auto clave = [this](const FilaLista& f) -> const std::string& {
         return columna_ <= 0 ? f.texto : f.subitems.at(static_cast<std::size_t>(columna_ - 1));
     };
-    const std::string* current = actual_ ? &filas_[*actual_].etiqueta : nullptr;
-    const std::string keepTag = current ? *current : std::string();
+    const std::string* actual = actual_ ? &filas_[*actual_].etiqueta : nullptr;
+    const std::string etiquetaActual = actual ? *actual : std::string();
     std::stable_sort(filas_.begin(), filas_.end(), [&](const FilaLista& a, const FilaLista& b) {
-        return descendente_ ? key(b) < key(a) : key(a) < key(b);
+        return descendente_ ? clave(b) < clave(a) : clave(a) < clave(b);
     });
     if (actual_) {
-        const auto it = std::find_if(filas_.begin(), filas_.end(),
-                                     [&](const FilaLista& f) { return f.etiqueta == keepTag; });
-        actual_ = static_cast<std::size_t>(it - filas_.begin());
+        const auto posicion = std::find_if(filas_.begin(), filas_.end(), [&](const FilaLista& f) {
+            return f.etiqueta == etiquetaActual;
+        });
+        actual_ = static_cast<std::size_t>(posicion - filas_.begin());
     }
 }
 

@@ -20,21 +20,21 @@ double kilobytes(std::uintmax_t bytes) {
 } // namespace
 
 std::string tamanoFactura(std::uintmax_t bytes) {
-    std::string number = fifteenDigits(kilobytes(bytes));
-    if (number.starts_with("0.")) {
-        number.erase(0, 1);
+    std::string cifras = fifteenDigits(kilobytes(bytes));
+    if (cifras.starts_with("0.")) {
+        cifras.erase(0, 1);
     }
-    return " " + number + " KB";
+    return " " + cifras + " KB";
 }
 
 std::string tamanoFacturaBusqueda(std::uintmax_t bytes) {
-    std::string number = fifteenDigits(kilobytes(bytes));
-    for (auto& c : number) {
+    std::string cifras = fifteenDigits(kilobytes(bytes));
+    for (auto& c : cifras) {
         if (c == '.') {
             c = ',';
         }
     }
-    return number + " KB";
+    return cifras + " KB";
 }
 
 std::string tamanoNomina(std::uintmax_t bytes) {
@@ -42,12 +42,12 @@ std::string tamanoNomina(std::uintmax_t bytes) {
 }
 
 std::string conCeros(long long codigo, int digitos) {
-    const bool negative = codigo < 0;
-    std::string digits = std::to_string(negative ? -codigo : codigo);
-    if (static_cast<int>(digits.size()) < digitos) {
-        digits.insert(0, static_cast<std::size_t>(digitos) - digits.size(), '0');
+    const bool negativo = codigo < 0;
+    std::string cifras = std::to_string(negativo ? -codigo : codigo);
+    if (static_cast<int>(cifras.size()) < digitos) {
+        cifras.insert(0, static_cast<std::size_t>(digitos) - cifras.size(), '0');
     }
-    return negative ? "-" + digits : digits;
+    return negativo ? "-" + cifras : cifras;
 }
 
 } // namespace envio
