@@ -12,15 +12,15 @@ namespace {
 
 constexpr std::size_t kJetPage = 2048; // the smaller of the two Jet page sizes
 
-std::string header(const std::filesystem::path& archivo) {
-    std::ifstream in(archivo, std::ios::binary);
-    if (!in) {
+std::string leerCabecera(const std::filesystem::path& archivo) {
+    std::ifstream entrada(archivo, std::ios::binary);
+    if (!entrada) {
         throw ErrorBaseDatos("No se pudo abrir la base de datos " + archivo.string() +
                              ": no existe o no se puede leer");
     }
     std::string bytes(32, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    entrada.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(entrada.gcount()));
     return bytes;
 }
 
@@ -44,13 +44,13 @@ std::unique_ptr<BaseDatos> BaseDatos::abrir(const std::filesystem::path& archivo
         throw ErrorBaseDatos("No se pudo abrir la base de datos " + archivo.string() +
                              ": es una carpeta");
     }
-    switch (formatoDe(header(archivo))) {
+    switch (formatoDe(leerCabecera(archivo))) {
     case FormatoBaseDatos::Sqlite:
         return std::make_unique<BaseDatos>(archivo, std::make_unique<MotorSqlite>(archivo));
     case FormatoBaseDatos::Jet: {
         // libmdb reads whole pages; a file cut short is damaged before it ever gets there.
-        const auto size = std::filesystem::file_size(archivo, error);
-        if (error || size < 3 * kJetPage || size % kJetPage != 0) {
+        const auto tamano = std::filesystem::file_size(archivo, error);
+        if (error || tamano < 3 * kJetPage || tamano % kJetPage != 0) {
             throw ErrorBaseDatos("No se pudo abrir la base de datos " + archivo.string() +
                                  ": el archivo está incompleto o dañado");
         }

@@ -7,76 +7,76 @@
 namespace envio {
 namespace {
 
-int columnOf(const TablaLeida& tabla, const std::string& campo) {
-    const int position = tabla.posicion(campo);
-    if (position < 0) {
+int columnaDe(const TablaLeida& tabla, const std::string& campo) {
+    const int posicion = tabla.posicion(campo);
+    if (posicion < 0) {
         throw ErrorSql("El campo " + campo + " no existe en la tabla " + tabla.nombre);
     }
-    return position;
+    return posicion;
 }
 
-bool equals(const Valor& value, const Valor& literal) {
-    if (value.esNulo()) {
+bool esIgual(const Valor& valor, const Valor& literal) {
+    if (valor.esNulo()) {
         return false;
     }
-    if (literal.tipo() == Valor::Tipo::Texto && value.tipo() == Valor::Tipo::Texto) {
-        return igualesSinMayusculas(value.comoTexto(), literal.comoTexto());
+    if (literal.tipo() == Valor::Tipo::Texto && valor.tipo() == Valor::Tipo::Texto) {
+        return igualesSinMayusculas(valor.comoTexto(), literal.comoTexto());
     }
-    const auto a = value.comoNumero();
+    const auto a = valor.comoNumero();
     const auto b = literal.comoNumero();
     return a && b && *a == *b;
 }
 
-bool matches(const Condicion& condicion, const Valor& value) {
+bool cumple(const Condicion& condicion, const Valor& valor) {
     switch (condicion.operador) {
     case Condicion::Operador::EsNulo:
-        return value.esNulo();
+        return valor.esNulo();
     case Condicion::Operador::NoEsNulo:
-        return !value.esNulo();
+        return !valor.esNulo();
     case Condicion::Operador::Igual:
-        return equals(value, condicion.valor);
+        return esIgual(valor, condicion.valor);
     }
     return false;
 }
 
 // What a value sorts by, worked out once per row rather than once per comparison: null first,
 // then numbers, then texts in dictionary order.
-struct SortKey {
-    int rank = 0;
-    double number = 0.0;
-    std::string text;
+struct ClaveOrden {
+    int rango = 0;
+    double numero = 0.0;
+    std::string texto;
 
-    explicit SortKey(const Valor& v)
-        : rank(v.esNulo() ? 0 : (v.tipo() == Valor::Tipo::Numero ? 1 : 2)),
-          number(rank == 1 ? v.comoNumero().value_or(0.0) : 0.0),
-          text(rank == 2 ? claveParaOrdenar(v.comoTexto()) : std::string()) {}
+    explicit ClaveOrden(const Valor& v)
+        : rango(v.esNulo() ? 0 : (v.tipo() == Valor::Tipo::Numero ? 1 : 2)),
+          numero(rango == 1 ? v.comoNumero().value_or(0.0) : 0.0),
+          texto(rango == 2 ? claveParaOrdenar(v.comoTexto()) : std::string()) {}
 
-    [[nodiscard]] int compare(const SortKey& other) const {
-        if (rank != other.rank) {
-            return rank - other.rank;
+    [[nodiscard]] int comparar(const ClaveOrden& otra) const {
+        if (rango != otra.rango) {
+            return rango - otra.rango;
         }
-        if (rank == 1) {
-            return number < other.number ? -1 : (number > other.number ? 1 : 0);
+        if (rango == 1) {
+            return numero < otra.numero ? -1 : (numero > otra.numero ? 1 : 0);
         }
-        return text.compare(other.text);
+        return texto.compare(otra.texto);
     }
 };
 
-std::vector<std::size_t> matchingRows(const ConsultaSql& consulta, const TablaLeida& tabla) {
-    std::vector<std::pair<const Condicion*, int>> conditions;
+std::vector<std::size_t> filasQueCumplen(const ConsultaSql& consulta, const TablaLeida& tabla) {
+    std::vector<std::pair<const Condicion*, int>> condiciones;
     for (const auto& c : consulta.condiciones) {
-        conditions.emplace_back(&c, columnOf(tabla, c.campo));
+        condiciones.emplace_back(&c, columnaDe(tabla, c.campo));
     }
-    std::vector<std::size_t> rows;
+    std::vector<std::size_t> elegidas;
     for (std::size_t r = 0; r < tabla.filas.size(); ++r) {
         const auto& fila = tabla.filas[r];
-        if (std::all_of(conditions.begin(), conditions.end(), [&](const auto& c) {
-                return matches(*c.first, fila[static_cast<std::size_t>(c.second)]);
+        if (std::all_of(condiciones.begin(), condiciones.end(), [&](const auto& c) {
+                return cumple(*c.first, fila[static_cast<std::size_t>(c.second)]);
             })) {
-            rows.push_back(r);
+            elegidas.push_back(r);
         }
     }
-    return rows;
+    return elegidas;
 }
 
 } // namespace
@@ -96,54 +96,54 @@ std::vector<std::string> camposNecesarios(const ConsultaSql& consulta) {
 }
 
 TablaLeida evaluarConsulta(const ConsultaSql& consulta, TablaLeida tabla) {
-    std::vector<std::size_t> rows = matchingRows(consulta, tabla);
+    std::vector<std::size_t> elegidas = filasQueCumplen(consulta, tabla);
     if (consulta.orden) {
-        const auto column = static_cast<std::size_t>(columnOf(tabla, consulta.orden->campo));
-        const bool descending = consulta.orden->descendente;
-        std::vector<std::pair<SortKey, std::size_t>> keyed;
-        keyed.reserve(rows.size());
-        for (const auto r : rows) {
-            keyed.emplace_back(SortKey(tabla.filas[r][column]), r);
+        const auto columna = static_cast<std::size_t>(columnaDe(tabla, consulta.orden->campo));
+        const bool descendente = consulta.orden->descendente;
+        std::vector<std::pair<ClaveOrden, std::size_t>> conClave;
+        conClave.reserve(elegidas.size());
+        for (const auto r : elegidas) {
+            conClave.emplace_back(ClaveOrden(tabla.filas[r][columna]), r);
         }
-        std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& x, const auto& y) {
-            const int order = x.first.compare(y.first);
-            return descending ? order > 0 : order < 0;
+        std::stable_sort(conClave.begin(), conClave.end(), [&](const auto& x, const auto& y) {
+            const int comparacion = x.first.comparar(y.first);
+            return descendente ? comparacion > 0 : comparacion < 0;
         });
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            rows[i] = keyed[i].second;
+        for (std::size_t i = 0; i < elegidas.size(); ++i) {
+            elegidas[i] = conClave[i].second;
         }
     }
-    TablaLeida result{tabla.nombre, {}, {}};
-    result.filas.reserve(rows.size());
+    TablaLeida resultado{tabla.nombre, {}, {}};
+    resultado.filas.reserve(elegidas.size());
     // The table is ours: its values move into the answer instead of being copied.
     if (consulta.campos.empty()) {
-        result.columnas = std::move(tabla.columnas);
-        for (const auto r : rows) {
-            result.filas.push_back(std::move(tabla.filas[r]));
+        resultado.columnas = std::move(tabla.columnas);
+        for (const auto r : elegidas) {
+            resultado.filas.push_back(std::move(tabla.filas[r]));
         }
-        return result;
+        return resultado;
     }
-    std::vector<std::size_t> columns;
+    std::vector<std::size_t> posiciones;
     for (const auto& campo : consulta.campos) {
-        columns.push_back(static_cast<std::size_t>(columnOf(tabla, campo)));
-        result.columnas.push_back(tabla.columnas[columns.back()]);
+        posiciones.push_back(static_cast<std::size_t>(columnaDe(tabla, campo)));
+        resultado.columnas.push_back(tabla.columnas[posiciones.back()]);
     }
     // A field asked for twice is copied for all but its last place.
-    std::vector<bool> lastUse(columns.size());
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        lastUse[i] = std::find(columns.begin() + static_cast<std::ptrdiff_t>(i) + 1, columns.end(),
-                               columns[i]) == columns.end();
+    std::vector<bool> ultimoUso(posiciones.size());
+    for (std::size_t i = 0; i < posiciones.size(); ++i) {
+        ultimoUso[i] = std::find(posiciones.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                 posiciones.end(), posiciones[i]) == posiciones.end();
     }
-    for (const auto r : rows) {
+    for (const auto r : elegidas) {
         std::vector<Valor> fila;
-        fila.reserve(columns.size());
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            Valor& value = tabla.filas[r][columns[i]];
-            fila.push_back(lastUse[i] ? std::move(value) : value);
+        fila.reserve(posiciones.size());
+        for (std::size_t i = 0; i < posiciones.size(); ++i) {
+            Valor& valor = tabla.filas[r][posiciones[i]];
+            fila.push_back(ultimoUso[i] ? std::move(valor) : valor);
         }
-        result.filas.push_back(std::move(fila));
+        resultado.filas.push_back(std::move(fila));
     }
-    return result;
+    return resultado;
 }
 
 } // namespace envio

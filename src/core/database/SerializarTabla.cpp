@@ -62,46 +62,46 @@ private:
 } // namespace
 
 std::string serializarTabla(const TablaLeida& tabla) {
-    std::string out;
-    putText(out, tabla.nombre);
-    putCount(out, tabla.columnas.size());
+    std::string serializada;
+    putText(serializada, tabla.nombre);
+    putCount(serializada, tabla.columnas.size());
     for (const auto& c : tabla.columnas) {
-        putText(out, c);
+        putText(serializada, c);
     }
-    putCount(out, tabla.filas.size());
+    putCount(serializada, tabla.filas.size());
     for (const auto& fila : tabla.filas) {
         for (const auto& v : fila) {
-            out += static_cast<char>(v.tipo());
+            serializada += static_cast<char>(v.tipo());
             if (!v.esNulo()) {
-                putText(out, v.comoTexto());
+                putText(serializada, v.comoTexto());
             }
         }
     }
-    return out;
+    return serializada;
 }
 
 TablaLeida deserializarTabla(std::string_view bytes) {
-    Reader in(bytes);
+    Reader lector(bytes);
     TablaLeida tabla;
-    tabla.nombre = in.text();
-    const std::size_t columns = in.count();
-    for (std::size_t c = 0; c < columns; ++c) {
-        tabla.columnas.push_back(in.text());
+    tabla.nombre = lector.text();
+    const std::size_t columnas = lector.count();
+    for (std::size_t c = 0; c < columnas; ++c) {
+        tabla.columnas.push_back(lector.text());
     }
-    const std::size_t rows = in.count();
-    for (std::size_t r = 0; r < rows; ++r) {
+    const std::size_t filas = lector.count();
+    for (std::size_t r = 0; r < filas; ++r) {
         std::vector<Valor> fila;
-        fila.reserve(columns);
-        for (std::size_t c = 0; c < columns; ++c) {
-            switch (static_cast<Valor::Tipo>(in.byte())) {
+        fila.reserve(columnas);
+        for (std::size_t c = 0; c < columnas; ++c) {
+            switch (static_cast<Valor::Tipo>(lector.byte())) {
             case Valor::Tipo::Nulo:
                 fila.push_back(Valor::nulo());
                 break;
             case Valor::Tipo::Texto:
-                fila.push_back(Valor::texto(in.text()));
+                fila.push_back(Valor::texto(lector.text()));
                 break;
             case Valor::Tipo::Numero:
-                fila.push_back(Valor::numero(in.text()));
+                fila.push_back(Valor::numero(lector.text()));
                 break;
             default:
                 throw ErrorBaseDatos("La lectura de la base de datos devolvió datos incompletos");
@@ -109,7 +109,7 @@ TablaLeida deserializarTabla(std::string_view bytes) {
         }
         tabla.filas.push_back(std::move(fila));
     }
-    if (!in.done()) {
+    if (!lector.done()) {
         throw ErrorBaseDatos("La lectura de la base de datos devolvió datos incompletos");
     }
     return tabla;

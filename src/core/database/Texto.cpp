@@ -3,21 +3,21 @@
 namespace envio {
 
 std::string mayusculas(std::string_view utf8) {
-    std::string out(utf8);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const auto c = static_cast<unsigned char>(out[i]);
+    std::string resultado(utf8);
+    for (std::size_t i = 0; i < resultado.size(); ++i) {
+        const auto c = static_cast<unsigned char>(resultado[i]);
         if (c >= 'a' && c <= 'z') {
-            out[i] = static_cast<char>(c - 32);
-        } else if (c == 0xC3 && i + 1 < out.size()) {
+            resultado[i] = static_cast<char>(c - 32);
+        } else if (c == 0xC3 && i + 1 < resultado.size()) {
             // U+00E0..U+00FE (but not ÷) is 0xC3 0xA0..0xBE; their capitals are 0xC3 0x80..0x9E.
-            const auto next = static_cast<unsigned char>(out[i + 1]);
-            if (next >= 0xA0 && next <= 0xBE && next != 0xB7) {
-                out[i + 1] = static_cast<char>(next - 0x20);
+            const auto siguiente = static_cast<unsigned char>(resultado[i + 1]);
+            if (siguiente >= 0xA0 && siguiente <= 0xBE && siguiente != 0xB7) {
+                resultado[i + 1] = static_cast<char>(siguiente - 0x20);
             }
             ++i;
         }
     }
-    return out;
+    return resultado;
 }
 
 bool igualesSinMayusculas(std::string_view a, std::string_view b) {
@@ -38,27 +38,27 @@ char baseLetter(unsigned char latin1) {
 } // namespace
 
 std::string claveParaOrdenar(std::string_view utf8) {
-    const std::string upper = mayusculas(utf8);
-    std::string key;
-    key.reserve(upper.size());
-    for (std::size_t i = 0; i < upper.size(); ++i) {
-        const auto c = static_cast<unsigned char>(upper[i]);
-        if (c == 0xC3 && i + 1 < upper.size()) {
-            const auto latin1 = static_cast<unsigned char>(0xC0 + (upper[i + 1] & 0x3F));
+    const std::string enMayusculas = mayusculas(utf8);
+    std::string clave;
+    clave.reserve(enMayusculas.size());
+    for (std::size_t i = 0; i < enMayusculas.size(); ++i) {
+        const auto c = static_cast<unsigned char>(enMayusculas[i]);
+        if (c == 0xC3 && i + 1 < enMayusculas.size()) {
+            const auto latin1 = static_cast<unsigned char>(0xC0 + (enMayusculas[i + 1] & 0x3F));
             if (latin1 == 0xD1) { // Ñ
-                key += "N\x7F";
+                clave += "N\x7F";
                 ++i;
                 continue;
             }
             if (const char base = baseLetter(latin1); base != '\0') {
-                key += base;
+                clave += base;
                 ++i;
                 continue;
             }
         }
-        key += static_cast<char>(c);
+        clave += static_cast<char>(c);
     }
-    return key;
+    return clave;
 }
 
 int compararParaOrdenar(std::string_view a, std::string_view b) {
@@ -66,11 +66,11 @@ int compararParaOrdenar(std::string_view a, std::string_view b) {
 }
 
 std::string sinBlancos(std::string_view texto) {
-    const auto first = texto.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
+    const auto inicio = texto.find_first_not_of(' ');
+    if (inicio == std::string_view::npos) {
         return {};
     }
-    return std::string(texto.substr(first, texto.find_last_not_of(' ') - first + 1));
+    return std::string(texto.substr(inicio, texto.find_last_not_of(' ') - inicio + 1));
 }
 
 } // namespace envio

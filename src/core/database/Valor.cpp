@@ -9,13 +9,14 @@ namespace envio {
 std::string textoDeNumero(double n) {
     // The shortest digits that read back as `n`, written out in full for the magnitudes of
     // amounts and measures: an amount of -0.0001 shows as such, not as "-1e-04".
-    const double magnitude = std::fabs(n);
-    const bool plain = magnitude == 0.0 || (magnitude >= 1e-5 && magnitude < 1e15);
-    std::array<char, 64> buffer{};
-    const auto result = plain ? std::to_chars(buffer.data(), buffer.data() + buffer.size(), n,
-                                              std::chars_format::fixed)
-                              : std::to_chars(buffer.data(), buffer.data() + buffer.size(), n);
-    return {buffer.data(), result.ptr};
+    const double magnitud = std::fabs(n);
+    const bool sinExponente = magnitud == 0.0 || (magnitud >= 1e-5 && magnitud < 1e15);
+    std::array<char, 64> cifras{};
+    const auto escrito = sinExponente
+                             ? std::to_chars(cifras.data(), cifras.data() + cifras.size(), n,
+                                             std::chars_format::fixed)
+                             : std::to_chars(cifras.data(), cifras.data() + cifras.size(), n);
+    return {cifras.data(), escrito.ptr};
 }
 
 Valor Valor::numero(double n) {
@@ -34,23 +35,23 @@ std::optional<double> Valor::comoNumero() const {
     if (tipo_ == Tipo::Nulo) {
         return std::nullopt;
     }
-    std::string_view text = texto_;
-    while (!text.empty() && text.front() == ' ') {
-        text.remove_prefix(1);
+    std::string_view limpio = texto_;
+    while (!limpio.empty() && limpio.front() == ' ') {
+        limpio.remove_prefix(1);
     }
-    while (!text.empty() && text.back() == ' ') {
-        text.remove_suffix(1);
+    while (!limpio.empty() && limpio.back() == ' ') {
+        limpio.remove_suffix(1);
     }
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
+    if (!limpio.empty() && limpio.front() == '+') {
+        limpio.remove_prefix(1);
     }
-    double value = 0.0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || result.ec != std::errc{} || result.ptr != text.data() + text.size() ||
-        !std::isfinite(value)) {
+    double valor = 0.0;
+    const auto lectura = std::from_chars(limpio.data(), limpio.data() + limpio.size(), valor);
+    if (limpio.empty() || lectura.ec != std::errc{} ||
+        lectura.ptr != limpio.data() + limpio.size() || !std::isfinite(valor)) {
         return std::nullopt;
     }
-    return value;
+    return valor;
 }
 
 } // namespace envio
