@@ -18,9 +18,9 @@
 namespace envio {
 namespace {
 
-std::string fileName(const std::string& etiqueta) {
-    const auto slash = etiqueta.find_last_of("/\\");
-    return slash == std::string::npos ? etiqueta : etiqueta.substr(slash + 1);
+std::string nombreArchivo(const std::string& etiqueta) {
+    const auto barra = etiqueta.find_last_of("/\\");
+    return barra == std::string::npos ? etiqueta : etiqueta.substr(barra + 1);
 }
 
 std::string enKb(std::uintmax_t bytes) {
@@ -70,17 +70,19 @@ struct Revisor {
     const ReglasRevision& reglas;
     PdfEngine& pdf;
 
-    void anotar(std::vector<Hallazgo>& out, std::size_t i, Gravedad g, std::string texto) const {
-        out.push_back({i, fileName(filas[i].etiqueta), filas[i].texto, std::move(texto), g});
+    void anotar(std::vector<Hallazgo>& hallazgos, std::size_t i, Gravedad g,
+                std::string texto) const {
+        hallazgos.push_back(
+            {i, nombreArchivo(filas[i].etiqueta), filas[i].texto, std::move(texto), g});
     }
 
     // Blocks when the file is not a readable, non-empty PDF of an acceptable size; true when
     // its text may then be read.
-    bool revisarArchivo(std::size_t i, std::vector<Hallazgo>& out) const {
+    bool revisarArchivo(std::size_t i, std::vector<Hallazgo>& hallazgos) const {
         const std::string& ruta = filas[i].etiqueta;
         const int fd = ::open(ruta.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
-            anotar(out, i, Gravedad::Bloquea,
+            anotar(hallazgos, i, Gravedad::Bloquea,
                    errno == ENOENT || errno == ENOTDIR
                        ? std::string("el archivo ya no está en la carpeta")
                        : "no se puede leer el archivo: " + std::string(std::strerror(errno)));
@@ -88,33 +90,33 @@ struct Revisor {
         }
         struct stat st {};
         char cabecera[5] = {};
-        const bool statOk = ::fstat(fd, &st) == 0;
-        const ssize_t leidos = statOk ? ::read(fd, cabecera, sizeof cabecera) : -1;
+        const bool conEstado = ::fstat(fd, &st) == 0;
+        const ssize_t leidos = conEstado ? ::read(fd, cabecera, sizeof cabecera) : -1;
         const int error = errno;
         ::close(fd);
-        if (!statOk || leidos < 0) {
-            anotar(out, i, Gravedad::Bloquea,
+        if (!conEstado || leidos < 0) {
+            anotar(hallazgos, i, Gravedad::Bloquea,
                    "no se puede leer el archivo: " + std::string(std::strerror(error)));
             return false;
         }
         const auto tamano = static_cast<std::uintmax_t>(st.st_size);
         if (tamano == 0) {
-            anotar(out, i, Gravedad::Bloquea, "el archivo está vacío");
+            anotar(hallazgos, i, Gravedad::Bloquea, "el archivo está vacío");
             return false;
         }
         if (leidos < 5 || std::memcmp(cabecera, "%PDF-", 5) != 0) {
-            anotar(out, i, Gravedad::Bloquea, "el archivo no es un PDF");
+            anotar(hallazgos, i, Gravedad::Bloquea, "el archivo no es un PDF");
             return false;
         }
         bool cabe = true;
         if (reglas.limiteServidor && tamano > *reglas.limiteServidor) {
-            anotar(out, i, Gravedad::Bloquea,
+            anotar(hallazgos, i, Gravedad::Bloquea,
                    "mayor (" + enKb(tamano) + ") que lo que admite el servidor de correo (" +
                        enKb(*reglas.limiteServidor) + ")");
             cabe = false;
         }
         if (reglas.limiteUsuario > 0 && tamano > reglas.limiteUsuario) {
-            anotar(out, i, Gravedad::Bloquea,
+            anotar(hallazgos, i, Gravedad::Bloquea,
                    "mayor (" + enKb(tamano) + ") que el tamaño máximo fijado (" +
                        enKb(reglas.limiteUsuario) + ")");
             cabe = false;
@@ -123,12 +125,12 @@ struct Revisor {
     }
 
     // Whether the document carries its recipient's NIF (payroll) or name (invoices).
-    void revisarDestinatario(std::size_t i, std::vector<Hallazgo>& out) const {
+    void revisarDestinatario(std::size_t i, std::vector<Hallazgo>& hallazgos) const {
         const bool nomina = reglas.modo == Modo::Nomina;
         const std::string buscado =
             nomina ? nifDelDocumento(filas[i].etiqueta) : comparable(nombreCliente(filas[i]), "");
         if (nomina && reglas.protegerConNif && !nifValido(buscado)) {
-            anotar(out, i, Gravedad::Bloquea, "NIF no válido: " + buscado);
+            anotar(hallazgos, i, Gravedad::Bloquea, "NIF no válido: " + buscado);
         }
         const std::string objetivo = nomina ? comparable(buscado, kSeparadoresNif) : buscado;
         if (objetivo.empty()) {
@@ -139,29 +141,31 @@ struct Revisor {
             return comparable(hastaAhora, quitar).find(objetivo) != std::string::npos;
         });
         if (!texto) {
-            anotar(out, i, Gravedad::Bloquea, "el PDF está dañado o no se puede abrir");
+            anotar(hallazgos, i, Gravedad::Bloquea, "el PDF está dañado o no se puede abrir");
         } else if (!tieneTexto(*texto)) {
-            anotar(out, i, Gravedad::Aviso, "PDF sin texto (escaneado): no se puede comprobar");
+            anotar(hallazgos, i, Gravedad::Aviso,
+                   "PDF sin texto (escaneado): no se puede comprobar");
         } else if (comparable(*texto, quitar).find(objetivo) == std::string::npos) {
-            anotar(out, i, nomina ? Gravedad::Bloquea : Gravedad::Aviso,
+            anotar(hallazgos, i, nomina ? Gravedad::Bloquea : Gravedad::Aviso,
                    nomina ? "el NIF " + buscado + " no aparece en el documento"
                           : "el nombre " + nombreCliente(filas[i]) + " no aparece en el documento");
         }
     }
 
     std::vector<Hallazgo> revisarFila(std::size_t i) const {
-        std::vector<Hallazgo> out;
+        std::vector<Hallazgo> hallazgos;
         if (sinBlancos(filas[i].etiqueta).empty()) {
-            return out;
+            return hallazgos;
         }
         try {
-            if (revisarArchivo(i, out)) {
-                revisarDestinatario(i, out);
+            if (revisarArchivo(i, hallazgos)) {
+                revisarDestinatario(i, hallazgos);
             }
         } catch (const std::exception& e) {
-            anotar(out, i, Gravedad::Bloquea, std::string("no se puede revisar: ") + e.what());
+            anotar(hallazgos, i, Gravedad::Bloquea,
+                   std::string("no se puede revisar: ") + e.what());
         }
-        return out;
+        return hallazgos;
     }
 
     // The rows' own findings, read on several threads: most of the time goes into the PDFs.
@@ -217,7 +221,7 @@ std::vector<Hallazgo> revisarEnvio(const std::vector<FilaLista>& filas,
         direcciones[i] = direccionDe(filas[i], valida);
         if (!valida) {
             porFila[i].insert(porFila[i].begin(),
-                              {i, fileName(filas[i].etiqueta), filas[i].texto,
+                              {i, nombreArchivo(filas[i].etiqueta), filas[i].texto,
                                direcciones[i].empty()
                                    ? std::string("sin dirección de correo")
                                    : "dirección de correo no válida: " + filas[i].subitems[0],
@@ -232,8 +236,8 @@ std::vector<Hallazgo> revisarEnvio(const std::vector<FilaLista>& filas,
     for (const auto i : marcadas) {
         auto& propios = porFila[i];
         const auto avisar = [&](std::string texto) {
-            propios.push_back({i, fileName(filas[i].etiqueta), filas[i].texto, std::move(texto),
-                               Gravedad::Aviso});
+            propios.push_back({i, nombreArchivo(filas[i].etiqueta), filas[i].texto,
+                               std::move(texto), Gravedad::Aviso});
         };
         if (!direcciones[i].empty() && destinatariosPorDireccion[direcciones[i]].size() > 1) {
             avisar("la dirección " + direcciones[i] + " es de " +
