@@ -18,12 +18,12 @@ namespace {
 constexpr std::string_view kAviso = "Aviso";
 // A real server refuses an envelope address with blanks around it; the list keeps what the
 // suite holds, only the copy that goes on the wire is cleaned.
-std::string sinBlancosAlrededor(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
+std::string sinBlancosAlrededor(const std::string& texto) {
+    const auto inicio = texto.find_first_not_of(" \t");
+    if (inicio == std::string::npos) {
         return {};
     }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    return texto.substr(inicio, texto.find_last_not_of(" \t") - inicio + 1);
 }
 
 class Ejecucion {
