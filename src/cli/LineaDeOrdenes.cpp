@@ -11,8 +11,8 @@ namespace {
 
 int numero(const std::string& opcion, const std::string& texto, int minimo, int maximo) {
     int valor = 0;
-    const auto result = std::from_chars(texto.data(), texto.data() + texto.size(), valor);
-    if (result.ec != std::errc{} || result.ptr != texto.data() + texto.size() || valor < minimo ||
+    const auto lectura = std::from_chars(texto.data(), texto.data() + texto.size(), valor);
+    if (lectura.ec != std::errc{} || lectura.ptr != texto.data() + texto.size() || valor < minimo ||
         valor > maximo) {
         throw ErrorDeOpciones("Valor no válido para " + opcion + ": " + texto);
     }
