@@ -481,6 +481,38 @@ bool conexionGuardadaCerrada(const Intento& i) {
            i.conexionesNuevas == 0 && !i.conversacion.datosEnviados;
 }
 
+void agregarTexto(curl_mime* mime, const std::string& cuerpo) {
+    curl_mimepart* texto = curl_mime_addpart(mime);
+    if (texto == nullptr || curl_mime_data(texto, cuerpo.data(), cuerpo.size()) != CURLE_OK ||
+        curl_mime_type(texto, "text/plain; charset=UTF-8") != CURLE_OK ||
+        curl_mime_encoder(texto, "quoted-printable") != CURLE_OK) {
+        throw ErrorComponenteCorreo(correo::ErrorEnvio, "No se pudo preparar el texto del mensaje");
+    }
+}
+
+void agregarAdjunto(curl_mime* mime, const MensajeSmtp::Adjunto& adjunto) {
+    curl_mimepart* parte = curl_mime_addpart(mime);
+    const std::string ruta = adjunto.ruta.string();
+    errno = 0;
+    if (parte == nullptr || curl_mime_filedata(parte, ruta.c_str()) != CURLE_OK) {
+        const int causa = errno;
+        throw ErrorComponenteCorreo(
+            correo::AdjuntoIlegible,
+            "No se puede leer el archivo adjunto " + ruta +
+                (causa != 0 ? ": " + std::string(std::strerror(causa)) : std::string()));
+    }
+    Lista cabecerasParte;
+    for (const auto& linea : adjunto.cabeceras) {
+        cabecerasParte.agregar(linea);
+    }
+    if (curl_mime_encoder(parte, "base64") != CURLE_OK ||
+        curl_mime_headers(parte, cabecerasParte.p, 1) != CURLE_OK) {
+        throw ErrorComponenteCorreo(correo::ErrorEnvio,
+                                    "No se pudo preparar el archivo adjunto " + ruta);
+    }
+    cabecerasParte.p = nullptr; // the part owns them now
+}
+
 // The message as curl sends it: the MIME body (the text and the attachment), the message's
 // header lines and the envelope. The handle points at all of it while it sends, so it lives
 // as long as the send. Building it may fail without touching the network: those failures
@@ -492,9 +524,9 @@ public:
         if (mime_.p == nullptr) {
             throw ErrorComponenteCorreo(correo::ErrorEnvio, "No hay memoria para el mensaje");
         }
-        agregarTexto(mensaje.cuerpo);
+        agregarTexto(mime_.p, mensaje.cuerpo);
         if (mensaje.adjunto) {
-            agregarAdjunto(*mensaje.adjunto);
+            agregarAdjunto(mime_.p, *mensaje.adjunto);
         }
         for (const auto& linea : mensaje.cabeceras) {
             cabeceras_.agregar(linea);
@@ -510,39 +542,6 @@ public:
     [[nodiscard]] const std::string& remitente() const { return remitente_; }
 
 private:
-    void agregarTexto(const std::string& cuerpo) {
-        curl_mimepart* texto = curl_mime_addpart(mime_.p);
-        if (texto == nullptr || curl_mime_data(texto, cuerpo.data(), cuerpo.size()) != CURLE_OK ||
-            curl_mime_type(texto, "text/plain; charset=UTF-8") != CURLE_OK ||
-            curl_mime_encoder(texto, "quoted-printable") != CURLE_OK) {
-            throw ErrorComponenteCorreo(correo::ErrorEnvio,
-                                        "No se pudo preparar el texto del mensaje");
-        }
-    }
-
-    void agregarAdjunto(const MensajeSmtp::Adjunto& adjunto) {
-        curl_mimepart* parte = curl_mime_addpart(mime_.p);
-        const std::string ruta = adjunto.ruta.string();
-        errno = 0;
-        if (parte == nullptr || curl_mime_filedata(parte, ruta.c_str()) != CURLE_OK) {
-            const int causa = errno;
-            throw ErrorComponenteCorreo(
-                correo::AdjuntoIlegible,
-                "No se puede leer el archivo adjunto " + ruta +
-                    (causa != 0 ? ": " + std::string(std::strerror(causa)) : std::string()));
-        }
-        Lista cabecerasParte;
-        for (const auto& linea : adjunto.cabeceras) {
-            cabecerasParte.agregar(linea);
-        }
-        if (curl_mime_encoder(parte, "base64") != CURLE_OK ||
-            curl_mime_headers(parte, cabecerasParte.p, 1) != CURLE_OK) {
-            throw ErrorComponenteCorreo(correo::ErrorEnvio,
-                                        "No se pudo preparar el archivo adjunto " + ruta);
-        }
-        cabecerasParte.p = nullptr; // the part owns them now
-    }
-
     Mime mime_;
     Lista cabeceras_;
     Lista destinatarios_;
