@@ -190,28 +190,41 @@ int main() {
     });
     std::printf("open + first page (%zu rows listed): %.1f ms\n", filas, abrir);
 
-    envio::HistorialEnvios h(carpeta.path());
-    const auto buscar = [&](const char* nombre, const envio::FiltroHistorial& filtro,
-                            envio::ColumnaHistorial orden = envio::ColumnaHistorial::Hora) {
-        const double ms = medianaMs([&] {
+    // What the user waits for after the window opened: each case starts from an opened history,
+    // as the window has one, and times the query and its first page. A search keeps the list
+    // the window opened with; another date range, outcome or order makes a new one.
+    const auto caso = [&](const char* nombre, const envio::FiltroHistorial& filtro,
+                          envio::ColumnaHistorial orden = envio::ColumnaHistorial::Hora) {
+        std::vector<double> tiempos;
+        std::size_t cantidad = 0;
+        for (int r = 0; r < kRondas; ++r) {
+            envio::HistorialEnvios h(carpeta.path());
+            h.consultar({});
+            const auto desde = std::chrono::steady_clock::now();
             h.consultar(filtro, orden);
             primeraPagina(h);
-        });
-        std::printf("%s (%zu rows): %.1f ms\n", nombre, h.cantidad(), ms);
-        return ms;
+            tiempos.push_back(msDesde(desde));
+            cantidad = h.cantidad();
+        }
+        std::sort(tiempos.begin(), tiempos.end());
+        std::printf("%s (%zu rows): %.1f ms (median), %.1f ms (slowest of %d)\n", nombre, cantidad,
+                    tiempos[tiempos.size() / 2], tiempos.back(), kRondas);
+        return tiempos[tiempos.size() / 2];
     };
-    const double busqueda = buscar("search \"1423 martinez\"", {"1423 martinez", "", "", {}});
-    buscar("search \"queued\" (most rows)", {"queued", "", "", {}});
-    buscar("search \"ez\" (two letters: no index)", {"ez", "", "", {}});
-    buscar("search \"<4711.\" (one Message-ID)", {"<4711.", "", "", {}});
-    buscar("one month", {"", "2020-03-01", "2020-03-31", {}});
-    buscar("refused only", {"", "", "", envio::ResultadoHistorial::Rechazado});
-    buscar("all, sorted by address", {}, envio::ColumnaHistorial::Direccion);
+    double peorBusqueda = 0;
+    for (const char* texto : {"1423 martinez", "queued", "ez", "<4711.", "e"}) {
+        const std::string nombre = std::string("search \"") + texto + "\"";
+        peorBusqueda = std::max(peorBusqueda, caso(nombre.c_str(), {texto, "", "", {}}));
+    }
+    caso("one month", {"", "2020-03-01", "2020-03-31", {}});
+    caso("refused only", {"", "", "", envio::ResultadoHistorial::Rechazado});
+    caso("all, sorted by address", {}, envio::ColumnaHistorial::Direccion);
     const double conIndice = msPorIntentoConIndice(archivo);
     std::printf("ledger writes per attempt (3 writes, each on disk): %.2f ms with the search "
                 "index, %.2f ms without it\n",
                 conIndice, sinIndice);
-    const bool cumple = abrir < 200 && busqueda < 200;
-    std::printf("goal < 200 ms for open and search: %s\n", cumple ? "met" : "NOT met");
+    const bool cumple = abrir < 200 && peorBusqueda < 200;
+    std::printf("goal < 200 ms for open and for every search (medians): %s\n",
+                cumple ? "met" : "NOT met");
     return 0;
 }

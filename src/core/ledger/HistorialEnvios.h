@@ -1,59 +1,20 @@
 #pragma once
 
+#include "ledger/FilaHistorial.h"
+#include "ledger/FuenteHistorial.h"
 #include "ledger/TextoBuscable.h"
 
 #include <array>
 #include <cstddef>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-struct sqlite3;
-struct sqlite3_stmt;
-
 namespace envio {
-
-// What became of one attempt, as the history tells it.
-enum class ResultadoHistorial {
-    Enviado,   // the server accepted it
-    Rechazado, // the server refused it, or it never left
-    Dudoso,    // no answer after it went out: it may be with its recipient
-    Marcado,   // the server accepted it; the sent name came at the next start
-};
-std::string_view nombreResultado(ResultadoHistorial resultado);
-std::optional<ResultadoHistorial> resultadoPorNombre(std::string_view nombre);
-
-struct FilaHistorial {
-    std::string hora; // local time, AAAA-MM-DD HH:MM:SS
-    bool aviso = false;
-    std::string destinatario; // as listed
-    std::string direccion;
-    std::string documento;   // full path when the attempt started, or the notice's label
-    std::string enviadoComo; // full path with the sent name; empty when it never got one
-    ResultadoHistorial resultado = ResultadoHistorial::Dudoso;
-    std::string respuesta;
-    std::string messageId;
-};
-
-// The history's columns, in the order the window and the exports show them.
-enum class ColumnaHistorial {
-    Hora,
-    Tipo,
-    Destinatario,
-    Direccion,
-    Documento,
-    EnviadoComo,
-    Resultado,
-    Respuesta,
-    MessageId
-};
-inline constexpr std::size_t kColumnasHistorial = 9;
-const std::array<std::string_view, kColumnasHistorial>& titulosHistorial();
-// The text of a column as shown; document columns show the file name only.
-std::string textoColumna(const FilaHistorial& fila, ColumnaHistorial columna);
 
 struct FiltroHistorial {
     std::string texto; // any column, case and accents ignored
@@ -69,8 +30,8 @@ struct TotalesHistorial {
 
 // Every attempt in every machine's ledger in the program's folder, read-only. A query keeps only
 // the matching attempts' keys; rows are read when asked for, so a ledger of years opens at once.
-// Each statement is a short read of its own: a run sending on this machine waits for it at
-// most that long, and machines sharing the folder never see each other's locks anyway.
+// The list for the dates, outcome and order asked is kept until a ledger changes: typing in the
+// search box then only asks the index which attempts hold the text, and filters that list.
 class HistorialEnvios {
 public:
     // Throws ErrorBaseDatos when a ledger cannot be read.
@@ -92,22 +53,21 @@ public:
 private:
     struct Clave {
         int origen;
+        ResultadoHistorial resultado;
         long long id;
     };
-    // One ledger as the history reads it.
-    struct Fuente {
-        std::string consulta; // its attempts with the history's columns
-        std::string esquema;  // the name it is attached as
-        bool indexado = false;
+    // The attempts of every ledger for one selection, merged in its order.
+    struct Listado {
+        FuenteHistorial::Seleccion seleccion;
+        std::vector<long long> versiones;
+        std::vector<Clave> claves;
     };
-    Fuente adjuntar(const std::filesystem::path& registro, int origen);
-    [[nodiscard]] std::string condicionBusqueda(const Fuente& fuente,
-                                                const std::string& buscado) const;
-    FilaHistorial leerFila(const Clave& clave);
+    const std::vector<Clave>& listado(const FuenteHistorial::Seleccion& seleccion);
+    std::vector<Clave> unir(const FuenteHistorial::Seleccion& seleccion);
+    void filtrar(const std::vector<Clave>& todas, const std::string& buscado);
 
-    sqlite3* db_ = nullptr;
-    std::vector<sqlite3_stmt*> lecturas_; // one per ledger: a row by id
-    std::vector<Fuente> fuentes_;
+    std::vector<std::unique_ptr<FuenteHistorial>> fuentes_;
+    std::optional<Listado> listado_;
     std::vector<Clave> claves_;
     TotalesHistorial totales_;
     std::map<std::size_t, std::vector<FilaHistorial>> paginas_;

@@ -120,6 +120,42 @@ TEST_F(HistorialEnviosTest, ProofAndCsv) {
     EXPECT_NE(csvHistorial(h).find(";\"250 Ok; queued\";"), std::string::npos);
 }
 
+// An office with more machines than SQLite attaches to one connection, and a run that writes
+// while the window is open: the list kept for typing must not hide what came after it.
+TEST(HistorialEquiposTest, TwelveMachinesMergedAndARunWhileOpenIsSeen) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    TemporaryFolder folder;
+    const auto registro = [&folder](int equipo) {
+        return folder.path() / ("registro-envios.PC" + std::to_string(10 + equipo) + ".db");
+    };
+    for (int e = 0; e < 12; ++e) {
+        RegistroEnvios r(registro(e));
+        // Times and names run in opposite directions across machines.
+        anotar(r, "2024-01-01T" + std::to_string(10 + e) + ":00:00Z", "/n/A_P.pdf",
+               std::string(1, static_cast<char>('z' - e)) + " Nombre", Resultado::Aceptado, "250");
+    }
+    HistorialEnvios h(folder.path());
+    h.consultar({}, ColumnaHistorial::Destinatario, false);
+    EXPECT_EQ(h.fila(0).destinatario, "o Nombre");
+    EXPECT_EQ(h.fila(11).destinatario, "z Nombre");
+    h.consultar({});
+    ASSERT_EQ(h.cantidad(), 12U);
+    EXPECT_EQ(h.fila(0).hora, "2024-01-01 21:00:00");
+    EXPECT_EQ(h.fila(11).hora, "2024-01-01 10:00:00");
+
+    {
+        RegistroEnvios r(registro(3));
+        anotar(r, "2024-02-01T08:00:00Z", "/n/B_P.pdf", "Luis Tarde", Resultado::Rechazado, "550");
+    }
+    h.consultar({});
+    ASSERT_EQ(h.cantidad(), 13U);
+    EXPECT_EQ(h.fila(0).destinatario, "Luis Tarde");
+    h.consultar({"tarde", "", "", {}});
+    EXPECT_EQ(h.cantidad(), 1U);
+    EXPECT_EQ(h.totales().porResultado[1], 1U);
+}
+
 // A ledger as the previous version left it: readable as it is, and migrated when a run opens it.
 TEST(HistorialMigracionTest, PreviousLayoutIsReadThenMigratedKeepingItsRows) {
     setenv("TZ", "UTC", 1);
