@@ -8,7 +8,6 @@
 #include "gui/FrmPrincipal.h"
 #include "gui/FrmServidor.h"
 
-#include <QComboBox>
 #include <QTimer>
 #include <algorithm>
 
@@ -63,7 +62,7 @@ std::unique_ptr<EnvioPrincipal> conectarComandos(FrmPrincipal& ventana) {
         &ventana, &FrmPrincipal::configurarServidorSolicitado, &ventana,
         [v, recargar] { abrirFrmServidor(v, v->pantalla().contexto().carpeta, recargar); });
     QObject::connect(&ventana, &FrmPrincipal::mensajesMasivosSolicitado, &ventana, [v] {
-        abrirFrmConfiguracion(v, v->pantalla().contexto(), v->Combo1()->currentText().toStdString(),
+        abrirFrmConfiguracion(v, v->pantalla().contexto(), v->pantalla().seleccion().tipo,
                               v->dialogos());
     });
     QObject::connect(&ventana, &FrmPrincipal::historialSolicitado, &ventana, [v] {

@@ -3,6 +3,7 @@
 #include "catalogue/PantallaPrincipal.h"
 #include "gui/FrmPrincipal.h"
 #include "gui/FrmReporte.h"
+#include "gui/PanelPrincipal.h"
 #include "mail/ErroresEjecucion.h"
 #include "mail/MandarCorreos.h"
 #include "mail/PuestoEnvio.h"
@@ -10,9 +11,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QLabel>
 #include <QMetaObject>
-#include <QProgressBar>
 #include <system_error>
 
 namespace envio::gui {
@@ -33,22 +32,18 @@ public:
         : ventana_(&ventana), etiquetas_(std::move(etiquetas)) {}
 
     void progresoVisible(bool visible) override {
-        enVentana(ventana_, [v = ventana_, visible] {
-            v->Barra()->setVisible(visible);
-            v->lblBarra()->setVisible(visible);
-        });
+        enVentana(ventana_, [v = ventana_, visible] { v->panel().progresoVisible(visible); });
     }
     void progresoMaximo(int maximo) override {
-        enVentana(ventana_, [v = ventana_, maximo] { v->Barra()->setMaximum(maximo); });
+        enVentana(ventana_, [v = ventana_, maximo] { v->panel().progresoMaximo(maximo); });
     }
     void progresoValor(int valor) override {
-        enVentana(ventana_, [v = ventana_, valor] {
-            v->Barra()->setValue(std::min(valor, v->Barra()->maximum()));
-        });
+        enVentana(ventana_, [v = ventana_, valor] { v->panel().progresoValor(valor); });
     }
     void textoProgreso(const std::string& texto) override {
-        enVentana(ventana_,
-                  [v = ventana_, t = QString::fromStdString(texto)] { v->lblBarra()->setText(t); });
+        enVentana(ventana_, [v = ventana_, t = QString::fromStdString(texto)] {
+            v->panel().textoProgreso(t);
+        });
     }
     void punteroOcupado(bool ocupado) override {
         enVentana(ventana_, [v = ventana_, ocupado] {

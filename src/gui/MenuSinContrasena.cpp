@@ -23,15 +23,14 @@ std::string nifActual(FrmPrincipal& ventana) {
 
 } // namespace
 
-void anadirMenuSinContrasena(FrmPrincipal& ventana) {
-    QMenu* menu = ventana.MnuCabeza();
-    menu->addSeparator();
-    QAction* accion = menu->addAction(QStringLiteral("Enviar sin contraseña a este trabajador"));
+void anadirMenuSinContrasena(QMenu& menu, FrmPrincipal& ventana) {
+    menu.addSeparator();
+    QAction* accion = menu.addAction(QStringLiteral("Enviar sin contraseña a este trabajador"));
     accion->setObjectName(QStringLiteral("mnuSinContrasena"));
     accion->setCheckable(true);
     FrmPrincipal* v = &ventana;
     const auto archivo = ListaSinContrasena::archivoEn(ventana.pantalla().contexto().carpeta);
-    QObject::connect(menu, &QMenu::aboutToShow, accion, [v, accion, archivo] {
+    QObject::connect(&menu, &QMenu::aboutToShow, accion, [v, accion, archivo] {
         const std::string nif = nifActual(*v);
         accion->setEnabled(!nif.empty());
         accion->setChecked(!nif.empty() && ListaSinContrasena(archivo).contiene(nif));

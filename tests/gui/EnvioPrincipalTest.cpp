@@ -3,6 +3,7 @@
 // report window opens over the main window at the end.
 #include "gui/EnvioPrincipal.h"
 
+#include "ControlPorNombre.h"
 #include "DialogosGrabados.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
@@ -53,6 +54,11 @@ private slots:
         QVERIFY(ventana);
         auto envio = envio::gui::conectarComandos(*ventana);
         ventana->show();
+        const auto* barra = envio::test::control<QProgressBar>(*ventana, "Barra");
+        const auto enlace = [&](int indice) {
+            return envio::test::control<envio::gui::EnlaceComando>(
+                *ventana, QStringLiteral("lbl_cmd_%1").arg(indice));
+        };
         QVERIFY2(ventana->pantalla().lista().cantidad() == kDocumentos,
                  dialogos.textos().empty() ? "no rows" : dialogos.textos().front().c_str());
 
@@ -74,15 +80,13 @@ private slots:
         QTimer timer;
         QObject::connect(&timer, &QTimer::timeout, [&] {
             ++ticks;
-            if (ventana->Barra()->isVisible()) {
+            if (barra->isVisible()) {
                 if (!barSeen) {
                     // The commands that would touch the documents or the work table wait.
                     ventana->ejecutar(envio::Accion::Eliminar);
                     ventana->ejecutar(envio::Accion::Enviar);
-                    refusedWhileSending = !ventana->borrando() &&
-                                          !ventana->lbl_cmd()->enlace(1)->isEnabled() &&
-                                          !ventana->lbl_cmd()->enlace(5)->isEnabled() &&
-                                          ventana->lbl_cmd()->enlace(4)->isEnabled();
+                    refusedWhileSending = !ventana->borrando() && !enlace(1)->isEnabled() &&
+                                          !enlace(5)->isEnabled() && enlace(4)->isEnabled();
                 }
                 barSeen = true;
                 ++ticksWhileSending;
@@ -92,14 +96,15 @@ private slots:
 
         ventana->ejecutarEnlace(6); // Seleccionar todo
         ventana->ejecutarEnlace(0); // Enviar
-        QTRY_VERIFY_WITH_TIMEOUT(
-            server.messages().size() == kDocumentos && !ventana->Barra()->isVisible(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(server.messages().size() == kDocumentos && !barra->isVisible(),
+                                 60000);
         QTRY_VERIFY_WITH_TIMEOUT(reportShown, 20000);
         QVERIFY(barSeen);
         QVERIFY(refusedWhileSending);
-        QTRY_VERIFY(ventana->lbl_cmd()->enlace(1)->isEnabled());
+        QTRY_VERIFY(enlace(1)->isEnabled());
         QVERIFY2(ticksWhileSending > 3, qPrintable(QString::number(ticksWhileSending)));
-        QCOMPARE(ventana->lblBarra()->text(), QStringLiteral("Enviando ..."));
+        QCOMPARE(envio::test::control<QLabel>(*ventana, "lblBarra")->text(),
+                 QStringLiteral("Enviando ..."));
         QTRY_VERIFY(ventana->pantalla().lista().fila(0).icono == envio::kIconoEnviado);
         for (const auto& fila : ventana->pantalla().lista().filas()) {
             QVERIFY(fila.etiqueta.ends_with(".ENVIADO.PDF"));

@@ -1,6 +1,7 @@
 // The notice window's wiring, offscreen, over generated suites and the local test mail server.
 #include "gui/FrmConfiguracion.h"
 
+#include "ControlPorNombre.h"
 #include "DialogosGrabados.h"
 #include "DoblesEnvio.h"
 #include "GeneradorSuite.h"
@@ -10,7 +11,7 @@
 #include "gui/Arte.h"
 #include "gui/CuadroXP.h"
 #include "gui/EnlacesComando.h"
-#include "gui/ModeloDestinatarios.h"
+#include "gui/PaginaDestinatarios.h"
 #include "gui/Twips.h"
 #include "mass/PlantillaAviso.h"
 #include "settings/IniFile.h"
@@ -24,10 +25,12 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTreeView>
 #include <QtTest>
 
 using namespace envio;
 using envio::gui::FrmConfiguracion;
+using test::control;
 
 namespace {
 
@@ -43,10 +46,25 @@ public:
     }
 };
 
-std::vector<bool> marcas(const ListaVista& lv) {
+// The window's controls, by the names the program has always given them.
+template <typename T = QWidget> T* de(const FrmConfiguracion& w, const char* nombre) {
+    return control<T>(w, QLatin1String(nombre));
+}
+QTreeView* lista(const FrmConfiguracion& w) {
+    return de<QTreeView>(w, "Lv");
+}
+QAbstractItemModel* modelo(const FrmConfiguracion& w) {
+    return lista(w)->model();
+}
+void pulsarEnlace(const FrmConfiguracion& w, int indice) {
+    QTest::mouseClick(control<gui::EnlaceComando>(w, QStringLiteral("lbl_cmd_%1").arg(indice)),
+                      Qt::LeftButton);
+}
+
+std::vector<bool> marcas(const FrmConfiguracion& w) {
     std::vector<bool> out;
-    for (const auto& f : lv.filas()) {
-        out.push_back(f.marcada);
+    for (int fila = 0; fila < modelo(w)->rowCount(); ++fila) {
+        out.push_back(modelo(w)->index(fila, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked);
     }
     return out;
 }
@@ -115,30 +133,32 @@ private slots:
     void showsTheClientSourceWithItsControlsAndTheStoredTemplate() {
         clientes();
         FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
-        QAbstractItemModelTester tester(w.modelo(),
+        QAbstractItemModelTester tester(modelo(w),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         w.show();
         QCOMPARE(w.windowTitle(), QStringLiteral(" Comunicaciones masivas"));
-        QCOMPARE(w.SSTab1()->count(), 2);
-        QCOMPARE(w.SSTab1()->tabText(0), QStringLiteral("  Mensaje de aviso"));
-        QCOMPARE(w.SSTab1()->tabText(1), QStringLiteral("  Direcciones e-mail  "));
-        QCOMPARE(w.Label9()->text(), QStringLiteral("Clientes con e-mail"));
-        QVERIFY(w.lbl()->text().startsWith(QStringLiteral("Puede seleccionar grupos de clientes")));
-        QVERIFY(w.P2()->isVisible());
-        QVERIFY(w.txtFiltro()->text().isEmpty());
-        QCOMPARE(w.modelo()->rowCount(), 4);
-        QCOMPARE(w.modelo()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+        QCOMPARE(de<QTabWidget>(w, "SSTab1")->count(), 2);
+        QCOMPARE(de<QTabWidget>(w, "SSTab1")->tabText(0), QStringLiteral("  Mensaje de aviso"));
+        QCOMPARE(de<QTabWidget>(w, "SSTab1")->tabText(1), QStringLiteral("  Direcciones e-mail  "));
+        QCOMPARE(de<QLabel>(w, "Label9")->text(), QStringLiteral("Clientes con e-mail"));
+        QVERIFY(de<QLabel>(w, "lbl")->text().startsWith(
+            QStringLiteral("Puede seleccionar grupos de clientes")));
+        QVERIFY(de<gui::CuadroXP>(w, "P2")->isVisible());
+        QVERIFY(de<QLineEdit>(w, "txtFiltro")->text().isEmpty());
+        QCOMPARE(modelo(w)->rowCount(), 4);
+        QCOMPARE(modelo(w)->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QStringLiteral("Destinatario"));
-        QCOMPARE(w.modelo()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+        QCOMPARE(modelo(w)->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QStringLiteral("Email"));
-        QCOMPARE(w.modelo()->index(0, 0).data().toString(), QStringLiteral("00001 Uno"));
-        QCOMPARE(w.modelo()->index(0, 1).data().toString(), QStringLiteral("uno@ejemplo.es"));
-        QVERIFY(marcas(w.lista()) == std::vector<bool>(4, false));
-        QCOMPARE(w.txtAsuntoAviso()->text(), QStringLiteral("Asunto guardado"));
-        QCOMPARE(w.txtMensajeAviso()->toPlainText(), QStringLiteral("Uno\nDos"));
-        QVERIFY(w.Check1()->isChecked());
-        QCOMPARE(w.lbl_cmd()->enlace(0)->text(), QStringLiteral("Enviar"));
-        QCOMPARE(w.lbl_cmd()->enlace(1)->text(), QStringLiteral("Salir"));
+        QCOMPARE(modelo(w)->index(0, 0).data().toString(), QStringLiteral("00001 Uno"));
+        QCOMPARE(modelo(w)->index(0, 1).data().toString(), QStringLiteral("uno@ejemplo.es"));
+        QVERIFY(marcas(w) == std::vector<bool>(4, false));
+        QCOMPARE(de<QLineEdit>(w, "txtAsuntoAviso")->text(), QStringLiteral("Asunto guardado"));
+        QCOMPARE(de<QPlainTextEdit>(w, "txtMensajeAviso")->toPlainText(),
+                 QStringLiteral("Uno\nDos"));
+        QVERIFY(de<QCheckBox>(w, "Check1")->isChecked());
+        QCOMPARE(de<QLabel>(w, "lbl_cmd_0")->text(), QStringLiteral("Enviar"));
+        QCOMPARE(de<QLabel>(w, "lbl_cmd_1")->text(), QStringLiteral("Salir"));
         // Each link's picture is the one the other windows give that command: Salir is the door.
         QCOMPARE(iconoDelEnlace(w, 0), gui::arte::iconoEnlace(0).pixmap(16, 16).toImage());
         QCOMPARE(iconoDelEnlace(w, 1), gui::arte::iconoEnlace(4).pixmap(16, 16).toImage());
@@ -149,46 +169,46 @@ private slots:
                     ->geometry()
                     .contains(logo->geometry()));
         QVERIFY(pintaRojo(logo->grab().toImage()));
-        QCOMPARE(w.MnuTodos()->text(), QStringLiteral("Marcar todos"));
-        QCOMPARE(w.MnuNinguno()->text(), QStringLiteral("Desmarcar todos"));
-        QCOMPARE(w.MnuInvertir()->text(), QStringLiteral("Invertir selección"));
+        QCOMPARE(de<QAction>(w, "MnuTodos")->text(), QStringLiteral("Marcar todos"));
+        QCOMPARE(de<QAction>(w, "MnuNinguno")->text(), QStringLiteral("Desmarcar todos"));
+        QCOMPARE(de<QAction>(w, "MnuInvertir")->text(), QStringLiteral("Invertir selección"));
     }
 
     void theMenuAndTheCheckBoxesChangeTheChecks() {
         clientes();
         FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
-        QAbstractItemModelTester tester(w.modelo(),
+        QAbstractItemModelTester tester(modelo(w),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         w.show();
-        QVERIFY(w.modelo()->setData(w.modelo()->index(0, 0), Qt::Checked, Qt::CheckStateRole));
-        QVERIFY(w.modelo()->setData(w.modelo()->index(2, 0), Qt::Checked, Qt::CheckStateRole));
-        w.MnuInvertir()->trigger();
-        QVERIFY((marcas(w.lista()) == std::vector<bool>{false, true, false, true}));
-        w.MnuTodos()->trigger();
-        QVERIFY(marcas(w.lista()) == std::vector<bool>(4, true));
-        w.MnuNinguno()->trigger();
-        QVERIFY(marcas(w.lista()) == std::vector<bool>(4, false));
+        QVERIFY(modelo(w)->setData(modelo(w)->index(0, 0), Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(modelo(w)->setData(modelo(w)->index(2, 0), Qt::Checked, Qt::CheckStateRole));
+        de<QAction>(w, "MnuInvertir")->trigger();
+        QVERIFY((marcas(w) == std::vector<bool>{false, true, false, true}));
+        de<QAction>(w, "MnuTodos")->trigger();
+        QVERIFY(marcas(w) == std::vector<bool>(4, true));
+        de<QAction>(w, "MnuNinguno")->trigger();
+        QVERIFY(marcas(w) == std::vector<bool>(4, false));
     }
 
     void headerClicksToggleTheSortOrder() {
         clientes();
         FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
-        QAbstractItemModelTester tester(w.modelo(),
+        QAbstractItemModelTester tester(modelo(w),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         w.show();
-        w.SSTab1()->setCurrentIndex(1);
-        QHeaderView* h = w.Lv()->header();
+        de<QTabWidget>(w, "SSTab1")->setCurrentIndex(1);
+        QHeaderView* h = lista(w)->header();
         const auto clic = [h](int seccion) {
             QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
                               QPoint(h->sectionViewportPosition(seccion) + 5, h->height() / 2));
         };
         clic(1);
-        QCOMPARE(w.modelo()->index(0, 1).data().toString(), QStringLiteral("cuatro@ejemplo.es"));
+        QCOMPARE(modelo(w)->index(0, 1).data().toString(), QStringLiteral("cuatro@ejemplo.es"));
         clic(1);
-        QCOMPARE(w.modelo()->index(0, 1).data().toString(), QStringLiteral("uno@ejemplo.es"));
+        QCOMPARE(modelo(w)->index(0, 1).data().toString(), QStringLiteral("uno@ejemplo.es"));
         clic(0); // the order toggles back to ascending, on the other column
-        QCOMPARE(w.modelo()->index(0, 0).data().toString(), QStringLiteral("00001 Uno"));
-        QVERIFY(!w.lista().descendente());
+        QCOMPARE(modelo(w)->index(0, 0).data().toString(), QStringLiteral("00001 Uno"));
+        QCOMPARE(h->sortIndicatorOrder(), Qt::AscendingOrder);
         QCOMPARE(h->sortIndicatorSection(), 0);
     }
 
@@ -196,28 +216,26 @@ private slots:
         clientes();
         FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
         w.show();
-        w.SSTab1()->setCurrentIndex(1);
+        de<QTabWidget>(w, "SSTab1")->setCurrentIndex(1);
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         const QPoint enLista(40, 30);
-        const QPoint esperado = w.Lv()->mapTo(&w, enLista);
-        const QPoint punto = w.puntoMenu(enLista);
-        QVERIFY2((punto - esperado).manhattanLength() <= 3,
-                 qPrintable(QStringLiteral("%1,%2 vs %3,%4")
-                                .arg(punto.x())
-                                .arg(punto.y())
-                                .arg(esperado.x())
-                                .arg(esperado.y())));
+        const QPoint esperado = lista(w)->mapTo(&w, enLista);
+        const QPoint punto = control<gui::PaginaDestinatarios>(w, {})->puntoMenu(enLista);
+        QVERIFY((punto - esperado).manhattanLength() <= 3);
     }
 
     void foldingP1MovesP2UnderIt() {
         clientes();
         FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
         w.show();
-        w.P1()->Minimize();
-        const int esperado = gui::aPixeles(
-            gui::aTwips(w.P1()->y(), &w) + gui::aTwips(w.P1()->height(), &w) + 100, &w);
-        QCOMPARE(w.P2()->y(), esperado);
-        QVERIFY(w.P2()->y() < w.P1()->y() + gui::aPixeles(1215, &w));
+        de<gui::CuadroXP>(w, "P1")->Minimize();
+        const int esperado =
+            gui::aPixeles(gui::aTwips(de<gui::CuadroXP>(w, "P1")->y(), &w) +
+                              gui::aTwips(de<gui::CuadroXP>(w, "P1")->height(), &w) + 100,
+                          &w);
+        QCOMPARE(de<gui::CuadroXP>(w, "P2")->y(), esperado);
+        QVERIFY(de<gui::CuadroXP>(w, "P2")->y() <
+                de<gui::CuadroXP>(w, "P1")->y() + gui::aPixeles(1215, &w));
     }
 
     void payrollWithoutAnAlternativeSourceShowsAnEmptyListAndNoFilter() {
@@ -227,8 +245,8 @@ private slots:
         suite(d);
         FrmConfiguracion w(*contexto, "NOMINAS", *dialogosPropios, visorPropio.get(), &sonda);
         w.show();
-        QVERIFY(!w.P2()->isVisible());
-        QCOMPARE(w.modelo()->rowCount(), 0);
+        QVERIFY(!de<gui::CuadroXP>(w, "P2")->isVisible());
+        QCOMPARE(modelo(w)->rowCount(), 0);
     }
 
     void escSetsTheFlagAndClosingSavesTheTemplate() {
@@ -238,11 +256,11 @@ private slots:
         QTest::keyClick(&w, Qt::Key_Escape);
         QVERIFY(w.blnCancelar());
         QVERIFY(w.isVisible());
-        w.txtAsuntoAviso()->setText(QStringLiteral("Nuevo asunto"));
-        w.txtMensajeAviso()->setPlainText(QStringLiteral("Línea 1\nLínea 2"));
-        w.Check1()->setChecked(false);
+        de<QLineEdit>(w, "txtAsuntoAviso")->setText(QStringLiteral("Nuevo asunto"));
+        de<QPlainTextEdit>(w, "txtMensajeAviso")->setPlainText(QStringLiteral("Línea 1\nLínea 2"));
+        de<QCheckBox>(w, "Check1")->setChecked(false);
         EscribirIni(*folder / "KRN.INI", "servidor", "Servidor", "otro.ejemplo.es");
-        w.ejecutarEnlace(1);
+        pulsarEnlace(w, 1);
         QVERIFY(!w.isVisible());
         const auto p = masivo::CargarPlantillaAviso(*folder / "KRN.INI");
         QVERIFY((p == masivo::PlantillaAviso{"Nuevo asunto", "Línea 1\r\nLínea 2", false}));
@@ -257,11 +275,11 @@ private slots:
         clientes();
         FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
         w.show();
-        QTest::keyClicks(w.txtFiltro(), QStringLiteral("12"));
-        w.txtAsuntoAviso()->setText(QStringLiteral("Desde la ventana"));
+        QTest::keyClicks(de<QLineEdit>(w, "txtFiltro"), QStringLiteral("12"));
+        de<QLineEdit>(w, "txtAsuntoAviso")->setText(QStringLiteral("Desde la ventana"));
         dialogosPropios->responder(Respuesta::Si);
         QSignalSpy terminado(&w, &FrmConfiguracion::envioTerminado);
-        w.ejecutarEnlace(0);
+        pulsarEnlace(w, 0);
         QVERIFY(w.enviando());
         QVERIFY(terminado.wait(20000));
         QVERIFY(!w.enviando());
@@ -292,9 +310,9 @@ private slots:
         FrmConfiguracion w(*contexto, "FACTURAS", *dialogosPropios, visorPropio.get(), &sonda);
         w.show();
         for (int fila = 0; fila < 3; ++fila) {
-            w.modelo()->setData(w.modelo()->index(fila, 0), Qt::Checked, Qt::CheckStateRole);
+            modelo(w)->setData(modelo(w)->index(fila, 0), Qt::Checked, Qt::CheckStateRole);
         }
-        w.txtAsuntoAviso()->setText(QStringLiteral("Cerrado a media"));
+        de<QLineEdit>(w, "txtAsuntoAviso")->setText(QStringLiteral("Cerrado a media"));
         // The confirmation stays on screen while the window is closed; then the user says Yes.
         dialogosPropios->retener(true);
         dialogosPropios->responder(Respuesta::Si);

@@ -5,11 +5,9 @@
 // into SALIDA.
 #include "GeneradorSuite.h"
 #include "gui/DialogosQt.h"
-#include "gui/EnlacesComando.h"
 #include "gui/FrmConfigMsgFactura.h"
 #include "gui/FrmPrincipal.h"
 #include "gui/FrmServidor.h"
-#include "gui/ModeloDocumentos.h"
 #include "host/CarpetaPrograma.h"
 #include "platform/Reloj.h"
 #include "settings/IniFile.h"
@@ -18,6 +16,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QTimer>
+#include <QTreeView>
 #include <iostream>
 
 namespace {
@@ -62,17 +61,18 @@ int main(int argc, char** argv) {
     ventana->show();
     QApplication::processEvents();
     // What an office sees before sending: the pending documents ticked, one row chosen.
-    emit ventana->lbl_cmd()->enlace(10)->pulsado(10);
+    ventana->ejecutarEnlace(10);
     QApplication::processEvents();
-    ventana->Lv()->setCurrentIndex(ventana->modelo()->index(2, 0));
+    auto* lista = ventana->findChild<QTreeView*>(QStringLiteral("Lv"));
+    lista->setCurrentIndex(lista->model()->index(2, 0));
     bool bien = guardar(ventana.get(), salida, QStringLiteral("ventana-principal"));
+    auto* menu = ventana->findChild<QMenu*>(QStringLiteral("MnuCabeza"));
     QTimer::singleShot(0, [&] {
-        QMenu* menu = ventana->MnuCabeza();
         QApplication::processEvents();
         bien = guardar(menu, salida, QStringLiteral("menu-lista")) && bien;
         menu->close();
     });
-    ventana->MnuCabeza()->popup(ventana->mapToGlobal(QPoint(400, 300)));
+    menu->popup(ventana->mapToGlobal(QPoint(400, 300)));
     QApplication::processEvents();
     QTimer::singleShot(100, &app, &QApplication::quit);
     QApplication::exec();

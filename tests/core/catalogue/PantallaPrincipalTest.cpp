@@ -1,5 +1,6 @@
-// The main window's events without the window: which ones read the folder and the tables again,
-// and how a suite whose tables cannot be read is told.
+// The main window's events without the window: what a tab, a header, a tick or a selection
+// command does to the list and its labels, which events read the folder and the tables again, and
+// how a suite whose tables cannot be read is told.
 #include "catalogue/PantallaPrincipal.h"
 
 #include "DialogosGrabados.h"
@@ -34,8 +35,11 @@ protected:
         suitegen::DescripcionSuite d;
         d.clientes = {{123, "Acme", "ORO", false, {{"E", "acme@ejemplo.es", 0}}},
                       {7, "Peña", "ORO", false, {{"E", "pena@ejemplo.es", 0}}}};
+        // Two invoices this March, one in February, one in March 2025.
         d.documentos = {{"000123_20260315_000045.pdf", "2026", 2048},
-                        {"000007_20260301_000047.pdf", "2026", 2048}};
+                        {"000007_20260301_000047.pdf", "2026", 2048},
+                        {"000123_20260210_000040.pdf", "2026", 2048},
+                        {"000007_20250305_000030.pdf", "2025", 2048}};
         suite = suitegen::generarSuite(carpeta.path(), d);
         auto contexto = iniciarContexto(CarpetaPrograma(carpeta.path()), dialogos,
                                         test::RelojFijo({2026, 3, 20}));
@@ -45,6 +49,14 @@ protected:
         ASSERT_EQ(pantalla->lista().cantidad(), 2U);
     }
 
+    [[nodiscard]] std::vector<std::string> columna(std::size_t subitem) const {
+        std::vector<std::string> out;
+        for (const auto& f : pantalla->lista().filas()) {
+            out.push_back(f.subitems.at(subitem));
+        }
+        return out;
+    }
+
     // The suite's database turns into something no engine can read, with a new time.
     void estropearBaseDatos() const {
         const auto time = std::filesystem::last_write_time(suite.baseDatos);
@@ -52,6 +64,53 @@ protected:
         std::filesystem::last_write_time(suite.baseDatos, time + std::chrono::seconds(10));
     }
 };
+
+TEST_F(PantallaPrincipalTest, AYearOrMonthTabEmptiesTheSearchAndTypingNarrowsThePeriod) {
+    pantalla->cambiarBusqueda("acme");
+    EXPECT_EQ(pantalla->lista().cantidad(), 1U);
+    pantalla->elegirMes(2);
+    EXPECT_EQ(pantalla->seleccion().busqueda, "");
+    EXPECT_EQ(pantalla->lista().cantidad(), 1U); // February, unfiltered
+    pantalla->cambiarBusqueda("zz");
+    EXPECT_EQ(pantalla->lista().cantidad(), 0U);
+    pantalla->elegirAnio(1);
+    EXPECT_EQ(pantalla->seleccion().anio, "2025");
+    EXPECT_EQ(pantalla->seleccion().busqueda, "");
+    pantalla->elegirMes(3);
+    EXPECT_EQ(columna(2), std::vector<std::string>{"000030"});
+    pantalla->cambiarBusqueda("zz");
+    pantalla->elegirMes(3); // the tab already shown starts afresh too
+    EXPECT_EQ(pantalla->lista().cantidad(), 1U);
+    pantalla->elegirAnio(0);
+    pantalla->elegirMes(kMesTodos);
+    EXPECT_EQ(pantalla->lista().cantidad(), 3U);
+    EXPECT_EQ(pantalla->etiquetas().cuenta, "Nº de documentos:  3");
+}
+
+TEST_F(PantallaPrincipalTest, InvoiceDatesSortByTheDayNotByTheirText) {
+    pantalla->elegirMes(kMesTodos);
+    EXPECT_EQ(pantalla->cabeceraOrdenada(), -1);
+    pantalla->clicEnCabecera(2);
+    EXPECT_EQ(columna(1), (std::vector<std::string>{"10/02/2026", "01/03/2026", "15/03/2026"}));
+    EXPECT_EQ(pantalla->cabeceraOrdenada(), 2); // the date's header shows the order
+    pantalla->clicEnCabecera(2);
+    EXPECT_EQ(columna(1), (std::vector<std::string>{"15/03/2026", "01/03/2026", "10/02/2026"}));
+    pantalla->clicEnCabecera(3);
+    EXPECT_EQ(columna(2), (std::vector<std::string>{"000040", "000045", "000047"}));
+}
+
+TEST_F(PantallaPrincipalTest, TheCounterSpeaksAsTheListWasTouchedAndARefillClearsTheTicks) {
+    EXPECT_EQ(pantalla->ejecutar(Accion::SeleccionarTodo), Efecto::FilasCambiadas);
+    EXPECT_EQ(pantalla->etiquetas().seleccionados, "documentos selecionados: 2");
+    pantalla->lista().fila(0).marcada = false;
+    pantalla->teclaEnLista();
+    EXPECT_EQ(pantalla->etiquetas().seleccionados, "Facturas seleccionadas: 1");
+    pantalla->clicEnLista();
+    EXPECT_EQ(pantalla->etiquetas().seleccionados, "documentos selecionados: 1");
+    pantalla->elegirMes(3);
+    EXPECT_FALSE(pantalla->lista().fila(0).marcada || pantalla->lista().fila(1).marcada);
+    EXPECT_EQ(pantalla->etiquetas().seleccionados, "Documentos seleccionadas: 0");
+}
 
 TEST_F(PantallaPrincipalTest, UnreadableTablesAreToldOnceAndNotAtEveryKeystroke) {
     estropearBaseDatos();
