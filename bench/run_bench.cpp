@@ -29,6 +29,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -84,6 +85,16 @@ long picoMemoriaKb() {
     return -1;
 }
 
+// Two look-ups of names that do not exist around the timed run, so that a trace of the whole
+// process (`strace -f -o ...`) tells the run's own system calls from the month's generation, the
+// bare loop's and the server's: the run's are those between the two.
+struct MarcaParaStrace {
+    MarcaParaStrace() { ::access("/run_bench-inicio", F_OK); }
+    ~MarcaParaStrace() { ::access("/run_bench-fin", F_OK); }
+    MarcaParaStrace(const MarcaParaStrace&) = delete;
+    MarcaParaStrace& operator=(const MarcaParaStrace&) = delete;
+};
+
 struct Mes {
     envio::test::TemporaryFolder carpeta;
     envio::test::DialogosGrabados dialogos;
@@ -104,6 +115,7 @@ struct Mes {
 
     // The whole run as --enviar builds it; returns the documents sent.
     int enviar() {
+        const MarcaParaStrace marca;
         SinVentana ventana;
         std::atomic<bool> cancelar{false};
         envio::PuestoEnvio puesto(contexto->carpeta);
