@@ -48,6 +48,10 @@ constexpr const char* kMigraciones[] = {
     "documento, renombrado_a, respuesta, message_id) FROM intentos;",
     // 3: what went out when it was not the file itself (a payslip's protected copy).
     "ALTER TABLE intentos ADD COLUMN sha256_adjunto TEXT NOT NULL DEFAULT '';",
+    // 4: the attempts written since the index was last brought up to date. Each write of an
+    // attempt lists its id here, in its own transaction; the index is brought up to date once
+    // per run, off the sending path.
+    "CREATE TABLE IF NOT EXISTS por_indexar (id INTEGER PRIMARY KEY);",
 };
 static_assert(std::size(kMigraciones) == RegistroEnvios::kVersionEsquema);
 
@@ -83,17 +87,23 @@ std::string text(sqlite3_stmt* s, int column) {
     return t == nullptr ? std::string() : std::string(t);
 }
 
-// Attempts that may have left a message with the server: accepted, or cut off before an answer.
-// The searchable text of attempt ?1 as it now stands, in the same transaction as its change.
-constexpr const char* kIndexarIntento =
-    "INSERT OR REPLACE INTO busqueda (rowid, texto) SELECT id, texto_buscable(nombre_listado, "
-    "destinatario, documento, renombrado_a, respuesta, message_id) FROM intentos WHERE id = ?";
+// An attempt written or changed: its searchable text is to be brought up to date.
+constexpr const char* kAnotarPorIndexar = "INSERT OR IGNORE INTO por_indexar (id) VALUES (?)";
 
-// Attempts that an older version of the program wrote after this one had built the index.
-constexpr const char* kIndexarPendientes =
+// Attempts that an older version of the program wrote after this one had built the index (no
+// version before this one lists them in por_indexar).
+constexpr const char* kIndexarNuevos =
     "INSERT INTO busqueda (rowid, texto) SELECT id, texto_buscable(nombre_listado, destinatario, "
     "documento, renombrado_a, respuesta, message_id) FROM intentos WHERE id > "
-    "coalesce((SELECT rowid FROM busqueda ORDER BY rowid DESC LIMIT 1), 0)";
+    "coalesce((SELECT rowid FROM busqueda ORDER BY rowid DESC LIMIT 1), 0) AND id NOT IN "
+    "(SELECT id FROM por_indexar)";
+
+// The listed attempts as they now stand, and the list emptied, in one transaction.
+constexpr const char* kIndexarListados =
+    "INSERT OR REPLACE INTO busqueda (rowid, texto) SELECT id, texto_buscable(nombre_listado, "
+    "destinatario, documento, renombrado_a, respuesta, message_id) FROM intentos WHERE id IN "
+    "(SELECT id FROM por_indexar)";
+constexpr const char* kVaciarPorIndexar = "DELETE FROM por_indexar";
 
 std::string_view textoValor(sqlite3_value* v) {
     const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
@@ -107,6 +117,7 @@ void funcionTextoBuscable(sqlite3_context* contexto, int /*argc*/, sqlite3_value
     sqlite3_result_text(contexto, texto.c_str(), static_cast<int>(texto.size()), SQLITE_TRANSIENT);
 }
 
+// Attempts that may have left a message with the server: accepted, or cut off before an answer.
 constexpr const char* kPuedeEstarEnviado = "resultado IN ('aceptado', 'incierto', 'enviando')";
 
 int versionDe(sqlite3* db) {
@@ -118,6 +129,17 @@ int versionDe(sqlite3* db) {
     }
     sqlite3_finalize(s);
     return version;
+}
+
+std::string modoDiario(sqlite3* db) {
+    sqlite3_stmt* s = nullptr;
+    std::string modo;
+    if (sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &s, nullptr) == SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW) {
+        modo = text(s, 0);
+    }
+    sqlite3_finalize(s);
+    return modo;
 }
 
 // Another process of this machine may open the same ledger at the same moment: the version is
@@ -169,13 +191,19 @@ RegistroEnvios::RegistroEnvios(const std::filesystem::path& archivo) : archivo_(
     sqlite3_busy_timeout(db_, 5000);
     sqlite3_create_function(db_, "texto_buscable", 6, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             funcionTextoBuscable, nullptr, nullptr);
-    // Each step must be on disk before the run takes the next one.
     const char* journal = journalModeStatement(archivo);
+    if (writeAheadLogFor(archivo)) {
+        // Another process's connection may hold the switch up: the ledger then keeps its
+        // rollback journal, where every commit waits for the disk, as it always did.
+        sqlite3_exec(db_, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+        conLog_ = modoDiario(db_) == "wal";
+    }
     if ((journal != nullptr &&
          sqlite3_exec(db_, journal, nullptr, nullptr, nullptr) != SQLITE_OK) ||
         sqlite3_exec(db_, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr) != SQLITE_OK ||
-        sqlite3_exec(db_, kEsquema, nullptr, nullptr, nullptr) != SQLITE_OK || !migrado(db_) ||
-        sqlite3_exec(db_, kIndexarPendientes, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        (conLog_ && sqlite3_exec(db_, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr) !=
+                        SQLITE_OK) ||
+        sqlite3_exec(db_, kEsquema, nullptr, nullptr, nullptr) != SQLITE_OK || !migrado(db_)) {
         // The destructor does not run for a constructor that throws: the connection closes here.
         const std::string why = sqlite3_errmsg(db_);
         sqlite3_close(db_);
@@ -183,9 +211,22 @@ RegistroEnvios::RegistroEnvios(const std::filesystem::path& archivo) : archivo_(
         throw ErrorBaseDatos("No se pudo preparar el registro de envíos " + archivo.string() +
                              ": " + why);
     }
+    // What a run that ended without it (killed, or of an older version) left out of the index.
+    try {
+        indexarPendientes();
+    } catch (const ErrorBaseDatos&) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw;
+    }
 }
 
 RegistroEnvios::~RegistroEnvios() {
+    try {
+        indexarPendientes();
+    } catch (const ErrorBaseDatos&) {
+        // Left listed: the next open indexes them.
+    }
     sqlite3_close(db_);
 }
 
@@ -205,22 +246,53 @@ void RegistroEnvios::ejecutar(const std::string& sql, const std::vector<std::str
     }
 }
 
-// The attempt and its searchable text go to disk together: one transaction, one wait for the disk.
-template <typename Cambio> long long RegistroEnvios::escribirIntento(Cambio&& cambio) {
+// `alDisco`: the commit returns once it is on disk. With the rollback journal (a share) every
+// commit does; in the write-ahead log only those asked to, and such a commit carries every earlier
+// one of the log to the disk with it.
+template <typename Cambio> long long RegistroEnvios::transaccion(bool alDisco, Cambio&& cambio) {
+    const bool esperarDisco = conLog_ && alDisco;
+    if (esperarDisco) {
+        ejecutar("PRAGMA synchronous = FULL", {});
+    }
     ejecutar("BEGIN IMMEDIATE", {});
     try {
         const long long id = cambio();
-        ejecutar(kIndexarIntento, {std::to_string(id)});
         ejecutar("COMMIT", {});
+        if (esperarDisco) {
+            ejecutar("PRAGMA synchronous = NORMAL", {});
+        }
         return id;
     } catch (...) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        if (esperarDisco) {
+            sqlite3_exec(db_, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+        }
         throw;
     }
 }
 
+// The attempt and its listing for the index go in together: the index never misses a change.
+template <typename Cambio>
+long long RegistroEnvios::escribirIntento(bool alDisco, Cambio&& cambio) {
+    return transaccion(alDisco, [&] {
+        const long long id = cambio();
+        ejecutar(kAnotarPorIndexar, {std::to_string(id)});
+        return id;
+    });
+}
+
+void RegistroEnvios::indexarPendientes() {
+    transaccion(true, [this] {
+        ejecutar(kIndexarNuevos, {});
+        ejecutar(kIndexarListados, {});
+        ejecutar(kVaciarPorIndexar, {});
+        return 0LL;
+    });
+}
+
 long long RegistroEnvios::antesDeEnviar(const Intento& i) {
-    return escribirIntento([&] {
+    // Before its message goes out, on disk: what a crash of the machine must not lose.
+    return escribirIntento(true, [&] {
         ejecutar("INSERT INTO intentos (ejecucion, documento, tamano, sha256, destinatario, "
                  "nombre_listado, hora, resultado, sha256_adjunto) "
                  "VALUES (?, ?, ?, ?, ?, ?, ?, 'enviando', ?)",
@@ -232,7 +304,10 @@ long long RegistroEnvios::antesDeEnviar(const Intento& i) {
 
 void RegistroEnvios::respuesta(long long id, Resultado resultado, const std::string& messageId,
                                const std::string& respuestaServidor) {
-    escribirIntento([&] {
+    // On disk with the next attempt's first write, before its message goes out, or with the
+    // run's indexarPendientes; a crash of the machine before then leaves the attempt "enviando",
+    // which stops its document just the same.
+    escribirIntento(false, [&] {
         ejecutar("UPDATE intentos SET resultado = ?, message_id = ?, respuesta = ?, "
                  "hora_respuesta = strftime('%Y-%m-%dT%H:%M:%SZ', 'now') WHERE id = ?",
                  {nombreDe(resultado), messageId, respuestaServidor, std::to_string(id)});
@@ -241,7 +316,7 @@ void RegistroEnvios::respuesta(long long id, Resultado resultado, const std::str
 }
 
 void RegistroEnvios::renombrado(long long id, const std::filesystem::path& nuevo) {
-    escribirIntento([&] {
+    escribirIntento(false, [&] {
         ejecutar("UPDATE intentos SET renombrado_a = ?, hora_renombrado = "
                  "strftime('%Y-%m-%dT%H:%M:%SZ', 'now') WHERE id = ?",
                  {nuevo.string(), std::to_string(id)});
@@ -250,7 +325,7 @@ void RegistroEnvios::renombrado(long long id, const std::filesystem::path& nuevo
 }
 
 void RegistroEnvios::renombradoAlIniciar(long long id, const std::filesystem::path& nuevo) {
-    escribirIntento([&] {
+    escribirIntento(true, [&] {
         ejecutar("UPDATE intentos SET renombrado_a = ?, renombrado_al_iniciar = 1, "
                  "hora_renombrado = strftime('%Y-%m-%dT%H:%M:%SZ', 'now') WHERE id = ?",
                  {nuevo.string(), std::to_string(id)});

@@ -13,7 +13,16 @@ namespace envio {
 // The ledger of every mailing attempt of every run, kept in the program folder so that a run
 // that was killed half-way can be told from one that never started. Each attempt is written
 // before the message goes out, again when the server has answered and again when the document
-// has its sent name; every write is on disk before the run goes on.
+// has its sent name. Every write is in the file before the run goes on, so a killed process
+// loses none. The first is also on disk before the message goes out; on a local disk the other
+// two reach the disk with the next attempt's first write or at the run's end
+// (indexarPendientes), so that a crash of the machine in between leaves the attempt "enviando":
+// possibly sent, never mailed again unasked. On a share every write waits for the disk.
+//
+// The history's search index (table `busqueda`) is kept off the sending path: each write lists
+// its attempt's id in `por_indexar` in the same transaction, and indexarPendientes, called at
+// the end of each run and when the ledger is opened or closed, indexes the listed attempts as
+// they then stand and empties the list.
 class RegistroEnvios {
 public:
     enum class Resultado { Enviando, Aceptado, Rechazado, Incierto };
@@ -53,6 +62,10 @@ public:
     // acceptance and the rename: the history tells these apart.
     void renombradoAlIniciar(long long id, const std::filesystem::path& nuevo);
 
+    // Indexes every listed attempt (and any an older version wrote unlisted) and empties the
+    // list, in one transaction that waits for the disk: every earlier write is then on disk too.
+    void indexarPendientes();
+
     // Attempts that the server accepted (or may have accepted) and that never got their sent
     // name: what a killed run leaves behind.
     std::vector<Intento> sinRenombrar();
@@ -65,7 +78,7 @@ public:
     std::vector<Intento> todos();
 
     // The layout this version writes; older ledgers are brought to it when opened for writing.
-    static constexpr int kVersionEsquema = 3;
+    static constexpr int kVersionEsquema = 4;
 
     // When each attempt that may have left a message with the server started (`hora`, UTC), from
     // `desde` on, in every machine's ledger in the program folder: what the office's account has
@@ -77,10 +90,12 @@ private:
     void migrar();
     std::vector<Intento> consultar(const std::string& where, const std::vector<std::string>& args);
     void ejecutar(const std::string& sql, const std::vector<std::string>& args);
-    template <typename Cambio> long long escribirIntento(Cambio&& cambio);
+    template <typename Cambio> long long transaccion(bool alDisco, Cambio&& cambio);
+    template <typename Cambio> long long escribirIntento(bool alDisco, Cambio&& cambio);
 
     std::filesystem::path archivo_;
     sqlite3* db_ = nullptr;
+    bool conLog_ = false; // a write-ahead log: a commit waits for the disk only when asked
 };
 
 } // namespace envio

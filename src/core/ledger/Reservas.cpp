@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -119,6 +120,18 @@ void writeWhole(int fd, const std::string& bytes, const std::filesystem::path& p
 std::mutex runsMutex;
 std::set<std::string> liveRuns;
 
+// This process as claims name it, read once per process: the user's name and the start time
+// cost a file read each, and the claims ask twice per document.
+ProcessIdentity thisProcess() {
+    static std::mutex mutex;
+    static std::optional<ProcessIdentity> known;
+    const std::lock_guard lock(mutex);
+    if (!known || known->pid != static_cast<long>(::getpid())) {
+        known = currentProcess();
+    }
+    return *known;
+}
+
 std::string newRunId() {
     static std::atomic<unsigned> counter{0};
     return std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
@@ -129,7 +142,7 @@ std::string newRunId() {
 
 Reservas::Reservas(const std::filesystem::path& carpetaPrograma, ProcessIdentity yo, Ahora ahora)
     : carpeta_(fs::resolveInFolder(carpetaPrograma, "envio-reservas")), yo_(std::move(yo)),
-      ejecucion_(newRunId()), ahora_(std::move(ahora)) {
+      ejecucion_(newRunId()), ahora_(std::move(ahora)), enRed_(fs::isNetworkFileSystem(carpeta_)) {
     const std::lock_guard lock(runsMutex);
     liveRuns.insert(ejecucion_);
 }
@@ -143,15 +156,13 @@ bool Reservas::sigueViva(const Reserva& r) const {
     if (r.titular.host != yo_.host) {
         return ahora_() - r.momento <= kVidaMaxima;
     }
-    if (!isRunningHere(r.titular)) {
-        return false;
+    const ProcessIdentity self = thisProcess();
+    if (r.titular.host == self.host && r.titular.pid == self.pid &&
+        r.titular.startTicks == self.startTicks) {
+        const std::lock_guard lock(runsMutex);
+        return liveRuns.count(r.ejecucion) != 0;
     }
-    const ProcessIdentity self = currentProcess();
-    if (r.titular.pid != self.pid || r.titular.startTicks != self.startTicks) {
-        return true; // another process of this machine, still running
-    }
-    const std::lock_guard lock(runsMutex);
-    return liveRuns.count(r.ejecucion) != 0;
+    return isRunningHere(r.titular); // another process of this machine
 }
 
 std::string Reservas::claveDe(const std::filesystem::path& documento) {
@@ -221,7 +232,7 @@ std::optional<Reservas::Reserva> Reservas::leerArchivo(const std::filesystem::pa
 }
 
 bool Reservas::crear(const std::filesystem::path& archivo, const Reserva& reserva) const {
-    if (!fs::isNetworkFileSystem(archivo)) {
+    if (!enRed_) {
         // A local disk can put the whole claim in place at once: a run killed while writing it
         // then leaves nothing instead of an empty claim that nobody can attribute.
         if (const auto creada = crearEntera(archivo, reserva)) {
@@ -244,7 +255,7 @@ bool Reservas::crear(const std::filesystem::path& archivo, const Reserva& reserv
         throw claimError(archivo, errno);
     }
     try {
-        writeWhole(fd, serialize(reserva), archivo, fs::isNetworkFileSystem(archivo));
+        writeWhole(fd, serialize(reserva), archivo, enRed_);
     } catch (...) {
         ::close(fd);
         throw;
@@ -297,8 +308,7 @@ void Reservas::marcar(const std::filesystem::path& marca, const std::string& con
         throw claimError(marca, errno);
     }
     try {
-        writeWhole(fd, contenido + "ejecucion=" + ejecucion + "\nfin=1\n", marca,
-                   fs::isNetworkFileSystem(marca));
+        writeWhole(fd, contenido + "ejecucion=" + ejecucion + "\nfin=1\n", marca, enRed_);
     } catch (...) {
         ::close(fd);
         fs::removeRetryingWhileBusy(temporal);

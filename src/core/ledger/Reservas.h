@@ -115,6 +115,8 @@ private:
     ProcessIdentity yo_;
     std::string ejecucion_;
     Ahora ahora_;
+    // The folder is on a share: looked up once, not once per claim and mark.
+    bool enRed_;
 };
 
 // The ledger's and the claims' time ("2026-03-20T08:00:05Z") as the user reads it

@@ -72,6 +72,14 @@ private:
 IntentoEnvio::IntentoEnvio(EntornoEnvio& entorno, std::string ejecucion)
     : e_(entorno), ejecucion_(std::move(ejecucion)) {}
 
+IntentoEnvio::~IntentoEnvio() {
+    try {
+        e_.registro.indexarPendientes();
+    } catch (const std::exception&) {
+        // Left to the next open of the ledger.
+    }
+}
+
 DesenlaceEnvio IntentoEnvio::intentar(const Envio& envio, bool reenvioConfirmado) {
     // Before the claim: a document waiting for its turn is not held from other runs.
     if (auto sinTurno = esperarTurno()) {

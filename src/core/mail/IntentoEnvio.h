@@ -72,6 +72,10 @@ public:
         std::chrono::seconds(10), std::chrono::seconds(30), std::chrono::seconds(90)};
 
     IntentoEnvio(EntornoEnvio& entorno, std::string ejecucion);
+    // The run is over: its last ledger writes go to disk (RegistroEnvios::indexarPendientes).
+    ~IntentoEnvio();
+    IntentoEnvio(const IntentoEnvio&) = delete;
+    IntentoEnvio& operator=(const IntentoEnvio&) = delete;
 
     // `reenvioConfirmado`: a person said to send it again, so a claim left "possibly sent" is
     // taken over. Throws what the ledger or the mail component throws (the run's error exit).

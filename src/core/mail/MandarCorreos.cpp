@@ -2,6 +2,7 @@
 
 #include "catalogue/AccionesDocumento.h"
 #include "catalogue/MoverDocumento.h"
+#include "database/ErrorBaseDatos.h"
 #include "database/Texto.h"
 #include "ledger/DocumentosDudosos.h"
 #include "mail/ErroresEjecucion.h"
@@ -56,6 +57,7 @@ public:
                 return terminar();
             }
             recorrer();
+            asentarRegistro();
             e_.observador.progresoVisible(false);
             avisarTope();
             avisarOcupados();
@@ -78,7 +80,17 @@ private:
         return resultado_;
     }
 
+    // The run's last ledger writes go to disk and the history's index catches up, off the
+    // sending path. Should this fail, the next open of the ledger does it.
+    void asentarRegistro() {
+        try {
+            e_.registro.indexarPendientes();
+        } catch (const ErrorBaseDatos&) {
+        }
+    }
+
     void interrumpir(const Interrupcion& i) {
+        asentarRegistro();
         e_.observador.punteroOcupado(false);
         e_.observador.progresoVisible(false);
         resultado_.salidaPorError = true;

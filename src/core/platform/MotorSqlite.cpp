@@ -100,6 +100,24 @@ void MotorSqlite::seguirAlArchivo() {
     sqlite3_close(db_);
     db_ = nueva;
     identidad_ = identidadDe(archivo_);
+    if (sinEsperarDisco_) {
+        aplicarEscrituraSinEspera();
+    }
+}
+
+void MotorSqlite::escribirSinEsperarDisco() {
+    std::unique_lock escritura(conexion_);
+    sinEsperarDisco_ = true;
+    aplicarEscrituraSinEspera();
+}
+
+// Another process's connection may hold the switch to the log up: the rollback journal then
+// stays, without its waits.
+void MotorSqlite::aplicarEscrituraSinEspera() {
+    if (writeAheadLogFor(archivo_)) {
+        sqlite3_exec(db_, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+    }
+    ejecutar("PRAGMA synchronous = OFF");
 }
 
 MotorSqlite::~MotorSqlite() {

@@ -28,6 +28,11 @@ public:
                          const std::vector<std::pair<std::string, Valor>>& campos) override;
     void crearTabla(const DefinicionTabla& definicion) override;
 
+    // From here on no write of this connection waits for the disk, and on a local disk they go
+    // to a write-ahead log: a killed process loses none of them, a machine that stops may. For
+    // a table that is rebuilt anyway (the work table), never for a record of truth.
+    void escribirSinEsperarDisco();
+
 private:
     using Identidad = std::pair<unsigned long long, unsigned long long>; // device, inode
 
@@ -38,12 +43,14 @@ private:
     std::vector<std::string> listaTablas();
     std::string nombreReal(std::string_view tabla);
     void ejecutar(const std::string& sql);
+    void aplicarEscrituraSinEspera();
 
     std::filesystem::path archivo_;
     // Readers share the connection (SQLite serializes them); only a reopen takes it alone.
     std::shared_mutex conexion_;
     sqlite3* db_ = nullptr;
     std::optional<Identidad> identidad_;
+    bool sinEsperarDisco_ = false;
 };
 
 } // namespace envio

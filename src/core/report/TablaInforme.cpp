@@ -5,8 +5,9 @@
 namespace envio {
 
 TablaInforme::TablaInforme(const std::filesystem::path& baseDatos)
-    : db_(BaseDatos::abrir(baseDatos)) {
-    db_->ejecutar("DELETE * FROM INFORMETMP2008");
+    : db_(std::make_unique<MotorSqlite>(baseDatos)) {
+    db_->escribirSinEsperarDisco();
+    db_->borrarTodo(kTablaInforme);
 }
 
 void TablaInforme::agregar(const std::string& campo1, const std::string& campo2,
