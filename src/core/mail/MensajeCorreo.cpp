@@ -1,5 +1,7 @@
 #include "mail/MensajeCorreo.h"
 
+#include "platform/Base64.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -15,34 +17,6 @@ namespace {
 constexpr std::size_t BytesPorPalabra = 45;
 // A plain subject longer than this would break the 998-character line limit once headers fold.
 constexpr std::size_t LargoMaximoSinCodificar = 900;
-
-std::string base64(std::string_view bytes) {
-    static constexpr char alfabeto[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string salida;
-    salida.reserve((bytes.size() + 2) / 3 * 4);
-    std::size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        const unsigned v = static_cast<unsigned char>(bytes[i]) << 16 |
-                           static_cast<unsigned char>(bytes[i + 1]) << 8 |
-                           static_cast<unsigned char>(bytes[i + 2]);
-        salida += alfabeto[v >> 18 & 63];
-        salida += alfabeto[v >> 12 & 63];
-        salida += alfabeto[v >> 6 & 63];
-        salida += alfabeto[v & 63];
-    }
-    if (i < bytes.size()) {
-        unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size()) {
-            v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        }
-        salida += alfabeto[v >> 18 & 63];
-        salida += alfabeto[v >> 12 & 63];
-        salida += i + 1 < bytes.size() ? alfabeto[v >> 6 & 63] : '=';
-        salida += '=';
-    }
-    return salida;
-}
 
 bool esControl(unsigned char c) {
     return c < 0x20 || c == 0x7F;

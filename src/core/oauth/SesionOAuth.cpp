@@ -1,5 +1,6 @@
 #include "oauth/SesionOAuth.h"
 
+#include "platform/Base64.h"
 #include "platform/LoopbackListener.h"
 
 #include <nlohmann/json.hpp>
@@ -20,31 +21,6 @@ constexpr const char* kPaginaVuelta =
     "<!DOCTYPE html><html lang=\"es\"><head><meta charset=\"utf-8\"><title>Inicio de "
     "sesi&oacute;n</title></head><body><p>El navegador ha devuelto la respuesta al programa. "
     "Puede cerrar esta ventana y volver a Env&iacute;o de documentos por e-mail.</p></body></html>";
-
-std::string base64Url(const unsigned char* bytes, std::size_t size) {
-    static constexpr char alphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-    std::string out;
-    std::size_t i = 0;
-    for (; i + 2 < size; i += 3) {
-        const unsigned v = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
-        out += alphabet[(v >> 18) & 63];
-        out += alphabet[(v >> 12) & 63];
-        out += alphabet[(v >> 6) & 63];
-        out += alphabet[v & 63];
-    }
-    if (i + 1 == size) {
-        const unsigned v = bytes[i] << 16;
-        out += alphabet[(v >> 18) & 63];
-        out += alphabet[(v >> 12) & 63];
-    } else if (i + 2 == size) {
-        const unsigned v = (bytes[i] << 16) | (bytes[i + 1] << 8);
-        out += alphabet[(v >> 18) & 63];
-        out += alphabet[(v >> 12) & 63];
-        out += alphabet[(v >> 6) & 63];
-    }
-    return out; // no padding (RFC 7636, appendix A)
-}
 
 // The fields every request to the token endpoint carries.
 FormFields conCliente(const ConfiguracionOAuth& c, FormFields campos) {
@@ -149,13 +125,13 @@ std::string valorAleatorio(std::size_t bytes) {
     if (RAND_bytes(datos, static_cast<int>(bytes)) != 1) {
         throw ErrorSesion("El sistema no da números aleatorios para el inicio de sesión", false);
     }
-    return base64Url(datos, bytes);
+    return base64Url(std::string_view(reinterpret_cast<const char*>(datos), bytes));
 }
 
 std::string desafioS256(const std::string& verificador) {
     unsigned char resumen[SHA256_DIGEST_LENGTH];
     SHA256(reinterpret_cast<const unsigned char*>(verificador.data()), verificador.size(), resumen);
-    return base64Url(resumen, sizeof resumen);
+    return base64Url(std::string_view(reinterpret_cast<const char*>(resumen), sizeof resumen));
 }
 
 Pkce crearPkce() {
