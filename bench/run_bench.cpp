@@ -136,14 +136,14 @@ struct Mes {
         SinVentana ventana;
         std::atomic<bool> cancelar{false};
         envio::PuestoEnvio puesto(contexto->carpeta);
-        auto entorno = puesto.entorno(contexto->correo, dialogos, ventana, ventana, cancelar);
+        auto entorno = puesto.entorno(contexto->correo(), dialogos, ventana, ventana, cancelar);
         int enviados = 0;
         for (const auto& fila : lista.filas()) {
             envio::clsCDOmail oMail(entorno.componente, entorno.sonda);
-            envio::usarConfiguracion(oMail, contexto->correo);
+            envio::usarConfiguracion(oMail, contexto->correo());
             oMail.para = fila.subitems[0];
-            oMail.Asunto = contexto->correo.asunto;
-            oMail.Mensaje = contexto->correo.mensaje;
+            oMail.Asunto = contexto->correo().asunto;
+            oMail.Mensaje = contexto->correo().mensaje;
             oMail.Adjunto = fila.etiqueta;
             enviados += oMail.Enviar() ? 1 : 0;
         }
