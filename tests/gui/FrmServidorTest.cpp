@@ -29,7 +29,7 @@ const char* kKrn = "[Facturaci\xF3n]\r\nRutaFacturas=C:\\Suite\r\n"
 
 class SondaSiempre final : public ConnectivityProbe {
 public:
-    bool hayConexion(std::string_view) override { return true; }
+    bool hasConnection(std::string_view) override { return true; }
 };
 
 ComponentesCorreo componentesDePrueba() {
