@@ -232,9 +232,9 @@ private slots:
     void thePasswordCanBeShownOnDemand() {
         auto v = abrir(kKrn);
         QCOMPARE(v->txt_server(4)->echoMode(), QLineEdit::Password);
-        v->verPassword()->trigger();
+        v->verClave()->trigger();
         QCOMPARE(v->txt_server(4)->echoMode(), QLineEdit::Normal);
-        v->verPassword()->trigger();
+        v->verClave()->trigger();
         QCOMPARE(v->txt_server(4)->echoMode(), QLineEdit::Password);
     }
 
