@@ -67,10 +67,10 @@ void RefiltrarAlEscribir(benchmark::State& state) {
     envio::Catalogo catalogo(*m.contexto);
     envio::ListaVista lista;
     catalogo.ActualizarLista(kMarzo, lista);
-    const std::vector<std::string> typed = {"c", "cl", "cli", "clie", "1", "12", "123", ""};
+    const std::vector<std::string> tecleado = {"c", "cl", "cli", "clie", "1", "12", "123", ""};
     std::size_t i = 0;
     for (auto _ : state) {
-        catalogo.ActualizarLista({"FACTURAS", "2026", 3, typed[i++ % typed.size()]}, lista);
+        catalogo.ActualizarLista({"FACTURAS", "2026", 3, tecleado[i++ % tecleado.size()]}, lista);
     }
 }
 BENCHMARK(RefiltrarAlEscribir)->Unit(benchmark::kMillisecond);
@@ -100,11 +100,11 @@ void Razon(benchmark::State& state) {
             std::chrono::duration<double>(t1 - t0).count() / static_cast<double>(lista.cantidad());
         segundosPorArchivoConConsultas = std::chrono::duration<double>(t2 - t1).count() / kMuestra;
     }
-    const double ratio = segundosPorArchivoConConsultas / segundosPorArchivoIndexado;
-    state.counters["veces_mas_rapido"] = ratio;
+    const double razon = segundosPorArchivoConConsultas / segundosPorArchivoIndexado;
+    state.counters["veces_mas_rapido"] = razon;
     std::cout << "Relleno indexado: " << segundosPorArchivoIndexado * 1e6
               << " us por archivo; dos consultas por archivo: "
-              << segundosPorArchivoConConsultas * 1e6 << " us por archivo; razón " << ratio << "\n";
+              << segundosPorArchivoConConsultas * 1e6 << " us por archivo; razón " << razon << "\n";
 }
 BENCHMARK(Razon)->Iterations(1);
 

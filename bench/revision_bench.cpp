@@ -96,14 +96,14 @@ suitegen::DescripcionSuite mesDeNominas(const Opciones& o) {
 int main(int argc, char** argv) {
     using namespace envio;
     const Opciones o = leerOpciones(argc, argv);
-    test::TemporaryFolder folder;
+    test::TemporaryFolder carpeta;
     std::printf("generando %d nóminas de %zu KB...\n", o.documentos, o.kb);
-    suitegen::generarSuite(folder.path(), mesDeNominas(o));
-    EscribirIni(folder / "KRN.INI", "DocumentoPORemail", "ProtegerConNIF", "1");
+    suitegen::generarSuite(carpeta.path(), mesDeNominas(o));
+    EscribirIni(carpeta / "KRN.INI", "DocumentoPORemail", "ProtegerConNIF", "1");
 
     test::DialogosGrabados dialogos;
     auto contexto =
-        iniciarContexto(CarpetaPrograma(folder.path()), dialogos, test::RelojFijo({2026, 3, 31}));
+        iniciarContexto(CarpetaPrograma(carpeta.path()), dialogos, test::RelojFijo({2026, 3, 31}));
     if (!contexto) {
         std::fprintf(stderr, "la suite generada no arranca\n");
         return 1;

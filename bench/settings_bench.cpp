@@ -25,8 +25,8 @@ std::string suiteLikeSettings() {
 }
 
 void CargarConfiguracionDeUnKrnTipico(benchmark::State& state) {
-    envio::test::TemporaryFolder folder;
-    const auto ini = folder.write("KRN.INI", suiteLikeSettings());
+    envio::test::TemporaryFolder carpeta;
+    const auto ini = carpeta.write("KRN.INI", suiteLikeSettings());
     for (auto _ : state) {
         benchmark::DoNotOptimize(envio::CargarConfiguracion(ini));
     }
@@ -34,8 +34,8 @@ void CargarConfiguracionDeUnKrnTipico(benchmark::State& state) {
 BENCHMARK(CargarConfiguracionDeUnKrnTipico);
 
 void EscribirIniEnUnKrnTipico(benchmark::State& state) {
-    envio::test::TemporaryFolder folder;
-    const auto ini = folder.write("KRN.INI", suiteLikeSettings());
+    envio::test::TemporaryFolder carpeta;
+    const auto ini = carpeta.write("KRN.INI", suiteLikeSettings());
     for (auto _ : state) {
         envio::EscribirIni(ini, "servidor", "Puerto", "25");
     }

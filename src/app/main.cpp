@@ -105,7 +105,7 @@ int main(int argc, char* argv[]) {
     if (!ventana) {
         return 1;
     }
-    dialogos.setPropietario(ventana.get());
+    dialogos.ponerPropietario(ventana.get());
     const auto envioDocumentos = envio::gui::conectarComandos(*ventana);
     ventana->show();
     return QApplication::exec();

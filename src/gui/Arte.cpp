@@ -33,10 +33,10 @@ QIcon icono(const Dibujo& dibujo) {
 }
 
 QPen lapiz(const QColor& c, double ancho = 1.0) {
-    QPen pen(c, ancho);
-    pen.setJoinStyle(Qt::RoundJoin);
-    pen.setCapStyle(Qt::RoundCap);
-    return pen;
+    QPen trazo(c, ancho);
+    trazo.setJoinStyle(Qt::RoundJoin);
+    trazo.setCapStyle(Qt::RoundCap);
+    return trazo;
 }
 
 void sobre(QPainter& p, const QRectF& r, const QColor& papel = QColor(0xFF, 0xF6, 0xD8)) {
@@ -70,15 +70,15 @@ void flecha(QPainter& p, QPointF desde, QPointF hasta, const QColor& c, double g
 }
 
 void marca(QPainter& p, QPointF a, QPointF b, QPointF c, const QColor& color, double grosor = 2.0) {
-    QPainterPath path;
-    path.moveTo(a);
-    path.lineTo(b);
-    path.lineTo(c);
+    QPainterPath camino;
+    camino.moveTo(a);
+    camino.lineTo(b);
+    camino.lineTo(c);
     p.setBrush(Qt::NoBrush);
     p.setPen(lapiz(color.darker(140), grosor + 1.0));
-    p.drawPath(path);
+    p.drawPath(camino);
     p.setPen(lapiz(color, grosor));
-    p.drawPath(path);
+    p.drawPath(camino);
 }
 
 void casilla(QPainter& p, const QRectF& r) {
@@ -376,10 +376,10 @@ void dibujarBotonCuadro(QPainter& p, const QRectF& a, bool arriba, bool encima, 
     // Two chevrons, one above the other.
     const double s = lado / 19.0;
     const QPointF c = circulo.center() + (pulsado ? QPointF(0.5, 0.5) : QPointF());
-    QPen pen(encima ? kChevron.lighter(130) : kChevron, 1.7 * s);
-    pen.setCapStyle(Qt::SquareCap);
-    pen.setJoinStyle(Qt::MiterJoin);
-    p.setPen(pen);
+    QPen trazo(encima ? kChevron.lighter(130) : kChevron, 1.7 * s);
+    trazo.setCapStyle(Qt::SquareCap);
+    trazo.setJoinStyle(Qt::MiterJoin);
+    p.setPen(trazo);
     p.setBrush(Qt::NoBrush);
     const double sentido = arriba ? -1.0 : 1.0;
     for (const double dy : {-2.4, 1.6}) {

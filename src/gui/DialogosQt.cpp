@@ -30,7 +30,7 @@ QMessageBox::Icon iconoQt(Icono icono) {
 
 DialogosQt::DialogosQt(QWidget* propietario) : propietario_(propietario) {}
 
-void DialogosQt::setPropietario(QWidget* propietario) {
+void DialogosQt::ponerPropietario(QWidget* propietario) {
     propietario_ = propietario;
 }
 

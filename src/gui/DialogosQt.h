@@ -15,7 +15,7 @@ class DialogosQt : public QObject, public Dialogos {
     Q_OBJECT
 public:
     explicit DialogosQt(QWidget* propietario = nullptr);
-    void setPropietario(QWidget* propietario);
+    void ponerPropietario(QWidget* propietario);
 
     Respuesta mostrar(const CuadroMensaje& cuadro) override;
     // The review window, modal over the owner; a worker thread waits for the user's choice.

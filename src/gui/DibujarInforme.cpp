@@ -86,14 +86,14 @@ double MedidaTextoQt::ancho(std::string_view texto, const Fuente& fuente) const 
 void dibujarPagina(QPainter& pintor, const InformePaginado& informe, const PaginaInforme& pagina,
                    double pixelesPorMm) {
     const double s = pixelesPorMm;
-    const auto rect = [s](double x, double y, double w, double h) {
+    const auto recuadro = [s](double x, double y, double w, double h) {
         return QRectF(x * s, y * s, w * s, h * s);
     };
     pintor.save();
     pintor.setRenderHint(QPainter::Antialiasing);
     pintor.setRenderHint(QPainter::TextAntialiasing);
     for (const auto& r : pagina.rellenos) {
-        pintor.fillRect(rect(r.x, r.y, r.ancho, r.alto), QColor(r.gris, r.gris, r.gris));
+        pintor.fillRect(recuadro(r.x, r.y, r.ancho, r.alto), QColor(r.gris, r.gris, r.gris));
     }
     for (const auto& r : pagina.rayas) {
         pintor.setPen(QPen(Qt::black, r.grosor * s, Qt::SolidLine, Qt::FlatCap));

@@ -20,9 +20,9 @@ enum Columna { kEnviar, kDocumento, kDestinatario, kProblema, kGravedad, kColumn
 constexpr int kRolHallazgo = Qt::UserRole + 1;
 
 QTableWidgetItem* celda(const std::string& texto) {
-    auto* item = new QTableWidgetItem(QString::fromStdString(texto));
-    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    return item;
+    auto* nueva = new QTableWidgetItem(QString::fromStdString(texto));
+    nueva->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    return nueva;
 }
 
 } // namespace
@@ -30,15 +30,15 @@ QTableWidgetItem* celda(const std::string& texto) {
 FrmRevision::FrmRevision(std::vector<Hallazgo> hallazgos, QWidget* parent)
     : QDialog(parent), hallazgos_(std::move(hallazgos)) {
     setWindowTitle(QStringLiteral("Revisar antes de enviar"));
-    auto* layout = new QVBoxLayout(this);
+    auto* capas = new QVBoxLayout(this);
     int bloqueos = 0;
     for (const auto& h : hallazgos_) {
         bloqueos += h.gravedad == Gravedad::Bloquea ? 1 : 0;
     }
-    layout->addWidget(new QLabel(QStringLiteral("Problemas encontrados: %1 (%2 impiden enviar su "
-                                                "documento). Desmarque los que no quiera enviar.")
-                                     .arg(hallazgos_.size())
-                                     .arg(bloqueos)));
+    capas->addWidget(new QLabel(QStringLiteral("Problemas encontrados: %1 (%2 impiden enviar su "
+                                               "documento). Desmarque los que no quiera enviar.")
+                                    .arg(hallazgos_.size())
+                                    .arg(bloqueos)));
 
     tabla_ = new QTableWidget(static_cast<int>(hallazgos_.size()), kColumnas, this);
     tabla_->setHorizontalHeaderLabels({QStringLiteral("Enviar"), QStringLiteral("Documento"),
@@ -76,7 +76,7 @@ FrmRevision::FrmRevision(std::vector<Hallazgo> hallazgos, QWidget* parent)
     tabla_->setSortingEnabled(true);
     tabla_->horizontalHeader()->setSectionResizeMode(kProblema, QHeaderView::Stretch);
     tabla_->resizeColumnsToContents();
-    layout->addWidget(tabla_);
+    capas->addWidget(tabla_);
     connect(tabla_, &QTableWidget::itemChanged, this, &FrmRevision::marcaCambiada);
 
     auto* botones = new QHBoxLayout();
@@ -87,7 +87,7 @@ FrmRevision::FrmRevision(std::vector<Hallazgo> hallazgos, QWidget* parent)
     botones->addStretch();
     botones->addWidget(enviar_);
     botones->addWidget(volver_);
-    layout->addLayout(botones);
+    capas->addLayout(botones);
     volver_->setDefault(true); // Enter does not send by accident
     connect(copiar_, &QPushButton::clicked, this,
             [this] { QApplication::clipboard()->setText(texto()); });
@@ -97,17 +97,18 @@ FrmRevision::FrmRevision(std::vector<Hallazgo> hallazgos, QWidget* parent)
 }
 
 // A document is one decision: its other findings' boxes follow.
-void FrmRevision::marcaCambiada(QTableWidgetItem* item) {
-    if (cambiando_ || item->column() != kEnviar) {
+void FrmRevision::marcaCambiada(QTableWidgetItem* cambiada) {
+    if (cambiando_ || cambiada->column() != kEnviar) {
         return;
     }
     cambiando_ = true;
-    const auto fila = hallazgos_[static_cast<std::size_t>(item->data(kRolHallazgo).toInt())].fila;
+    const auto fila =
+        hallazgos_[static_cast<std::size_t>(cambiada->data(kRolHallazgo).toInt())].fila;
     for (int r = 0; r < tabla_->rowCount(); ++r) {
         QTableWidgetItem* otra = tabla_->item(r, kEnviar);
-        if (otra != item && (otra->flags() & Qt::ItemIsUserCheckable) &&
+        if (otra != cambiada && (otra->flags() & Qt::ItemIsUserCheckable) &&
             hallazgos_[static_cast<std::size_t>(otra->data(kRolHallazgo).toInt())].fila == fila) {
-            otra->setCheckState(item->checkState());
+            otra->setCheckState(cambiada->checkState());
         }
     }
     cambiando_ = false;
@@ -129,13 +130,13 @@ DecisionRevision FrmRevision::decision() const {
 }
 
 QString FrmRevision::texto() const {
-    QString out;
+    QString lineas;
     for (int r = 0; r < tabla_->rowCount(); ++r) {
         const auto& h = hallazgos_[static_cast<std::size_t>(
             tabla_->item(r, kEnviar)->data(kRolHallazgo).toInt())];
-        out += QString::fromStdString(lineaHallazgo(h)) + QLatin1Char('\n');
+        lineas += QString::fromStdString(lineaHallazgo(h)) + QLatin1Char('\n');
     }
-    return out;
+    return lineas;
 }
 
 } // namespace envio::gui

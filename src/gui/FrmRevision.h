@@ -31,7 +31,7 @@ public:
     [[nodiscard]] QString texto() const;
 
 private:
-    void marcaCambiada(QTableWidgetItem* item);
+    void marcaCambiada(QTableWidgetItem* cambiada);
 
     std::vector<Hallazgo> hallazgos_;
     QTableWidget* tabla_ = nullptr;

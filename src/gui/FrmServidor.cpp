@@ -265,14 +265,14 @@ void FrmServidor::construir() {
 
     QLineEdit* clave = txt_server_[4];
     clave->setEchoMode(QLineEdit::Password);
-    verPassword_ = clave->addAction(iconoOjo(), QLineEdit::TrailingPosition);
-    verPassword_->setObjectName(QStringLiteral("verPassword"));
-    verPassword_->setCheckable(true);
-    verPassword_->setToolTip(QStringLiteral("Mostrar la contraseña"));
-    connect(verPassword_, &QAction::toggled, this, [this, clave](bool ver) {
+    verClave_ = clave->addAction(iconoOjo(), QLineEdit::TrailingPosition);
+    verClave_->setObjectName(QStringLiteral("verClave"));
+    verClave_->setCheckable(true);
+    verClave_->setToolTip(QStringLiteral("Mostrar la contraseña"));
+    connect(verClave_, &QAction::toggled, this, [this, clave](bool ver) {
         clave->setEchoMode(ver ? QLineEdit::Normal : QLineEdit::Password);
-        verPassword_->setToolTip(ver ? QStringLiteral("Ocultar la contraseña")
-                                     : QStringLiteral("Mostrar la contraseña"));
+        verClave_->setToolTip(ver ? QStringLiteral("Ocultar la contraseña")
+                                  : QStringLiteral("Mostrar la contraseña"));
     });
 
     lblPrueba_ = new QLabel(area);

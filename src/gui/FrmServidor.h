@@ -75,7 +75,7 @@ public:
         return txt_server_[std::size_t(indice)];
     }
     [[nodiscard]] QCheckBox* Check1() const { return check1_; }
-    [[nodiscard]] QAction* verPassword() const { return verPassword_; }
+    [[nodiscard]] QAction* verClave() const { return verClave_; }
     [[nodiscard]] QLabel* lblPrueba() const { return lblPrueba_; }
     [[nodiscard]] QLabel* lblPuerto() const { return lblPuerto_; }
     [[nodiscard]] QComboBox* cboAutenticacion() const { return cboAutenticacion_; }
@@ -104,7 +104,7 @@ private:
     std::unique_ptr<PantallaServidor> pantalla_;
     std::array<QLineEdit*, 5> txt_server_{};
     QCheckBox* check1_ = nullptr;
-    QAction* verPassword_ = nullptr;
+    QAction* verClave_ = nullptr;
     QLabel* lblPrueba_ = nullptr;
     QLabel* lblPuerto_ = nullptr;
     QComboBox* cmbLimites_ = nullptr;

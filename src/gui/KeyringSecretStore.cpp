@@ -6,20 +6,20 @@
 namespace envio::gui {
 namespace {
 
-const QString kServicio = QStringLiteral("envio-documentos");
+const QString kService = QStringLiteral("envio-documentos");
 
 // Runs a job to its end on this thread.
-void esperar(QKeychain::Job& job, const std::string& key) {
+void runToEnd(QKeychain::Job& job, const std::string& key) {
     job.setAutoDelete(false);
     job.setKey(QString::fromStdString(key));
-    QEventLoop bucle;
-    QObject::connect(&job, &QKeychain::Job::finished, &bucle, &QEventLoop::quit);
+    QEventLoop loop;
+    QObject::connect(&job, &QKeychain::Job::finished, &loop, &QEventLoop::quit);
     job.start();
-    bucle.exec();
+    loop.exec();
 }
 
 // No keyring on this desktop (or none that answers): the file store stands in.
-bool sinLlavero(QKeychain::Error error) {
+bool noKeyring(QKeychain::Error error) {
     return error == QKeychain::NoBackendAvailable || error == QKeychain::NotImplemented ||
            error == QKeychain::OtherError;
 }
@@ -30,12 +30,12 @@ KeyringSecretStore::KeyringSecretStore(std::filesystem::path fileFolder)
     : file_(std::move(fileFolder)) {}
 
 std::optional<std::string> KeyringSecretStore::read(const std::string& key) {
-    QKeychain::ReadPasswordJob job(kServicio);
-    esperar(job, key);
+    QKeychain::ReadPasswordJob job(kService);
+    runToEnd(job, key);
     if (job.error() == QKeychain::NoError) {
         return job.textData().toStdString();
     }
-    if (job.error() == QKeychain::EntryNotFound || sinLlavero(job.error())) {
+    if (job.error() == QKeychain::EntryNotFound || noKeyring(job.error())) {
         return file_.read(key);
     }
     throw SecretStoreError("No se pudo leer el llavero del escritorio: " +
@@ -43,15 +43,15 @@ std::optional<std::string> KeyringSecretStore::read(const std::string& key) {
 }
 
 void KeyringSecretStore::write(const std::string& key, const std::string& secret) {
-    QKeychain::WritePasswordJob job(kServicio);
+    QKeychain::WritePasswordJob job(kService);
     job.setTextData(QString::fromStdString(secret));
-    esperar(job, key);
+    runToEnd(job, key);
     if (job.error() == QKeychain::NoError) {
         // One place only: an older copy in the file would outlive a revoked sign-in.
         file_.erase(key);
         return;
     }
-    if (sinLlavero(job.error())) {
+    if (noKeyring(job.error())) {
         file_.write(key, secret);
         return;
     }
@@ -60,8 +60,8 @@ void KeyringSecretStore::write(const std::string& key, const std::string& secret
 }
 
 void KeyringSecretStore::erase(const std::string& key) {
-    QKeychain::DeletePasswordJob job(kServicio);
-    esperar(job, key);
+    QKeychain::DeletePasswordJob job(kService);
+    runToEnd(job, key);
     file_.erase(key);
 }
 

@@ -16,7 +16,7 @@ namespace {
 // The links in the order they stand, each with its box (1 or 2); lines go before 3 and 4.
 struct SitioEnlace {
     int indice;
-    int box; // 1 or 2
+    int cuadro; // 1 or 2
 };
 constexpr std::array<SitioEnlace, 13> kSitios = {{{0, 1},
                                                   {1, 1},
@@ -64,8 +64,8 @@ void PanelPrincipal::construirEnlaces() {
         r->setGeometry(aPixeles(150, this), arriba, c->width() - aPixeles(300, this), 1);
     };
     for (const auto& sitio : kSitios) {
-        CuadroXP* c = sitio.box == 1 ? p1_ : p2_;
-        int& fila = y[static_cast<std::size_t>(sitio.box)];
+        CuadroXP* c = sitio.cuadro == 1 ? p1_ : p2_;
+        int& fila = y[static_cast<std::size_t>(sitio.cuadro)];
         if (sitio.indice == 3 || sitio.indice == 4) {
             raya(c, fila + aPixeles(45, this));
             fila += aPixeles(120, this);

@@ -9,7 +9,7 @@ using envio::gui::CuadroXP;
 class CuadroXPTest : public QObject {
     Q_OBJECT
 private slots:
-    void tieneElTamanoYLosColoresDeSuDiseno() {
+    void hasTheSizeAndColoursOfItsDesign() {
         CuadroXP cuadro;
         // 3225 x 1500 twips at 15 twips a pixel.
         QCOMPARE(cuadro.size(), QSize(215, 100));
@@ -22,7 +22,7 @@ private slots:
         QCOMPARE(cuadro.alturaGuardada(), 0);
     }
 
-    void plegarGuardaLaAlturaYDesplegarLaDevuelve() {
+    void foldingKeepsTheHeightAndUnfoldingGivesItBack() {
         QWidget contenedor;
         auto* cuadro = new CuadroXP(&contenedor);
         cuadro->setGeometry(8, 8, 201, 141);
@@ -58,7 +58,7 @@ private slots:
         QVERIFY(hijo->visibleRegion().boundingRect().isValid());
     }
 
-    void desplegarSinHaberPlegadoNoLoEncoge() {
+    void unfoldingWithoutFoldingDoesNotShrinkIt() {
         CuadroXP cuadro;
         cuadro.resize(201, 141);
         QSignalSpy resize(&cuadro, &CuadroXP::Resize);
@@ -68,7 +68,7 @@ private slots:
         QVERIFY(cuadro.botonDesplegar()->isHidden());
     }
 
-    void alCambiarDeAnchoLasPartesLoSiguen() {
+    void itsPartsFollowAChangeOfWidth() {
         CuadroXP cuadro;
         cuadro.show();
         QVERIFY(QTest::qWaitForWindowExposed(&cuadro));
@@ -88,7 +88,7 @@ private slots:
         QCOMPARE(cuadro.botonDesplegar()->geometry(), QRect(275, 0, 21, 21));
     }
 
-    void demasiadoBajoSaltaElPasoQueNoCabe() {
+    void tooShortSkipsTheStepThatDoesNotFit() {
         CuadroXP cuadro;
         cuadro.show();
         QVERIFY(QTest::qWaitForWindowExposed(&cuadro));
@@ -100,7 +100,7 @@ private slots:
         QCOMPARE(cuadro.partes().plegar.x, 215 * 15 - 70 - 315);
     }
 
-    void dibujaCabeceraYCuerpoConSusColores() {
+    void drawsTheHeaderAndBodyInTheirColours() {
         CuadroXP cuadro;
         cuadro.resize(215, 100);
         const QImage imagen = cuadro.grab().toImage();

@@ -29,7 +29,7 @@ const char* kKrn = "[Facturaci\xF3n]\r\nRutaFacturas=C:\\Suite\r\n"
 
 class SondaSiempre final : public ConnectivityProbe {
 public:
-    bool hayConexion(std::string_view) override { return true; }
+    bool hasConnection(std::string_view) override { return true; }
 };
 
 ComponentesCorreo componentesDePrueba() {
@@ -232,9 +232,9 @@ private slots:
     void thePasswordCanBeShownOnDemand() {
         auto v = abrir(kKrn);
         QCOMPARE(v->txt_server(4)->echoMode(), QLineEdit::Password);
-        v->verPassword()->trigger();
+        v->verClave()->trigger();
         QCOMPARE(v->txt_server(4)->echoMode(), QLineEdit::Normal);
-        v->verPassword()->trigger();
+        v->verClave()->trigger();
         QCOMPARE(v->txt_server(4)->echoMode(), QLineEdit::Password);
     }
 

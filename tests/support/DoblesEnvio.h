@@ -13,7 +13,7 @@ namespace envio::test {
 class SondaFija : public ConnectivityProbe {
 public:
     bool conectado = true;
-    bool hayConexion(std::string_view) override { return conectado; }
+    bool hasConnection(std::string_view) override { return conectado; }
 };
 
 // The real component, with hooks just before a message goes and just after the server answered.

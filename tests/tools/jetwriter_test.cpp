@@ -154,7 +154,7 @@ std::uint64_t fnv1a(const std::string& text, std::uint64_t hash) {
 
 } // namespace
 
-TEST(DateTime, countsDaysFromJetEpochWithTimeAsFraction) {
+TEST(DateTimeTest, CountsDaysFromJetEpochWithTimeAsFraction) {
     EXPECT_EQ(DateTime::fromCivil(1899, 12, 30).days, 0.0);
     EXPECT_EQ(DateTime::fromCivil(1900, 1, 1).days, 2.0);
     EXPECT_EQ(DateTime::fromCivil(2024, 2, 29, 12).days, 45351.5);
@@ -164,7 +164,7 @@ TEST(DateTime, countsDaysFromJetEpochWithTimeAsFraction) {
     EXPECT_THROW(DateTime::fromCivil(2024, 1, 1, 24), std::invalid_argument);
 }
 
-TEST_F(JetWriterTest, accentedAndNonLatinTextSurvives) {
+TEST_F(JetWriterTest, AccentedAndNonLatinTextSurvives) {
     const std::vector<std::string> samples = {"Peña Ibáñez, José", "Ελληνικά", "Кириллица",
                                               "中文字符",          "ÄÖÜß €",   "línea1\r\nlínea2"};
     Database db;
@@ -186,7 +186,7 @@ TEST_F(JetWriterTest, accentedAndNonLatinTextSurvives) {
     }
 }
 
-TEST_F(JetWriterTest, largeTableUsesType1UsageMap) {
+TEST_F(JetWriterTest, LargeTableUsesType1UsageMap) {
     Database db;
     Table& big = db.addTable("Movimientos", {{"id", ColumnType::Long},
                                              {"importe", ColumnType::Currency},
@@ -222,7 +222,7 @@ TEST_F(JetWriterTest, largeTableUsesType1UsageMap) {
 
 // Past 32,736 pages a type-1 map needs a second bitmap page. Rows just over half a
 // page (2,059 bytes) take a page each, so 33,000 of them get there (a 135 MB file).
-TEST_F(JetWriterTest, tableBeyondOneBitmapPageOfType1Map) {
+TEST_F(JetWriterTest, TableBeyondOneBitmapPageOfType1Map) {
     std::vector<Column> wide{{"id", ColumnType::Long}};
     for (int i = 0; i < 4; ++i)
         wide.push_back({numbered("t", i), ColumnType::Text, 255});
@@ -257,7 +257,7 @@ TEST_F(JetWriterTest, tableBeyondOneBitmapPageOfType1Map) {
 
 // libmdb would take up to 1000 rows per page, but a pg_row pointer only has 8 bits
 // for the row, so Jet never puts more than 255 on a page.
-TEST_F(JetWriterTest, smallRowsStopAt255PerPage) {
+TEST_F(JetWriterTest, SmallRowsStopAt255PerPage) {
     Database db;
     Table& t = db.addTable("Bytes", {{"b", ColumnType::Byte}});
     for (int i = 0; i < 1000; ++i)
@@ -281,7 +281,7 @@ TEST_F(JetWriterTest, smallRowsStopAt255PerPage) {
     EXPECT_EQ(mostOnAPage, 255u);
 }
 
-TEST_F(JetWriterTest, manyTablesSpreadTheirUsageMapsOverSeveralPages) {
+TEST_F(JetWriterTest, ManyTablesSpreadTheirUsageMapsOverSeveralPages) {
     Database db;
     const int tables = 150; // two 69-byte map rows each: about 4 pages of maps
     for (int i = 0; i < tables; ++i)
@@ -294,7 +294,7 @@ TEST_F(JetWriterTest, manyTablesSpreadTheirUsageMapsOverSeveralPages) {
                   (std::vector<Row>{{std::to_string(i)}}));
 }
 
-TEST_F(JetWriterTest, severalTablesIncludingAnEmptyOne) {
+TEST_F(JetWriterTest, SeveralTablesIncludingAnEmptyOne) {
     Database db;
     db.addTable("Uno", {{"a", ColumnType::Long}}).addRow({Value(1)});
     db.addTable("Vacia", {{"t", ColumnType::Text, 10}});
@@ -310,7 +310,7 @@ TEST_F(JetWriterTest, severalTablesIncludingAnEmptyOne) {
               (std::vector<Row>{{"0.25", "abc"}, {std::nullopt, "de"}}));
 }
 
-TEST(JetWriterErrors, valuesThatDoNotFitAreRejectedWithTheColumnNamed) {
+TEST_F(JetWriterTest, ValuesThatDoNotFitAreRejectedWithTheColumnNamed) {
     struct Case {
         std::size_t column;
         Value value;
@@ -345,7 +345,7 @@ TEST(JetWriterErrors, valuesThatDoNotFitAreRejectedWithTheColumnNamed) {
     EXPECT_EQ(t.rowCount(), 0u); // nothing half-added
 }
 
-TEST(JetWriterErrors, rowLongerThanAPageIsRejected) {
+TEST_F(JetWriterTest, RowLongerThanAPageIsRejected) {
     std::vector<Column> wide;
     for (int i = 0; i < 8; ++i)
         wide.push_back({numbered("t", i), ColumnType::Text, 255});
@@ -357,7 +357,7 @@ TEST(JetWriterErrors, rowLongerThanAPageIsRejected) {
     EXPECT_THAT(invalidArgumentFrom([&] { t.addRow(values); }), HasSubstr("limit of 4060"));
 }
 
-TEST(JetWriterErrors, badDefinitionsAreRejected) {
+TEST_F(JetWriterTest, BadDefinitionsAreRejected) {
     EXPECT_THROW(Table("T", {}), std::invalid_argument);
     EXPECT_THROW(Table("T", {{"t", ColumnType::Text}}), std::invalid_argument);
     EXPECT_THROW(Table("T", {{"t", ColumnType::Text, 256}}), std::invalid_argument);
@@ -382,7 +382,7 @@ TEST(JetWriterErrors, badDefinitionsAreRejected) {
     EXPECT_EQ(db.tables().size(), 1u);
 }
 
-TEST_F(JetWriterTest, writeReplacesTheFileAndLeavesNoTemporaryBehind) {
+TEST_F(JetWriterTest, WriteReplacesTheFileAndLeavesNoTemporaryBehind) {
     { std::ofstream(file("t.mdb")) << "not a database"; }
     Database db;
     db.addTable("T", {{"a", ColumnType::Long}}).addRow({Value(7)});
@@ -391,7 +391,7 @@ TEST_F(JetWriterTest, writeReplacesTheFileAndLeavesNoTemporaryBehind) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
 }
 
-TEST_F(JetWriterTest, failedWriteLeavesNothingBehind) {
+TEST_F(JetWriterTest, FailedWriteLeavesNothingBehind) {
     Database db;
     db.addTable("T", {{"a", ColumnType::Long}});
     fs::create_directory(file("ocupado")); // rename over a directory fails
@@ -401,7 +401,7 @@ TEST_F(JetWriterTest, failedWriteLeavesNothingBehind) {
     EXPECT_TRUE(fs::is_directory(file("ocupado")));
 }
 
-TEST(Csv, readerFollowsRfc4180) {
+TEST(CsvReaderTest, ReaderFollowsRfc4180) {
     const std::string text = "\xEF\xBB\xBF"
                              "a,\"b,c\",\"say \"\"hi\"\"\"\r\n"
                              ",\"\",\"two\nlines\"\n"
@@ -428,7 +428,7 @@ TEST(Csv, readerFollowsRfc4180) {
     EXPECT_FALSE(reader.next(record));
 }
 
-TEST(Csv, malformedQuotingIsAnError) {
+TEST(CsvReaderTest, MalformedQuotingIsAnError) {
     std::vector<CsvField> record;
     CsvReader unclosed("a\n\"never closed,\n");
     ASSERT_TRUE(unclosed.next(record));
@@ -437,7 +437,7 @@ TEST(Csv, malformedQuotingIsAnError) {
     EXPECT_THROW(stray.next(record), std::invalid_argument);
 }
 
-TEST(Csv, headerFieldsNameAndTypeColumns) {
+TEST(CsvImportTest, HeaderFieldsNameAndTypeColumns) {
     EXPECT_EQ(parseColumnHeader("IDCLIENTE:long").type, ColumnType::Long);
     EXPECT_EQ(parseColumnHeader("x:Integer").type, ColumnType::Integer);
     EXPECT_EQ(parseColumnHeader("x:byte").type, ColumnType::Byte);
@@ -457,7 +457,7 @@ TEST(Csv, headerFieldsNameAndTypeColumns) {
     EXPECT_THROW(parseColumnHeader("a:text"), std::invalid_argument);
 }
 
-TEST_F(JetWriterTest, csvTableRoundTripsThroughLibmdb) {
+TEST_F(JetWriterTest, CsvTableRoundTripsThroughLibmdb) {
     const std::string csv =
         "IDCLIENTE:long,nombre:text(50),Grupo:text(30),CESE:datetime,Prioridad:integer,"
         "importe:currency,activo:boolean,nota:memo,precio:double,b:byte\n"
@@ -480,7 +480,7 @@ TEST_F(JetWriterTest, csvTableRoundTripsThroughLibmdb) {
     EXPECT_EQ(back.rows[2], (Row{"3", "Ωμέγα", "x", null, null, null, "0", "", null, null}));
 }
 
-TEST(Csv, badValuesNameTheLineAndLeaveTheDatabaseAlone) {
+TEST(CsvImportTest, BadValuesNameTheLineAndLeaveTheDatabaseAlone) {
     const std::string header = "id:long,cuando:datetime,importe:currency,ok:boolean\n";
     const auto errorFor = [&](const std::string& body) {
         Database db;
@@ -507,7 +507,7 @@ TEST(Csv, badValuesNameTheLineAndLeaveTheDatabaseAlone) {
                 HasSubstr("header"));
 }
 
-TEST_F(JetWriterTest, csvFilesBecomeTablesNamedAfterThem) {
+TEST_F(JetWriterTest, CsvFilesBecomeTablesNamedAfterThem) {
     { std::ofstream(file("Clientes.csv")) << "id:long,nombre:text(10)\n1,Ana\n"; }
     { std::ofstream(file("Grupos.csv")) << "g:text(5)\r\nA\r\n"; }
     const Database db = databaseFromCsvFiles({file("Clientes.csv"), file("Grupos.csv")});
@@ -518,7 +518,7 @@ TEST_F(JetWriterTest, csvFilesBecomeTablesNamedAfterThem) {
 }
 
 #ifdef JET_WRITER_BINARY
-TEST_F(JetWriterTest, commandExitsZeroOnSuccessAndTwoWithAMessage) {
+TEST_F(JetWriterTest, CommandExitsZeroOnSuccessAndTwoWithAMessage) {
     { std::ofstream(file("Clientes.csv")) << "id:long,nombre:text(10)\n1,Ana\n"; }
     { std::ofstream(file("Mal.csv")) << "id:long\nx\n"; }
     const std::string binary = JET_WRITER_BINARY;

@@ -80,13 +80,13 @@ void bind(sqlite3* db, sqlite3_stmt* statement, int index, const Value& value) {
     check(db, rc, "bind");
 }
 
-void writeSqlite(const std::filesystem::path& archivo, const std::vector<TablaGenerada>& tablas) {
-    std::filesystem::remove(archivo);
+void writeSqlite(const std::filesystem::path& path, const std::vector<TablaGenerada>& tables) {
+    std::filesystem::remove(path);
     sqlite3* db = nullptr;
-    check(db, sqlite3_open(archivo.c_str(), &db), "open " + archivo.string());
+    check(db, sqlite3_open(path.c_str(), &db), "open " + path.string());
     try {
         check(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), "begin");
-        for (const auto& t : tablas) {
+        for (const auto& t : tables) {
             std::string columns;
             std::string marks;
             for (const auto& c : t.columnas) {
@@ -103,9 +103,9 @@ void writeSqlite(const std::filesystem::path& archivo, const std::vector<TablaGe
                       db, ("INSERT INTO \"" + t.nombre + "\" VALUES (" + marks + ")").c_str(), -1,
                       &insert, nullptr),
                   "prepare");
-            for (const auto& fila : t.filas) {
-                for (std::size_t i = 0; i < fila.size(); ++i) {
-                    bind(db, insert, static_cast<int>(i) + 1, fila[i]);
+            for (const auto& row : t.filas) {
+                for (std::size_t i = 0; i < row.size(); ++i) {
+                    bind(db, insert, static_cast<int>(i) + 1, row[i]);
                 }
                 check(db, sqlite3_step(insert), "insert into " + t.nombre);
                 sqlite3_reset(insert);
@@ -131,9 +131,9 @@ void escribirTablas(const std::filesystem::path& archivo, Formato formato,
     }
     jetwriter::Database db;
     for (const auto& t : tablas) {
-        auto& table = db.addTable(t.nombre, t.columnas);
+        auto& tabla = db.addTable(t.nombre, t.columnas);
         for (const auto& fila : t.filas) {
-            table.addRow(fila);
+            tabla.addRow(fila);
         }
     }
     db.write(archivo);

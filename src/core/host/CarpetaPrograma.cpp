@@ -12,11 +12,11 @@ namespace {
 
 // Only the header and the table list are read: a file of another program is never opened for
 // writing.
-bool isOurDatabase(const std::filesystem::path& archivo) {
-    std::ifstream in(archivo, std::ios::binary);
-    std::string head(16, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    if (!in || formatoDe(head) != FormatoBaseDatos::Sqlite) {
+bool esBaseDeDatosPropia(const std::filesystem::path& archivo) {
+    std::ifstream entrada(archivo, std::ios::binary);
+    std::string cabecera(16, '\0');
+    entrada.read(cabecera.data(), static_cast<std::streamsize>(cabecera.size()));
+    if (!entrada || formatoDe(cabecera) != FormatoBaseDatos::Sqlite) {
         return false;
     }
     try {
@@ -55,7 +55,7 @@ std::filesystem::path CarpetaPrograma::baseTrabajo() const {
     }
     auto temporal = temporalMdb();
     std::error_code error;
-    if (!std::filesystem::exists(temporal, error) || isOurDatabase(temporal)) {
+    if (!std::filesystem::exists(temporal, error) || esBaseDeDatosPropia(temporal)) {
         return temporal;
     }
     return archivo(kBaseTrabajoPropia);

@@ -111,12 +111,12 @@ void decidirModo(ContextoAnfitrion& c, const std::filesystem::path& krn, Dialogo
         avisar(dialogos, "No se ha podido localizar la aplicación de origen");
         return;
     }
-    // A value without any separator names a file in the program folder, and the documents'
+    // A value without any separador names a file in the program folder, and the documents'
     // folder sits beside it there (not at the root, where a leading "\\" would put it).
-    const auto separator = baseDatos.find_last_of("\\/");
+    const auto separador = baseDatos.find_last_of("\\/");
     c.rutaDocumentos = c.rutas.resolver(
-        separator == std::string::npos ? std::string("FacturasPorEmail")
-                                       : baseDatos.substr(0, separator) + "\\FacturasPorEmail");
+        separador == std::string::npos ? std::string("FacturasPorEmail")
+                                       : baseDatos.substr(0, separador) + "\\FacturasPorEmail");
     c.rutaBaseDatos = c.rutas.resolver(baseDatos);
 }
 

@@ -152,10 +152,10 @@ std::string porcentajes(std::string_view texto) {
     std::string s;
     for (const char ch : texto) {
         const auto c = static_cast<unsigned char>(ch);
-        const bool attrChar = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                              (c >= '0' && c <= '9') ||
-                              std::string_view("!#$&+-.^_`|~").find(ch) != std::string_view::npos;
-        if (attrChar) {
+        const bool sinCodificar =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            std::string_view("!#$&+-.^_`|~").find(ch) != std::string_view::npos;
+        if (sinCodificar) {
             s += ch;
         } else {
             s += '%';

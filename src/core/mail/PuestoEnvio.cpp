@@ -36,12 +36,12 @@ MailTransport& PuestoEnvio::componenteDelSitio() {
 
 std::optional<std::uintmax_t> PuestoEnvio::tamanoServidor(const ConfiguracionCorreo& correo) const {
     const OpcionesCurl opciones = opcionesComponente(carpeta_);
-    SmtpSizeQuery query;
-    query.host = sinBlancos(correo.servidor);
-    query.port = correo.puerto;
-    query.implicitTls = correo.ssl && correo.puerto == opciones.puertoTlsImplicito;
-    query.caFile = opciones.archivoCA;
-    return askSmtpSize(query);
+    SmtpSizeQuery consulta;
+    consulta.host = sinBlancos(correo.servidor);
+    consulta.port = correo.puerto;
+    consulta.implicitTls = correo.ssl && correo.puerto == opciones.puertoTlsImplicito;
+    consulta.caFile = opciones.archivoCA;
+    return askSmtpSize(consulta);
 }
 
 } // namespace envio

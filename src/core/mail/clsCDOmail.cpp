@@ -143,7 +143,7 @@ bool clsCDOmail::Enviar() {
 }
 
 std::optional<ConfiguracionSmtp> clsCDOmail::comprobarAntesDeEnviar() const {
-    if (!sonda_.hayConexion(servidor)) {
+    if (!sonda_.hasConnection(servidor)) {
         avisarError(TextoSinConexion, 0);
         return std::nullopt;
     }

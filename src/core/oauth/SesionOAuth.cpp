@@ -13,7 +13,7 @@ namespace {
 using nlohmann::json;
 using std::chrono::seconds;
 
-constexpr const char* kGrantDispositivo = "urn:ietf:params:oauth:grant-type:device_code";
+constexpr const char* kDeviceCodeGrant = "urn:ietf:params:oauth:grant-type:device_code";
 // Renewed this long before it runs out, so that a token never expires on its way to the server.
 constexpr seconds kMargen{60};
 
@@ -318,7 +318,7 @@ TokensOAuth iniciarSesionConDispositivo(const ConfiguracionOAuth& c, HttpClient&
         transcurrido += intervalo;
         const json cuerpo =
             pedir(http, p.token,
-                  conCliente(c, {{"grant_type", kGrantDispositivo}, {"device_code", dispositivo}}));
+                  conCliente(c, {{"grant_type", kDeviceCodeGrant}, {"device_code", dispositivo}}));
         const std::string error = campoTexto(cuerpo, "error");
         if (error == "authorization_pending") {
             continue;

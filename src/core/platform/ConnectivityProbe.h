@@ -11,7 +11,7 @@ namespace envio {
 class ConnectivityProbe {
 public:
     virtual ~ConnectivityProbe() = default;
-    virtual bool hayConexion(std::string_view servidor) = 0;
+    virtual bool hasConnection(std::string_view server) = 0;
 };
 
 // Linux: a server on this machine needs no network; otherwise an interface other than loopback
@@ -19,15 +19,15 @@ public:
 // still counts as connected: nothing tells the two apart reliably.
 class LinuxConnectivityProbe final : public ConnectivityProbe {
 public:
-    bool hayConexion(std::string_view servidor) override;
+    bool hasConnection(std::string_view server) override;
 };
 
 // "localhost", its subdomains and the loopback addresses of IPv4 and IPv6, without asking DNS.
-bool esServidorLocal(std::string_view servidor);
+bool isLocalServer(std::string_view server);
 
 // The interfaces that carry a usable default route, from the text of /proc/net/route and
 // /proc/net/ipv6_route.
-std::set<std::string> interfacesConRutaPorDefecto(std::string_view rutasIpv4,
-                                                  std::string_view rutasIpv6);
+std::set<std::string> interfacesWithDefaultRoute(std::string_view ipv4Routes,
+                                                 std::string_view ipv6Routes);
 
 } // namespace envio

@@ -561,7 +561,7 @@ private:
 // Every option of one attempt, from a handle just reset. The buffer and the conversation
 // receive what curl reports while it sends.
 void configurarManejador(CURL* curl, const Conexion& conexion, const PartesMensaje& partes,
-                         char* bufferError, Conversacion& conversacion) {
+                         char* textoError, Conversacion& conversacion) {
     bool ok = true;
     auto poner = [&ok](CURLcode rc) { ok = ok && rc == CURLE_OK; };
     const long espera = static_cast<long>(conexion.esperaRespuesta.count());
@@ -604,7 +604,7 @@ void configurarManejador(CURL* curl, const Conexion& conexion, const PartesMensa
     poner(curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, partes.destinatarios()));
     poner(curl_easy_setopt(curl, CURLOPT_HTTPHEADER, partes.cabeceras()));
     poner(curl_easy_setopt(curl, CURLOPT_MIMEPOST, partes.mime()));
-    poner(curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, bufferError));
+    poner(curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, textoError));
     poner(curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, anotarConversacion));
     poner(curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &conversacion));
     poner(curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L));
@@ -629,20 +629,20 @@ void soltarPartes(CURL* curl) {
 // One attempt, and one more on a fresh connection when the kept one turned out to be closed by
 // the server: the only failure that certainly left nothing with it.
 Intento enviarConReintento(CURL* curl, const Conexion& conexion, const PartesMensaje& partes) {
-    char bufferError[CURL_ERROR_SIZE];
+    char textoError[CURL_ERROR_SIZE];
     Intento intento;
     for (int vez = 0; vez < 2; ++vez) {
         intento = Intento{};
-        configurarManejador(curl, conexion, partes, bufferError, intento.conversacion);
+        configurarManejador(curl, conexion, partes, textoError, intento.conversacion);
         if (vez > 0) {
             curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
         }
-        bufferError[0] = '\0';
+        textoError[0] = '\0';
         intento.rc = curl_easy_perform(curl);
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &intento.respuesta);
         curl_easy_getinfo(curl, CURLINFO_NUM_CONNECTS, &intento.conexionesNuevas);
         curl_easy_getinfo(curl, CURLINFO_SSL_VERIFYRESULT, &intento.verificacion);
-        intento.errorCurl = bufferError;
+        intento.errorCurl = textoError;
         if (!conexionGuardadaCerrada(intento)) {
             break;
         }

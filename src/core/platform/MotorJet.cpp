@@ -2,8 +2,8 @@
 
 #include "database/SerializarTabla.h"
 #include "platform/ExecutableFolder.h"
+#include "platform/IsolatedProcess.h"
 #include "platform/LectorJet.h"
-#include "platform/ProcesoAislado.h"
 
 #include <cstdlib>
 #include <mutex>
@@ -30,7 +30,7 @@ TablaLeida leer(const std::vector<std::string>& argumentos) {
 } // namespace
 
 std::string responderLecturaJet(const std::vector<std::string>& argumentos) {
-    return respuestaAislada([&] {
+    return isolatedAnswer([&] {
         if (argumentos.empty()) {
             throw ErrorBaseDatos("Uso: envio-lector-jet ARCHIVO [TABLA [CAMPO...]]");
         }
@@ -68,20 +68,20 @@ TablaLeida MotorJet::leerAislado(const std::vector<std::string>& argumentos) con
     static const std::optional<std::filesystem::path> lector = ubicarLectorJet();
     try {
         if (lector) {
-            return deserializarTabla(ejecutarPrograma(*lector, argumentos, kSilencioMaximo, limit));
+            return deserializarTabla(runProgram(*lector, argumentos, kSilencioMaximo, limit));
         }
         // A fork copies only the calling thread: two at once from a threaded program could hand
         // each child a lock that the other thread held. One at a time.
         static std::mutex unaALaVez;
         const std::lock_guard turno(unaALaVez);
-        return deserializarTabla(ejecutarAislado([&] { return serializarTabla(leer(argumentos)); },
-                                                 kSilencioMaximo, limit));
-    } catch (const ErrorDelTrabajo& e) {
+        return deserializarTabla(
+            runIsolated([&] { return serializarTabla(leer(argumentos)); }, kSilencioMaximo, limit));
+    } catch (const JobError& e) {
         throw ErrorBaseDatos(e.what());
-    } catch (const FalloAlIniciar& e) {
+    } catch (const StartFailure& e) {
         throw ErrorBaseDatos("No se pudo leer la base de datos " + archivo_.string() + ": " +
                              e.what());
-    } catch (const FalloAislado& e) {
+    } catch (const IsolationFailure& e) {
         throw ErrorBaseDatos("No se pudo leer la base de datos " + archivo_.string() +
                              ": el archivo está dañado (la lectura " + e.what() + ")");
     }

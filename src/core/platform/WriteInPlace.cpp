@@ -160,16 +160,17 @@ Backup decodeBackup(std::string_view text) {
     }
     std::size_t size = 0;
     const std::string header(text.substr(0, end));
-    char nuevo[65] = {};
-    char anterior[65] = {};
-    if (std::sscanf(header.c_str(), "nuevo %64s\nanterior %64s %zu", nuevo, anterior, &size) != 3) {
+    char newHash[65] = {};
+    char previousHash[65] = {};
+    if (std::sscanf(header.c_str(), "nuevo %64s\nanterior %64s %zu", newHash, previousHash,
+                    &size) != 3) {
         return {Backup::Kind::Torn, {}, {}};
     }
     const std::string_view previous = text.substr(end + 2);
-    if (previous.size() != size || sha256DeTexto(previous) != anterior) {
+    if (previous.size() != size || sha256DeTexto(previous) != previousHash) {
         return {Backup::Kind::Torn, {}, {}};
     }
-    return {Backup::Kind::Complete, nuevo, std::string(previous)};
+    return {Backup::Kind::Complete, newHash, std::string(previous)};
 }
 
 void recoverFrom(const std::filesystem::path& file, const std::filesystem::path& backupPath) {

@@ -68,10 +68,9 @@ ResultadoPreparacion prepararBaseTrabajo(const CarpetaPrograma& carpeta) {
 }
 
 std::string acortarCampo(std::string_view valor) {
-    std::size_t characters = 0;
+    std::size_t letras = 0;
     for (std::size_t i = 0; i < valor.size(); ++i) {
-        if ((static_cast<unsigned char>(valor[i]) & 0xC0) != 0x80 &&
-            characters++ == kLongitudCampo) {
+        if ((static_cast<unsigned char>(valor[i]) & 0xC0) != 0x80 && letras++ == kLongitudCampo) {
             return std::string(valor.substr(0, i));
         }
     }

@@ -169,11 +169,11 @@ TEST(MensajeCorreoTest, PortTextsReadAsNumbersTheWayTheSettingsScreenAllowed) {
 TEST(ConnectivityProbeTest, ALoopbackServerNeedsNoNetwork) {
     for (const char* local : {"localhost", "LOCALHOST.", "smtp.localhost", "127.0.0.1", "127.1.2.3",
                               "::1", "[::1]", "::ffff:127.0.0.1"}) {
-        EXPECT_TRUE(esServidorLocal(local)) << local;
+        EXPECT_TRUE(isLocalServer(local)) << local;
     }
     for (const char* remoto : {"smtp.ejemplo.es", "192.0.2.1", "128.0.0.1", "localhost.es", "::2",
                                "", "nohost.invalid"}) {
-        EXPECT_FALSE(esServidorLocal(remoto)) << remoto;
+        EXPECT_FALSE(isLocalServer(remoto)) << remoto;
     }
 }
 
@@ -190,9 +190,9 @@ TEST(ConnectivityProbeTest, OnlyUsableDefaultRoutesCount) {
         "00000000000000000000000000000000 ffffffff 00000001 00000000 00200200       lo\n"
         "fd000000000000000000000000000000 40 00000000000000000000000000000000 00 "
         "00000000000000000000000000000000 00000100 00000001 00000000 00000001     eth1\n";
-    EXPECT_EQ(interfacesConRutaPorDefecto(v4, v6), (std::set<std::string>{"eth0", "wwan0"}));
-    EXPECT_TRUE(interfacesConRutaPorDefecto("", "").empty());
-    EXPECT_TRUE(LinuxConnectivityProbe().hayConexion("127.0.0.1"));
+    EXPECT_EQ(interfacesWithDefaultRoute(v4, v6), (std::set<std::string>{"eth0", "wwan0"}));
+    EXPECT_TRUE(interfacesWithDefaultRoute("", "").empty());
+    EXPECT_TRUE(LinuxConnectivityProbe().hasConnection("127.0.0.1"));
 }
 
 } // namespace

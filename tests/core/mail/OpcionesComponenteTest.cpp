@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 
 class SondaConectada final : public ConnectivityProbe {
 public:
-    bool hayConexion(std::string_view) override { return true; }
+    bool hasConnection(std::string_view) override { return true; }
 };
 
 // KRN.INI as the suite writes it, in its code page, for the server on `puerto` with STARTTLS.

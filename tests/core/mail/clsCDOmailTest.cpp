@@ -38,7 +38,7 @@ constexpr const char* Clave = "Contraseña-1";
 class SondaFija final : public ConnectivityProbe {
 public:
     explicit SondaFija(bool conectado) : conectado_(conectado) {}
-    bool hayConexion(std::string_view) override { return conectado_; }
+    bool hasConnection(std::string_view) override { return conectado_; }
 
 private:
     bool conectado_;

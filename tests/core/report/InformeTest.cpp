@@ -44,7 +44,7 @@ bool contiene(const PaginaInforme& pagina, const std::string& texto) {
     return std::find(textos.begin(), textos.end(), texto) != textos.end();
 }
 
-TEST(FormulaInforme, AnyValueComesBackAsWrittenThroughItsFormula) {
+TEST(FormulaInformeTest, AnyValueComesBackAsWrittenThroughItsFormula) {
     for (const std::string valor :
          {"", "Envio de facturas", "D'Angelo", "'", "''", "a''b", "Asunto: «Nóminas» de año 2026",
           "\"comillas\"", "{@Usuario}"}) {
@@ -62,7 +62,7 @@ TEST(FormulaInforme, AnyValueComesBackAsWrittenThroughItsFormula) {
     }
 }
 
-TEST(DefinicionInforme, TheShippedDefinitionReadsTheWorkTable) {
+TEST(DefinicionInformeTest, TheShippedDefinitionReadsTheWorkTable) {
     const DefinicionInforme d = leerDefinicionInforme(definicionEnvio());
     EXPECT_EQ(d.tabla, "INFORMETMP2008");
     EXPECT_EQ(d.orden, "Id");
@@ -78,7 +78,7 @@ TEST(DefinicionInforme, TheShippedDefinitionReadsTheWorkTable) {
               (std::vector<std::string>{"{@TituloInforme}", "{@DetalleInforme}", "{@Usuario}"}));
 }
 
-TEST(DefinicionInforme, AFaultyDefinitionNamesTheLineAtFault) {
+TEST(DefinicionInformeTest, AFaultyDefinitionNamesTheLineAtFault) {
     const std::string cabeza = "[Informe]\nFormato=1\n[Columnas]\nColumna=CAMPO1,1,Uno\n";
     const std::vector<std::pair<std::string, std::string>> casos = {
         {"[Columnas]\nColumna=CAMPO1,1,Uno\n", "Formato=1"},

@@ -23,7 +23,7 @@ using test::TestMailServer;
 
 class SondaSiempre final : public ConnectivityProbe {
 public:
-    bool hayConexion(std::string_view) override { return true; }
+    bool hasConnection(std::string_view) override { return true; }
 };
 
 // Keeps what the window handed to the mail component, and says it was sent.

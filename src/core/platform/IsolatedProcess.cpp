@@ -1,4 +1,4 @@
-#include "platform/ProcesoAislado.h"
+#include "platform/IsolatedProcess.h"
 
 #include <cerrno>
 #include <csignal>
@@ -30,13 +30,13 @@ void writeAll(int fd, std::string_view bytes) {
     }
 }
 
-[[noreturn]] void runChild(int fd, const std::function<std::string()>& trabajo) {
+[[noreturn]] void runChild(int fd, const std::function<std::string()>& job) {
     // libmdb reports every oddity of a damaged file on stderr; the parent reports the failure.
     const int null = ::open("/dev/null", O_WRONLY);
     if (null >= 0) {
         ::dup2(null, STDERR_FILENO);
     }
-    writeAll(fd, respuestaAislada(trabajo));
+    writeAll(fd, isolatedAnswer(job));
     ::_exit(0); // no destructors or exit handlers of the parent's state run twice
 }
 
@@ -80,22 +80,22 @@ std::string answerOf(int readFd, pid_t child, std::chrono::milliseconds silence,
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     if (!failure.empty()) {
-        throw FalloAislado(failure);
+        throw IsolationFailure(failure);
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || bytes.empty()) {
-        throw FalloAislado("terminó de forma anormal");
+        throw IsolationFailure("terminó de forma anormal");
     }
     if (bytes.front() == kError) {
-        throw ErrorDelTrabajo(bytes.substr(1));
+        throw JobError(bytes.substr(1));
     }
     return bytes.substr(1);
 }
 
 } // namespace
 
-std::string respuestaAislada(const std::function<std::string()>& trabajo) {
+std::string isolatedAnswer(const std::function<std::string()>& job) {
     try {
-        return kOk + trabajo();
+        return kOk + job();
     } catch (const std::exception& e) {
         return kError + std::string(e.what());
     } catch (...) {
@@ -103,20 +103,20 @@ std::string respuestaAislada(const std::function<std::string()>& trabajo) {
     }
 }
 
-std::string ejecutarPrograma(const std::filesystem::path& programa,
-                             const std::vector<std::string>& argumentos,
-                             std::chrono::milliseconds silencioMaximo, std::size_t bytesMaximos) {
+std::string runProgram(const std::filesystem::path& program,
+                       const std::vector<std::string>& arguments,
+                       std::chrono::milliseconds maxSilence, std::size_t maxBytes) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
-        throw FalloAlIniciar(std::string("no se pudo crear el proceso de lectura: ") +
-                             std::strerror(errno));
+        throw StartFailure(std::string("no se pudo crear el proceso de lectura: ") +
+                           std::strerror(errno));
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> texts{programa.string()};
-    texts.insert(texts.end(), argumentos.begin(), argumentos.end());
+    std::vector<std::string> texts{program.string()};
+    texts.insert(texts.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     argv.reserve(texts.size() + 1);
     for (auto& t : texts) {
@@ -124,38 +124,38 @@ std::string ejecutarPrograma(const std::filesystem::path& programa,
     }
     argv.push_back(nullptr);
     pid_t child = 0;
-    const int rc = ::posix_spawn(&child, programa.c_str(), &actions, nullptr, argv.data(), environ);
+    const int rc = ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     if (rc != 0) {
         ::close(fds[0]);
-        throw FalloAlIniciar(std::string("no se pudo crear el proceso de lectura: ") +
-                             std::strerror(rc));
+        throw StartFailure(std::string("no se pudo crear el proceso de lectura: ") +
+                           std::strerror(rc));
     }
-    return answerOf(fds[0], child, silencioMaximo, bytesMaximos);
+    return answerOf(fds[0], child, maxSilence, maxBytes);
 }
 
-std::string ejecutarAislado(const std::function<std::string()>& trabajo,
-                            std::chrono::milliseconds silencioMaximo, std::size_t bytesMaximos) {
+std::string runIsolated(const std::function<std::string()>& job,
+                        std::chrono::milliseconds maxSilence, std::size_t maxBytes) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
-        throw FalloAlIniciar(std::string("no se pudo crear el proceso de lectura: ") +
-                             std::strerror(errno));
+        throw StartFailure(std::string("no se pudo crear el proceso de lectura: ") +
+                           std::strerror(errno));
     }
     const pid_t child = ::fork();
     if (child < 0) {
         const int error = errno;
         ::close(fds[0]);
         ::close(fds[1]);
-        throw FalloAlIniciar(std::string("no se pudo crear el proceso de lectura: ") +
-                             std::strerror(error));
+        throw StartFailure(std::string("no se pudo crear el proceso de lectura: ") +
+                           std::strerror(error));
     }
     if (child == 0) {
         ::close(fds[0]);
-        runChild(fds[1], trabajo);
+        runChild(fds[1], job);
     }
     ::close(fds[1]);
-    return answerOf(fds[0], child, silencioMaximo, bytesMaximos);
+    return answerOf(fds[0], child, maxSilence, maxBytes);
 }
 
 } // namespace envio
