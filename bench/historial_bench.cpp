@@ -1,12 +1,12 @@
 // The history over a ledger of 500,000 attempts (ten years of a large office): opening it with
 // its first page, and a search typed into its box, must each answer in under 200 ms. The ledger
 // is made by the program (schema and migration), then filled in one transaction and indexed as the
-// program indexes what an older version wrote. Last, what the search index adds to each attempt
-// a run writes: the program's writes beside the same statements without the index.
+// program indexes what an older version wrote. Each case starts from an opened history, as the
+// window has one. Last, what the index costs a run: its writes per attempt, and the index brought
+// up to date at the run's end.
 #include "TemporaryFolder.h"
 #include "ledger/HistorialEnvios.h"
 #include "ledger/RegistroEnvios.h"
-#include "platform/SqliteJournal.h"
 
 #include <algorithm>
 #include <chrono>
@@ -74,7 +74,7 @@ void llenar(const std::filesystem::path& archivo) {
     sqlite3_close(db);
 }
 
-constexpr int kIntentosEscritos = 200;
+constexpr int kIntentosEscritos = 300;
 
 envio::RegistroEnvios::Intento intentoEscrito(int i) {
     envio::RegistroEnvios::Intento intento;
@@ -87,11 +87,17 @@ envio::RegistroEnvios::Intento intentoEscrito(int i) {
     return intento;
 }
 
-// A run's three writes per attempt (before sending, the reply, the sent name) as the program
-// makes them, each on disk before the next.
-double msPorIntentoConIndice(const std::filesystem::path& archivo) {
+// What the index costs a run of 300 attempts on this ledger: the three writes per attempt as the
+// program makes them (each lists its attempt for the index), and the index brought up to date
+// once at the run's end, off the sending path.
+struct CosteIndice {
+    double msPorIntento = 0;
+    double msAlFinal = 0;
+};
+
+CosteIndice costeIndice(const std::filesystem::path& archivo) {
     envio::RegistroEnvios registro(archivo);
-    const auto inicio = std::chrono::steady_clock::now();
+    auto inicio = std::chrono::steady_clock::now();
     for (int i = 0; i < kIntentosEscritos; ++i) {
         const auto intento = intentoEscrito(i);
         const long long id = registro.antesDeEnviar(intento);
@@ -99,47 +105,17 @@ double msPorIntentoConIndice(const std::filesystem::path& archivo) {
                            "<" + std::to_string(i) + "@oficina.example>", "250 2.0.0 Ok: queued");
         registro.renombrado(id, "/srv/nominas/2026/NOM_" + std::to_string(i) + "_E.pdf");
     }
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - inicio)
-               .count() /
-           kIntentosEscritos;
-}
-
-// The same three writes without the index, on the same ledger: what they cost before it.
-double msPorIntentoSinIndice(const std::filesystem::path& archivo) {
-    sqlite3* db = nullptr;
-    sqlite3_open(archivo.c_str(), &db);
-    if (const char* journal = envio::journalModeStatement(archivo); journal != nullptr) {
-        sqlite3_exec(db, journal, nullptr, nullptr, nullptr);
-    }
-    sqlite3_exec(db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
-    const auto escribir = [db](const std::string& sql) {
-        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
-    };
-    const auto inicio = std::chrono::steady_clock::now();
-    for (int i = 0; i < kIntentosEscritos; ++i) {
-        const auto intento = intentoEscrito(i);
-        escribir("INSERT INTO intentos (ejecucion, documento, tamano, sha256, destinatario, "
-                 "nombre_listado, hora, resultado) VALUES ('" +
-                 intento.ejecucion + "', '" + intento.documento + "', 0, 'abc', '" +
-                 intento.destinatario + "', '" + intento.nombreListado + "', '" + intento.hora +
-                 "', 'enviando')");
-        const std::string id = std::to_string(sqlite3_last_insert_rowid(db));
-        escribir("UPDATE intentos SET resultado = 'aceptado', message_id = '<" + std::to_string(i) +
-                 "@oficina.example>', respuesta = '250 2.0.0 Ok: queued', hora_respuesta = "
-                 "strftime('%Y-%m-%dT%H:%M:%SZ', 'now') WHERE id = " +
-                 id);
-        escribir(
-            "UPDATE intentos SET renombrado_a = '/srv/nominas/2026/NOM_" + std::to_string(i) +
-            "_E.pdf', hora_renombrado = strftime('%Y-%m-%dT%H:%M:%SZ', 'now') WHERE id = " + id);
-    }
-    const double ms =
+    CosteIndice coste;
+    coste.msPorIntento =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - inicio)
             .count() /
         kIntentosEscritos;
-    // Gone again, so that the program does not index them as an older version's rows.
-    escribir("DELETE FROM intentos WHERE id > " + std::to_string(kIntentos));
-    sqlite3_close(db);
-    return ms;
+    inicio = std::chrono::steady_clock::now();
+    registro.indexarPendientes();
+    coste.msAlFinal =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - inicio)
+            .count();
+    return coste;
 }
 
 template <typename F> double medianaMs(F&& f) {
@@ -175,7 +151,6 @@ int main() {
     llenar(archivo);
     std::printf("ledger of %d attempts made in %.0f ms (%.0f MB)\n", kIntentos, msDesde(inicio),
                 static_cast<double>(std::filesystem::file_size(archivo)) / 1e6);
-    const double sinIndice = msPorIntentoSinIndice(archivo);
     inicio = std::chrono::steady_clock::now();
     envio::RegistroEnvios{archivo}; // indexes what it finds unindexed
     std::printf("search index built in %.0f ms (ledger now %.0f MB)\n", msDesde(inicio),
@@ -219,10 +194,10 @@ int main() {
     caso("one month", {"", "2020-03-01", "2020-03-31", {}});
     caso("refused only", {"", "", "", envio::ResultadoHistorial::Rechazado});
     caso("all, sorted by address", {}, envio::ColumnaHistorial::Direccion);
-    const double conIndice = msPorIntentoConIndice(archivo);
-    std::printf("ledger writes per attempt (3 writes, each on disk): %.2f ms with the search "
-                "index, %.2f ms without it\n",
-                conIndice, sinIndice);
+    const CosteIndice coste = costeIndice(archivo);
+    std::printf("a run of %d attempts: %.2f ms per attempt for its three ledger writes; the "
+                "index brought up to date at its end in %.0f ms\n",
+                kIntentosEscritos, coste.msPorIntento, coste.msAlFinal);
     const bool cumple = abrir < 200 && peorBusqueda < 200;
     std::printf("goal < 200 ms for open and for every search (medians): %s\n",
                 cumple ? "met" : "NOT met");
