@@ -182,7 +182,7 @@ std::string Reservas::claveDe(const std::filesystem::path& documento) {
 }
 
 std::filesystem::path Reservas::archivoDe(const std::string& clave) const {
-    return carpeta_ / (sha256DeTexto(clave).substr(0, 40) + std::string(kExtension));
+    return carpeta_ / (sha256OfText(clave).substr(0, 40) + std::string(kExtension));
 }
 
 std::optional<Reservas::Reserva> Reservas::leerArchivo(const std::filesystem::path& archivo) const {

@@ -117,7 +117,7 @@ DesenlaceEnvio IntentoEnvio::enviarConClaim(const Envio& envio, bool reenvioConf
         return {DesenlaceEnvio::Estado::YaNoPendiente, std::nullopt, {}, {}, {}};
     }
     const std::string hash =
-        envio.archivo ? sha256DeArchivo(*envio.archivo).value_or("") : std::string();
+        envio.archivo ? sha256OfFile(*envio.archivo).value_or("") : std::string();
     if (!hash.empty() && !reenvioConfirmado && e_.registro.envioPrevio(envio.documento, hash)) {
         e_.reservas.soltar(envio.clave);
         return {DesenlaceEnvio::Estado::Dudoso, std::nullopt, {}, {}, {}};
@@ -136,7 +136,7 @@ DesenlaceEnvio IntentoEnvio::enviarConClaim(const Envio& envio, bool reenvioConf
             e_.dialogos.mostrar({error.what(), "Aviso", Icono::Critico, Botones::Aceptar});
             return {};
         }
-        hashAdjunto = sha256DeArchivo(copia->ruta()).value_or("");
+        hashAdjunto = sha256OfFile(copia->ruta()).value_or("");
     }
     // What goes out: the protected copy when there is one, else the document itself.
     const Adjunto adjunto{copia ? copia->ruta() : envio.archivo.value_or(std::filesystem::path()),

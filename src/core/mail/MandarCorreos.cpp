@@ -345,7 +345,7 @@ std::optional<std::string> motivoYaEnviado(const FilaLista& fila, const Document
     if (auto motivo = dudosos.motivo(fila.etiqueta)) {
         return motivo;
     }
-    const auto hash = sha256DeArchivo(fila.etiqueta);
+    const auto hash = sha256OfFile(fila.etiqueta);
     const auto previo = hash ? registro.envioPrevio(fila.etiqueta, *hash) : std::nullopt;
     // The ledger is read after the claim: a run that took the document and mailed it in
     // between has its claim there now, and it is that run's to settle.

@@ -25,7 +25,7 @@ void recuperarEnviosInterrumpidos(RegistroEnvios& registro, Reservas& reservas,
     std::string fallos;
     for (const auto& intento : registro.sinRenombrar()) {
         if (intento.resultado != RegistroEnvios::Resultado::Aceptado ||
-            enCurso(intento, reservas) || sha256DeArchivo(intento.documento) != intento.sha256) {
+            enCurso(intento, reservas) || sha256OfFile(intento.documento) != intento.sha256) {
             continue;
         }
         const std::filesystem::path documento = intento.documento;

@@ -107,7 +107,7 @@ private:
         Envio envio;
         envio.documento = documentoDeAviso(fila);
         // Two runs of one notice must not both reach the same person; another notice may.
-        envio.clave = "aviso/" + para + "/" + sha256DeTexto(aviso_.asunto + "\n" + aviso_.mensaje);
+        envio.clave = "aviso/" + para + "/" + sha256OfText(aviso_.asunto + "\n" + aviso_.mensaje);
         envio.para = para;
         envio.nombreListado = fila.texto;
         envio.asunto = aviso_.asunto;

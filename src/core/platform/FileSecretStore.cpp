@@ -54,7 +54,7 @@ std::filesystem::path FileSecretStore::defaultFolder() {
 
 std::filesystem::path FileSecretStore::pathOf(const std::string& key) const {
     // A hash: any key makes a valid name, and the folder's listing does not tell the accounts.
-    return folder_ / (sha256DeTexto(key).substr(0, 32) + ".secreto");
+    return folder_ / (sha256OfText(key).substr(0, 32) + ".secreto");
 }
 
 std::optional<std::string> FileSecretStore::read(const std::string& key) {

@@ -36,8 +36,8 @@ std::optional<std::string> hexDigest(EVP_MD_CTX* context) {
 
 } // namespace
 
-std::optional<std::string> sha256DeArchivo(const std::filesystem::path& archivo) {
-    std::ifstream in(archivo, std::ios::binary);
+std::optional<std::string> sha256OfFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
     const Context context = newContext();
     if (!in || !context) {
         return std::nullopt;
@@ -55,12 +55,12 @@ std::optional<std::string> sha256DeArchivo(const std::filesystem::path& archivo)
     return hexDigest(context.get());
 }
 
-std::string sha256DeTexto(std::string_view texto) {
+std::string sha256OfText(std::string_view text) {
     const Context context = newContext();
     if (!context) {
         throw std::bad_alloc();
     }
-    EVP_DigestUpdate(context.get(), texto.data(), texto.size());
+    EVP_DigestUpdate(context.get(), text.data(), text.size());
     return hexDigest(context.get()).value_or(std::string());
 }
 

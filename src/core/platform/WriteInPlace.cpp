@@ -132,12 +132,12 @@ std::filesystem::path backupBeside(const std::filesystem::path& file) {
 std::filesystem::path backupInStateFolder(const std::filesystem::path& file) {
     std::error_code error;
     const auto absolute = std::filesystem::absolute(file, error).lexically_normal();
-    return stateFolder() / (sha256DeTexto(absolute.string()).substr(0, 32) + ".respaldo");
+    return stateFolder() / (sha256OfText(absolute.string()).substr(0, 32) + ".respaldo");
 }
 
 std::string encodeBackup(std::string_view previous, std::string_view bytes) {
-    return std::string(kMagic) + "nuevo " + sha256DeTexto(bytes) + "\nanterior " +
-           sha256DeTexto(previous) + " " + std::to_string(previous.size()) + "\n\n" +
+    return std::string(kMagic) + "nuevo " + sha256OfText(bytes) + "\nanterior " +
+           sha256OfText(previous) + " " + std::to_string(previous.size()) + "\n\n" +
            std::string(previous);
 }
 
@@ -167,7 +167,7 @@ Backup decodeBackup(std::string_view text) {
         return {Backup::Kind::Torn, {}, {}};
     }
     const std::string_view previous = text.substr(end + 2);
-    if (previous.size() != size || sha256DeTexto(previous) != previousHash) {
+    if (previous.size() != size || sha256OfText(previous) != previousHash) {
         return {Backup::Kind::Torn, {}, {}};
     }
     return {Backup::Kind::Complete, newHash, std::string(previous)};
@@ -195,7 +195,7 @@ void recoverFrom(const std::filesystem::path& file, const std::filesystem::path&
         if (!current) {
             return;
         }
-        if (sha256DeTexto(*current) != saved.newHash && *current != saved.previous &&
+        if (sha256OfText(*current) != saved.newHash && *current != saved.previous &&
             !putBack(target.get(), saved.previous, file)) {
             return;
         }

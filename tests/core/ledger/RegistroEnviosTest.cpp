@@ -38,7 +38,7 @@ protected:
         i.ejecucion = "2026-03-20T08:00:00Z";
         i.documento = ruta.string();
         i.tamano = std::filesystem::file_size(ruta);
-        i.sha256 = sha256DeArchivo(ruta).value();
+        i.sha256 = sha256OfFile(ruta).value();
         i.destinatario = destinatario;
         i.hora = "2026-03-20T08:00:05Z";
         return i;

@@ -409,7 +409,7 @@ TEST_F(MandarCorreosTest, TheStartUpFinishesTheRenameOfAnAcceptedDocument) {
         for (const auto& doc : {first, second}) {
             RegistroEnvios::Intento i;
             i.documento = doc.string();
-            i.sha256 = sha256DeArchivo(doc).value();
+            i.sha256 = sha256OfFile(doc).value();
             i.destinatario = "acme@ejemplo.es";
             const long long id = registro.antesDeEnviar(i);
             registro.respuesta(id, RegistroEnvios::Resultado::Aceptado, "<id@ejemplo.es>",

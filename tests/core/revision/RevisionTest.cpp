@@ -274,8 +274,8 @@ TEST_F(RevisionNominaTest, PayslipsGoOutEncryptedWithTheirNifAndTheBlockedOnesNo
     for (const auto& i : registro.todos()) {
         if (i.destinatario == "ana@ejemplo.es" && i.documento.ends_with(nombre(1, kAna))) {
             visto = true;
-            EXPECT_EQ(i.sha256, sha256DeTexto(original));
-            EXPECT_EQ(i.sha256Adjunto, sha256DeTexto(ana.attachment));
+            EXPECT_EQ(i.sha256, sha256OfText(original));
+            EXPECT_EQ(i.sha256Adjunto, sha256OfText(ana.attachment));
             EXPECT_NE(i.sha256, i.sha256Adjunto);
         }
     }
