@@ -2,6 +2,7 @@
 // the proof paragraph, the CSV bytes, and a ledger of the previous layout read and migrated.
 #include "ledger/HistorialEnvios.h"
 
+#include "SqliteDirecto.h"
 #include "TemporaryFolder.h"
 #include "ledger/RegistroEnvios.h"
 
@@ -204,17 +205,6 @@ TEST(HistorialMigracionTest, PreviousLayoutIsReadThenMigratedKeepingItsRows) {
     EXPECT_EQ(h.cantidad(), 1U);
 }
 
-long long cuenta(const std::filesystem::path& archivo, const std::string& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(archivo.c_str(), &db);
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr);
-    const long long n = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : -1;
-    sqlite3_finalize(s);
-    sqlite3_close(db);
-    return n;
-}
-
 void sql(const std::filesystem::path& archivo, const std::string& texto) {
     sqlite3* db = nullptr;
     sqlite3_open(archivo.c_str(), &db);
@@ -301,7 +291,7 @@ TEST(HistorialBusquedaTest, MigratedLedgerAndLaterRowsOfAnOlderVersionAreFound) 
     };
     EXPECT_EQ(encontrados("jose peña"), 1U);
     { RegistroEnvios migrado(archivo); }
-    EXPECT_EQ(cuenta(archivo, "PRAGMA user_version"), RegistroEnvios::kVersionEsquema);
+    EXPECT_EQ(test::primerEntero(archivo, "PRAGMA user_version"), RegistroEnvios::kVersionEsquema);
     EXPECT_EQ(encontrados("jose peña"), 1U);
 
     sql(archivo, "INSERT INTO intentos (ejecucion, documento, tamano, sha256, destinatario, hora, "
@@ -309,7 +299,9 @@ TEST(HistorialBusquedaTest, MigratedLedgerAndLaterRowsOfAnOlderVersionAreFound) 
                  "'2024-02-01T00:00:00Z', 'enviando')");
     EXPECT_EQ(encontrados("luis@"), 1U);
     { RegistroEnvios indexa(archivo); }
-    EXPECT_EQ(cuenta(archivo, "SELECT count(*) FROM busqueda WHERE texto MATCH '\"LUIS@\"'"), 1);
+    EXPECT_EQ(
+        test::primerEntero(archivo, "SELECT count(*) FROM busqueda WHERE texto MATCH '\"LUIS@\"'"),
+        1);
     EXPECT_EQ(encontrados("luis@"), 1U);
 }
 

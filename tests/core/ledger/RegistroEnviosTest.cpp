@@ -3,6 +3,7 @@
 #include "ledger/RegistroEnvios.h"
 
 #include "DialogosGrabados.h"
+#include "SqliteDirecto.h"
 #include "TemporaryFolder.h"
 #include "database/BaseDatos.h"
 #include "database/ErrorBaseDatos.h"
@@ -90,41 +91,30 @@ TEST_F(RegistroEnviosTest, AnAttemptIsReadBackAtEveryStepOfItsLife) {
     EXPECT_GT(registro.antesDeEnviar(intento("b.pdf", "b@ejemplo.es")), id);
 }
 
-long long contar(const std::filesystem::path& archivo, const std::string& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(archivo.c_str(), &db);
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr);
-    const long long n = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : -1;
-    sqlite3_finalize(s);
-    sqlite3_close(db);
-    return n;
-}
-
 // The search index is kept off the sending path: every write lists its attempt, and the index
 // takes each listed attempt as it stands when the run ends, or when a run that never got there
 // (killed) is followed by the next open of the ledger.
 TEST_F(RegistroEnviosTest, TheIndexCatchesUpWithEveryWriteAtTheRunsEndOrTheNextOpen) {
     const auto buscar = [this](const std::string& texto) {
-        return contar(archivo,
-                      "SELECT count(*) FROM busqueda WHERE texto MATCH '\"" + texto + "\"'");
+        return test::primerEntero(archivo, "SELECT count(*) FROM busqueda WHERE texto MATCH '\"" +
+                                               texto + "\"'");
     };
     RegistroEnvios registro(archivo);
     const long long id = registro.antesDeEnviar(intento("a.pdf", "acme@ejemplo.es"));
-    EXPECT_EQ(contar(archivo, "SELECT count(*) FROM por_indexar"), 1);
+    EXPECT_EQ(test::primerEntero(archivo, "SELECT count(*) FROM por_indexar"), 1);
     EXPECT_EQ(buscar("ACME@"), 0);
     { RegistroEnvios siguiente(archivo); } // as the next start after a killed run opens it
     EXPECT_EQ(buscar("ACME@"), 1);
-    EXPECT_EQ(contar(archivo, "SELECT count(*) FROM por_indexar"), 0);
+    EXPECT_EQ(test::primerEntero(archivo, "SELECT count(*) FROM por_indexar"), 0);
 
     registro.respuesta(id, Resultado::Aceptado, "<m1@ejemplo.es>", "250 QUEUED AS X7");
     registro.renombrado(id, folder / "a.ENVIADO.PDF");
-    EXPECT_EQ(contar(archivo, "SELECT id FROM por_indexar"), id);
+    EXPECT_EQ(test::primerEntero(archivo, "SELECT id FROM por_indexar"), id);
     registro.indexarPendientes();
     EXPECT_EQ(buscar("QUEUED AS X7"), 1);
     EXPECT_EQ(buscar("A.ENVIADO"), 1);
-    EXPECT_EQ(contar(archivo, "SELECT count(*) FROM por_indexar"), 0);
-    EXPECT_EQ(contar(archivo, "SELECT count(*) FROM busqueda"), 1);
+    EXPECT_EQ(test::primerEntero(archivo, "SELECT count(*) FROM por_indexar"), 0);
+    EXPECT_EQ(test::primerEntero(archivo, "SELECT count(*) FROM busqueda"), 1);
 }
 
 TEST_F(RegistroEnviosTest, APreviousSendIsTheSameFileWithTheSameContentsThatMayHaveGoneOut) {
