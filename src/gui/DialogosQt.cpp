@@ -87,9 +87,9 @@ Respuesta DialogosQt::mostrarAqui(const CuadroMensaje& cuadro) {
     return Respuesta::Aceptar;
 }
 
-bool ShellQt::abrir(const std::filesystem::path& archivo, std::string_view,
-                    const std::filesystem::path&) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(archivo.string())));
+bool ShellQt::open(const std::filesystem::path& file, std::string_view,
+                   const std::filesystem::path&) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())));
 }
 
 } // namespace envio::gui

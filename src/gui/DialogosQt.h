@@ -29,8 +29,8 @@ private:
 // Opens documents with the program the desktop associates with them.
 class ShellQt : public Shell {
 public:
-    bool abrir(const std::filesystem::path& archivo, std::string_view parametros,
-               const std::filesystem::path& carpetaTrabajo) override;
+    bool open(const std::filesystem::path& file, std::string_view parameters,
+              const std::filesystem::path& workingFolder) override;
 };
 
 } // namespace envio::gui

@@ -24,8 +24,8 @@ namespace {
 
 class ShellNulo : public envio::Shell {
 public:
-    bool abrir(const std::filesystem::path&, std::string_view,
-               const std::filesystem::path&) override {
+    bool open(const std::filesystem::path&, std::string_view,
+              const std::filesystem::path&) override {
         return false;
     }
 };

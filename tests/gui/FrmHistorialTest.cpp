@@ -101,7 +101,7 @@ private slots:
         const auto pdf = carpeta_.path() / "historial.pdf";
         v.exportarPdf(QString::fromStdString(pdf.string()));
         QpdfPopplerEngine motor;
-        const auto texto = motor.texto(pdf);
+        const auto texto = motor.text(pdf);
         QVERIFY(texto.has_value());
         QVERIFY(texto->find("MUÑOZ") != std::string::npos);
         QVERIFY(texto->find("FERNÁNDEZ") == std::string::npos);

@@ -12,18 +12,18 @@ namespace envio::test {
 // password in front, or that refuses to protect: for runs whose PDFs are beside the point.
 class PdfFalso : public PdfEngine {
 public:
-    std::optional<std::string> texto(const std::filesystem::path& pdf, const Basta&) override {
+    std::optional<std::string> text(const std::filesystem::path& pdf, const StopWhen&) override {
         std::ifstream in(pdf, std::ios::binary);
         return in ? std::optional(std::string(std::istreambuf_iterator<char>(in), {}))
                   : std::nullopt;
     }
-    void cifrar(const std::filesystem::path& origen, const std::filesystem::path& destino,
-                const std::string& contrasena) override {
+    void encrypt(const std::filesystem::path& source, const std::filesystem::path& target,
+                 const std::string& password) override {
         ++copias;
         if (fallar) {
-            throw std::runtime_error("No se pudo proteger " + origen.filename().string());
+            throw std::runtime_error("No se pudo proteger " + source.filename().string());
         }
-        std::ofstream(destino, std::ios::binary) << contrasena << *texto(origen, {});
+        std::ofstream(target, std::ios::binary) << password << *text(source, {});
     }
 
     bool fallar = false;

@@ -10,9 +10,9 @@ namespace envio::test {
 // Answers as the desktop would (`resultado`) and records what it was asked to open.
 class ShellGrabado : public Shell {
 public:
-    bool abrir(const std::filesystem::path& archivo, std::string_view,
-               const std::filesystem::path&) override {
-        abiertos.push_back(archivo);
+    bool open(const std::filesystem::path& file, std::string_view,
+              const std::filesystem::path&) override {
+        abiertos.push_back(file);
         return resultado;
     }
 

@@ -130,33 +130,33 @@ std::string avisoSql() {
            std::string(kPrefijoAviso) + "')";
 }
 
-class Sentencia {
+class Statement {
 public:
-    Sentencia(sqlite3* db, const std::string& sql) : db_(db) {
+    Statement(sqlite3* db, const std::string& sql) : db_(db) {
         if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s_, nullptr) != SQLITE_OK) {
-            fallo();
+            fail();
         }
     }
-    ~Sentencia() { sqlite3_finalize(s_); }
-    Sentencia(const Sentencia&) = delete;
-    Sentencia& operator=(const Sentencia&) = delete;
+    ~Statement() { sqlite3_finalize(s_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
     sqlite3_stmt* get() { return s_; }
     // A statement that does not take the parameter is left as it is.
-    void texto(int indice, const std::string& valor) {
-        if (sqlite3_bind_parameter_count(s_) < indice) {
+    void bindText(int index, const std::string& value) {
+        if (sqlite3_bind_parameter_count(s_) < index) {
             return;
         }
-        sqlite3_bind_text(s_, indice, valor.c_str(), static_cast<int>(valor.size()),
+        sqlite3_bind_text(s_, index, value.c_str(), static_cast<int>(value.size()),
                           SQLITE_TRANSIENT);
     }
-    bool paso() {
+    bool step() {
         const int rc = sqlite3_step(s_);
         if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-            fallo();
+            fail();
         }
         return rc == SQLITE_ROW;
     }
-    [[noreturn]] void fallo() const {
+    [[noreturn]] void fail() const {
         throw ErrorBaseDatos(std::string("No se pudo leer el historial de envíos: ") +
                              sqlite3_errmsg(db_));
     }
@@ -189,8 +189,8 @@ FuenteHistorial::FuenteHistorial(const std::filesystem::path& registro) : archiv
     try {
         std::vector<std::string> columnas;
         {
-            Sentencia s(db_, "PRAGMA table_info(intentos)");
-            while (s.paso()) {
+            Statement s(db_, "PRAGMA table_info(intentos)");
+            while (s.step()) {
                 columnas.push_back(text(s.get(), 1));
             }
         }
@@ -208,9 +208,9 @@ FuenteHistorial::FuenteHistorial(const std::filesystem::path& registro) : archiv
         tabla_ = std::string("(SELECT *, ") + kResultado + " AS res, " + avisoSql() +
                  " AS aviso FROM " + completa + ")";
         const auto hayTabla = [this](const char* nombre) {
-            Sentencia s(db_, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
-            s.texto(1, nombre);
-            return s.paso();
+            Statement s(db_, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
+            s.bindText(1, nombre);
+            return s.step();
         };
         indexado_ = hayTabla("busqueda");
         colaIndice_ = hayTabla("por_indexar");
@@ -233,8 +233,8 @@ FuenteHistorial::~FuenteHistorial() {
 }
 
 long long FuenteHistorial::version() {
-    Sentencia s(db_, "PRAGMA data_version");
-    return s.paso() ? sqlite3_column_int64(s.get(), 0) : 0;
+    Statement s(db_, "PRAGMA data_version");
+    return s.step() ? sqlite3_column_int64(s.get(), 0) : 0;
 }
 
 std::vector<FuenteHistorial::Clave> FuenteHistorial::claves(const Seleccion& seleccion,
@@ -247,14 +247,14 @@ std::vector<FuenteHistorial::Clave> FuenteHistorial::claves(const Seleccion& sel
     }
     // Time order reads the time index backwards and sorts nothing.
     sql += " ORDER BY " + claveOrden(seleccion.orden) + sentido;
-    Sentencia s(db_, sql);
-    s.texto(1, seleccion.desde);
-    s.texto(2, seleccion.hasta);
+    Statement s(db_, sql);
+    s.bindText(1, seleccion.desde);
+    s.bindText(2, seleccion.hasta);
     if (seleccion.resultado) {
         sqlite3_bind_int(s.get(), 3, static_cast<int>(*seleccion.resultado));
     }
     std::vector<Clave> claves;
-    while (s.paso()) {
+    while (s.step()) {
         claves.push_back({sqlite3_column_int64(s.get(), 0),
                           static_cast<ResultadoHistorial>(sqlite3_column_int(s.get(), 1))});
         if (orden != nullptr) {
@@ -265,8 +265,8 @@ std::vector<FuenteHistorial::Clave> FuenteHistorial::claves(const Seleccion& sel
 }
 
 std::size_t FuenteHistorial::marcasNecesarias() {
-    Sentencia s(db_, "SELECT coalesce(max(id), 0) FROM intentos");
-    return s.paso() ? static_cast<std::size_t>(sqlite3_column_int64(s.get(), 0)) + 1 : 1;
+    Statement s(db_, "SELECT coalesce(max(id), 0) FROM intentos");
+    return s.step() ? static_cast<std::size_t>(sqlite3_column_int64(s.get(), 0)) + 1 : 1;
 }
 
 // Attempts the index does not hold as they now stand: those written since it was last brought up
@@ -282,18 +282,18 @@ std::string FuenteHistorial::pendientes() const {
 
 void FuenteHistorial::marcarPorConsulta(const std::string& sql, const std::string& buscado,
                                         std::vector<bool>& marcas) {
-    Sentencia s(db_, sql);
-    s.texto(1, buscado);
-    while (s.paso()) {
+    Statement s(db_, sql);
+    s.bindText(1, buscado);
+    while (s.step()) {
         marcar(marcas, sqlite3_column_int64(s.get(), 0), true);
     }
 }
 
 void FuenteHistorial::marcarPendientes(const std::string& condicion, const std::string& buscado,
                                        std::vector<bool>& marcas) {
-    Sentencia s(db_, "SELECT id, " + condicion + " FROM " + tabla_ + " WHERE " + pendientes());
-    s.texto(1, buscado);
-    while (s.paso()) {
+    Statement s(db_, "SELECT id, " + condicion + " FROM " + tabla_ + " WHERE " + pendientes());
+    s.bindText(1, buscado);
+    while (s.step()) {
         marcar(marcas, sqlite3_column_int64(s.get(), 0), sqlite3_column_int(s.get(), 1) != 0);
     }
 }
@@ -314,8 +314,8 @@ std::vector<bool> FuenteHistorial::coincidentes(const std::string& buscado) {
     } else {
         // The index's own table of texts: reading it directly spares the index's full-scan cursor
         // (about a third of the time, measured on half a million attempts).
-        Sentencia s(db_, "SELECT id, c0 FROM busqueda_content");
-        while (s.paso()) {
+        Statement s(db_, "SELECT id, c0 FROM busqueda_content");
+        while (s.step()) {
             if (textView(s.get(), 1).find(buscado) != std::string_view::npos) {
                 marcar(marcas, sqlite3_column_int64(s.get(), 0), true);
             }

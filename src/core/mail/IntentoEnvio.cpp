@@ -45,7 +45,7 @@ public:
         carpeta_ = plantilla;
         ruta_ = carpeta_ / documento.filename();
         try {
-            pdf.cifrar(documento, ruta_, contrasena);
+            pdf.encrypt(documento, ruta_, contrasena);
         } catch (...) {
             quitar();
             throw;

@@ -58,8 +58,8 @@ FILE* createPrivate(const std::filesystem::path& path) {
 
 } // namespace
 
-std::optional<std::string> QpdfPopplerEngine::texto(const std::filesystem::path& pdf,
-                                                    const Basta& basta) {
+std::optional<std::string> QpdfPopplerEngine::text(const std::filesystem::path& pdf,
+                                                   const StopWhen& stopWhen) {
     silencePoppler();
     const std::unique_ptr<poppler::document> document(
         poppler::document::load_from_file(pdf.string()));
@@ -78,33 +78,32 @@ std::optional<std::string> QpdfPopplerEngine::texto(const std::filesystem::path&
         }
         const auto utf8 = page->text().to_utf8();
         text.append(utf8.begin(), utf8.end());
-        if (basta && basta(text)) {
+        if (stopWhen && stopWhen(text)) {
             break;
         }
     }
     return text;
 }
 
-void QpdfPopplerEngine::cifrar(const std::filesystem::path& origen,
-                               const std::filesystem::path& destino,
-                               const std::string& contrasena) {
-    FILE* file = createPrivate(destino);
+void QpdfPopplerEngine::encrypt(const std::filesystem::path& source,
+                                const std::filesystem::path& target, const std::string& password) {
+    FILE* file = createPrivate(target);
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
-        pdf.processFile(origen.c_str());
-        QPDFWriter writer(pdf, destino.c_str(), file, true);
+        pdf.processFile(source.c_str());
+        QPDFWriter writer(pdf, target.c_str(), file, true);
         file = nullptr; // the writer closes it
         const std::string owner = randomOwnerPassword();
-        writer.setR6EncryptionParameters(contrasena.c_str(), owner.c_str(), true, true, true, true,
+        writer.setR6EncryptionParameters(password.c_str(), owner.c_str(), true, true, true, true,
                                          true, true, qpdf_r3p_full, true);
         writer.write();
     } catch (const std::exception& error) {
         if (file != nullptr) {
             std::fclose(file);
         }
-        ::unlink(destino.c_str());
-        throw std::runtime_error("No se pudo proteger " + origen.filename().string() +
+        ::unlink(target.c_str());
+        throw std::runtime_error("No se pudo proteger " + source.filename().string() +
                                  " con contraseña: " + error.what());
     }
 }

@@ -11,8 +11,8 @@ class Shell {
 public:
     virtual ~Shell() = default;
     // Whether the desktop opened it.
-    virtual bool abrir(const std::filesystem::path& archivo, std::string_view parametros,
-                       const std::filesystem::path& carpetaTrabajo) = 0;
+    virtual bool open(const std::filesystem::path& file, std::string_view parameters,
+                      const std::filesystem::path& workingFolder) = 0;
 };
 
 } // namespace envio

@@ -137,7 +137,7 @@ struct Revisor {
             return;
         }
         const auto quitar = nomina ? kSeparadoresNif : std::string_view();
-        const auto texto = pdf.texto(filas[i].etiqueta, [&](std::string_view hastaAhora) {
+        const auto texto = pdf.text(filas[i].etiqueta, [&](std::string_view hastaAhora) {
             return comparable(hastaAhora, quitar).find(objetivo) != std::string::npos;
         });
         if (!texto) {

@@ -17,8 +17,8 @@ using test::TemporaryFolder;
 
 class ShellNulo : public Shell {
 public:
-    bool abrir(const std::filesystem::path&, std::string_view,
-               const std::filesystem::path&) override {
+    bool open(const std::filesystem::path&, std::string_view,
+              const std::filesystem::path&) override {
         return true;
     }
 };
