@@ -62,7 +62,7 @@ void writeMailSettings(const std::filesystem::path& krn, const ServidorCorreo& c
 }
 
 // A PDF string of Helvetica's standard encoding: Latin-1 bytes for the UTF-8 letters.
-std::string cadenaPdf(const std::string& utf8) {
+std::string pdfString(const std::string& utf8) {
     std::string out;
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const auto c = static_cast<unsigned char>(utf8[i]);
@@ -96,20 +96,20 @@ std::string destinatarioDe(const DescripcionSuite& d, const std::string& archivo
     return {};
 }
 
-std::string rellenoPdf(std::size_t bytes) {
-    std::string datos(bytes, 'x');
+std::string fillerStream(std::size_t bytes) {
+    std::string data(bytes, 'x');
     for (std::size_t i = 0; i < bytes; ++i) {
-        datos[i] = static_cast<char>('a' + (i * 7 + i / 26) % 26);
+        data[i] = static_cast<char>('a' + (i * 7 + i / 26) % 26);
     }
-    return "<< /Length " + std::to_string(bytes) + " >>\nstream\n" + datos + "\nendstream";
+    return "<< /Length " + std::to_string(bytes) + " >>\nstream\n" + data + "\nendstream";
 }
 
-// The file for these objects (the first the catalog), with a filler stream of `relleno` bytes
+// The file for these objects (the first the catalog), with a filler stream of `filler` bytes
 // after them when given.
-std::string armarPdf(std::vector<std::string> objects,
-                     std::optional<std::size_t> relleno = std::nullopt) {
-    if (relleno) {
-        objects.push_back(rellenoPdf(*relleno));
+std::string buildPdf(std::vector<std::string> objects,
+                     std::optional<std::size_t> filler = std::nullopt) {
+    if (filler) {
+        objects.push_back(fillerStream(*filler));
     }
     std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
     std::vector<std::size_t> offsets;
@@ -131,43 +131,44 @@ std::string armarPdf(std::vector<std::string> objects,
 
 std::string pdfDePrueba(const std::string& titulo, std::size_t tamano,
                         const std::vector<std::string>& lineas) {
-    std::string content;
+    std::string contenido;
     int y = 770;
     if (!titulo.empty()) {
-        content +=
-            "BT /F1 18 Tf 72 " + std::to_string(y) + " Td (" + cadenaPdf(titulo) + ") Tj ET\n";
+        contenido +=
+            "BT /F1 18 Tf 72 " + std::to_string(y) + " Td (" + pdfString(titulo) + ") Tj ET\n";
         y -= 30;
     }
     for (const auto& linea : lineas) {
-        content +=
-            "BT /F1 12 Tf 72 " + std::to_string(y) + " Td (" + cadenaPdf(linea) + ") Tj ET\n";
+        contenido +=
+            "BT /F1 12 Tf 72 " + std::to_string(y) + " Td (" + pdfString(linea) + ") Tj ET\n";
         y -= 20;
     }
-    if (content.empty()) {
-        content = "0 0 1 rg 72 600 300 150 re f"; // a scan: something drawn, no text
+    if (contenido.empty()) {
+        contenido = "0 0 1 rg 72 600 300 150 re f"; // a scan: something drawn, no text
     }
-    std::vector<std::string> objects = {
+    std::vector<std::string> objetos = {
         "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R "
         "/Resources << /Font << /F1 5 0 R >> >> >>",
-        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        "<< /Length " + std::to_string(contenido.size()) + " >>\nstream\n" + contenido +
+            "\nendstream",
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"};
     // The bulk of a real document (its fonts and images) is a stream before the cross-reference
     // table, which readers then find at the end of the file where they look for it.
-    const std::size_t sinRelleno = armarPdf(objects).size();
-    const std::size_t marco = armarPdf(objects, 0).size() - sinRelleno;
+    const std::size_t sinRelleno = buildPdf(objetos).size();
+    const std::size_t marco = buildPdf(objetos, 0).size() - sinRelleno;
     if (tamano > sinRelleno + marco + 16) {
         std::size_t relleno = tamano - sinRelleno - marco;
-        while (relleno > 0 && armarPdf(objects, relleno).size() > tamano) {
+        while (relleno > 0 && buildPdf(objetos, relleno).size() > tamano) {
             --relleno; // the length's own digits
         }
-        objects.push_back(rellenoPdf(relleno));
+        objetos.push_back(fillerStream(relleno));
     }
-    std::string pdf = armarPdf(objects);
+    std::string pdf = buildPdf(objetos);
     // Readers ignore comment lines after the end marker; they bring the file to its size.
     while (pdf.size() < tamano) {
-        const std::size_t line = std::min<std::size_t>(tamano - pdf.size(), 80);
-        pdf += line == 1 ? std::string("\n") : "%" + std::string(line - 2, 'x') + "\n";
+        const std::size_t linea = std::min<std::size_t>(tamano - pdf.size(), 80);
+        pdf += linea == 1 ? std::string("\n") : "%" + std::string(linea - 2, 'x') + "\n";
     }
     return pdf;
 }

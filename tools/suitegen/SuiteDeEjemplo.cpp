@@ -15,17 +15,17 @@ constexpr std::array<const char*, 12> kNombres = {
 constexpr std::array<const char*, 5> kGrupos = {"ORO", "PLATA", "Bronce", "oro", "Proveedores"};
 
 std::string nif(long long n) {
-    static constexpr const char* kLetters = "TRWAGMYFPDXBNJZSQVHLCKE";
-    const long long number = 10000000 + n * 7919 % 89999999;
-    return std::to_string(number) + kLetters[number % 23];
+    static constexpr const char* kLetras = "TRWAGMYFPDXBNJZSQVHLCKE";
+    const long long numero = 10000000 + n * 7919 % 89999999;
+    return std::to_string(numero) + kLetras[numero % 23];
 }
 
-std::string mailOf(long long id, int row) {
-    return "cliente" + std::to_string(id) + (row == 0 ? "" : "." + std::to_string(row)) +
+std::string correoDe(long long id, int fila) {
+    return "cliente" + std::to_string(id) + (fila == 0 ? "" : "." + std::to_string(fila)) +
            "@ejemplo.es";
 }
 
-void addClients(DescripcionSuite& d, const ParametrosEjemplo& p) {
+void agregarClientes(DescripcionSuite& d, const ParametrosEjemplo& p) {
     for (int i = 1; i <= p.clientes; ++i) {
         Cliente c;
         c.id = 100 + i;
@@ -38,8 +38,8 @@ void addClients(DescripcionSuite& d, const ParametrosEjemplo& p) {
         if (p.sinDireccionCadaN == 0 || i % p.sinDireccionCadaN != 0) {
             for (int r = 0; r < p.filasCorreoPorCliente; ++r) {
                 // Every third client marks its second address as the preferred one.
-                const bool preferred = i % 3 == 0 && r == 1;
-                c.telefonos.push_back({"E", mailOf(c.id, r), preferred ? 1 : 0});
+                const bool preferida = i % 3 == 0 && r == 1;
+                c.telefonos.push_back({"E", correoDe(c.id, r), preferida ? 1 : 0});
             }
             c.telefonos.push_back({"T", "91 555 " + std::to_string(1000 + i), 1});
         }
@@ -47,7 +47,7 @@ void addClients(DescripcionSuite& d, const ParametrosEjemplo& p) {
     }
 }
 
-void addEmployees(DescripcionSuite& d, const ParametrosEjemplo& p) {
+void agregarEmpleados(DescripcionSuite& d, const ParametrosEjemplo& p) {
     for (int i = 1; i <= p.clientes; ++i) {
         const long long codigo = i;
         d.empleados.push_back({codigo, kNombres[static_cast<std::size_t>(i) % kNombres.size()]});
@@ -64,30 +64,30 @@ DescripcionSuite suiteDeEjemplo(const ParametrosEjemplo& p) {
     DescripcionSuite d;
     d.formato = p.formato;
     d.nomina = p.nomina;
-    std::mt19937 random(p.semilla);
-    std::uniform_int_distribution<std::size_t> size(900, 90000);
+    std::mt19937 azar(p.semilla);
+    std::uniform_int_distribution<std::size_t> tamano(900, 90000);
     if (p.nomina) {
-        addEmployees(d, p);
+        agregarEmpleados(d, p);
     } else {
-        addClients(d, p);
+        agregarClientes(d, p);
     }
     long long numero = 1;
-    for (const int monthsBack : {1, 0}) {
-        const int mes = p.mes - monthsBack > 0 ? p.mes - monthsBack : p.mes - monthsBack + 12;
-        const int anio = p.mes - monthsBack > 0 ? p.anio : p.anio - 1;
+    for (const int mesesAtras : {1, 0}) {
+        const int mes = p.mes - mesesAtras > 0 ? p.mes - mesesAtras : p.mes - mesesAtras + 12;
+        const int anio = p.mes - mesesAtras > 0 ? p.anio : p.anio - 1;
         for (int i = 1; i <= p.documentos; ++i, ++numero) {
-            const bool unknown = p.desconocidosCadaN != 0 && i % p.desconocidosCadaN == 0;
-            const bool sent = p.enviadosCadaN != 0 && i % p.enviadosCadaN == 0;
-            const long long who = unknown ? 999000 + i : 1 + (i - 1) % p.clientes;
+            const bool desconocido = p.desconocidosCadaN != 0 && i % p.desconocidosCadaN == 0;
+            const bool enviado = p.enviadosCadaN != 0 && i % p.enviadosCadaN == 0;
+            const long long quien = desconocido ? 999000 + i : 1 + (i - 1) % p.clientes;
             if (p.nomina) {
                 const char clase = "MMMAP"[i % 5];
-                d.documentos.push_back(
-                    {nombreNomina(unknown ? 9000000 + i : who, anio, mes, clase, nif(who), sent),
-                     "NOMINAS", size(random)});
+                d.documentos.push_back({nombreNomina(desconocido ? 9000000 + i : quien, anio, mes,
+                                                     clase, nif(quien), enviado),
+                                        "NOMINAS", tamano(azar)});
             } else {
-                d.documentos.push_back(
-                    {nombreFactura(unknown ? who : 100 + who, anio, mes, 1 + i % 28, numero, sent),
-                     std::to_string(anio), size(random)});
+                d.documentos.push_back({nombreFactura(desconocido ? quien : 100 + quien, anio, mes,
+                                                      1 + i % 28, numero, enviado),
+                                        std::to_string(anio), tamano(azar)});
             }
         }
         // Names the suite did not write: they must not be listed.
