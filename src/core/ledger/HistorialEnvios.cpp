@@ -165,7 +165,7 @@ void HistorialEnvios::filtrar(const std::vector<Clave>& todas, const std::string
         if (marcado(marcas[o], c.id) ||
             nombres.resultados.at(static_cast<std::size_t>(c.resultado)) ||
             (aviso ? nombres.avisos : nombres.documentos)) {
-            claves_.push_back(c);
+            filtradas_.push_back(c);
         }
     }
 }
@@ -182,18 +182,19 @@ void HistorialEnvios::consultar(const FiltroHistorial& filtro, ColumnaHistorial 
     seleccion.descendente = descendente;
     const std::string buscado = busquedaPlegada(filtro.texto);
     const auto& todas = listado(seleccion);
-    claves_.clear();
+    filtradas_.clear();
     paginas_.clear();
     if (buscado.empty()) {
-        claves_ = todas;
+        mostradas_ = &todas;
     } else {
         filtrar(todas, buscado);
+        mostradas_ = &filtradas_;
     }
     totales_ = {};
-    for (const Clave& c : claves_) {
+    for (const Clave& c : *mostradas_) {
         ++totales_.porResultado.at(static_cast<std::size_t>(c.resultado));
     }
-    totales_.filas = claves_.size();
+    totales_.filas = mostradas_->size();
 }
 
 const FilaHistorial& HistorialEnvios::fila(std::size_t indice) {
@@ -204,9 +205,9 @@ const FilaHistorial& HistorialEnvios::fila(std::size_t indice) {
             paginas_.clear();
         }
         std::vector<FilaHistorial> filas;
-        const std::size_t fin = std::min(claves_.size(), (pagina + 1) * kFilasPorPagina);
+        const std::size_t fin = std::min(mostradas_->size(), (pagina + 1) * kFilasPorPagina);
         for (std::size_t i = pagina * kFilasPorPagina; i < fin; ++i) {
-            const Clave& c = claves_[i];
+            const Clave& c = (*mostradas_)[i];
             filas.push_back(fuentes_.at(static_cast<std::size_t>(c.origen))->fila(c.id));
         }
         encontrada = paginas_.emplace(pagina, std::move(filas)).first;

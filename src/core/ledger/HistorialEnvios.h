@@ -46,7 +46,7 @@ public:
     // Throws ErrorBaseDatos, std::invalid_argument for a malformed date.
     void consultar(const FiltroHistorial& filtro, ColumnaHistorial orden = ColumnaHistorial::Hora,
                    bool descendente = true);
-    [[nodiscard]] std::size_t cantidad() const { return claves_.size(); }
+    [[nodiscard]] std::size_t cantidad() const { return mostradas_->size(); }
     [[nodiscard]] const TotalesHistorial& totales() const { return totales_; }
     const FilaHistorial& fila(std::size_t indice);
 
@@ -68,7 +68,9 @@ private:
 
     std::vector<std::unique_ptr<FuenteHistorial>> fuentes_;
     std::optional<Listado> listado_;
-    std::vector<Clave> claves_;
+    std::vector<Clave> filtradas_;
+    // The kept list itself when nothing is searched, else what the search let through.
+    const std::vector<Clave>* mostradas_ = &filtradas_;
     TotalesHistorial totales_;
     std::map<std::size_t, std::vector<FilaHistorial>> paginas_;
 };

@@ -105,6 +105,11 @@ constexpr const char* kIndexarListados =
     "(SELECT id FROM por_indexar)";
 constexpr const char* kVaciarPorIndexar = "DELETE FROM por_indexar";
 
+// Whether indexarPendientes has anything to do.
+constexpr const char* kHayPendientes =
+    "SELECT EXISTS (SELECT 1 FROM por_indexar) OR EXISTS (SELECT 1 FROM intentos WHERE id > "
+    "coalesce((SELECT rowid FROM busqueda ORDER BY rowid DESC LIMIT 1), 0))";
+
 std::string_view textoValor(sqlite3_value* v) {
     const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
     return t == nullptr ? std::string_view() : std::string_view(t);
@@ -281,13 +286,27 @@ long long RegistroEnvios::escribirIntento(bool alDisco, Cambio&& cambio) {
     });
 }
 
+// Called at every open, close and run's end: with nothing listed (every earlier write then went to
+// disk with the transaction that emptied the list) it only reads, and waits for no disk.
 void RegistroEnvios::indexarPendientes() {
+    if (!hayPendientes()) {
+        return;
+    }
     transaccion(true, [this] {
         ejecutar(kIndexarNuevos, {});
         ejecutar(kIndexarListados, {});
         ejecutar(kVaciarPorIndexar, {});
         return 0LL;
     });
+}
+
+bool RegistroEnvios::hayPendientes() {
+    sqlite3_stmt* s = nullptr;
+    const int rc = sqlite3_prepare_v2(db_, kHayPendientes, -1, &s, nullptr);
+    const bool hay =
+        rc != SQLITE_OK || sqlite3_step(s) != SQLITE_ROW || sqlite3_column_int(s, 0) != 0;
+    sqlite3_finalize(s);
+    return hay; // when it cannot tell, the transaction finds out
 }
 
 long long RegistroEnvios::antesDeEnviar(const Intento& i) {

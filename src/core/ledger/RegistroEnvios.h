@@ -87,6 +87,7 @@ public:
                                                  const std::string& desde);
 
 private:
+    bool hayPendientes();
     void migrar();
     std::vector<Intento> consultar(const std::string& where, const std::vector<std::string>& args);
     void ejecutar(const std::string& sql, const std::vector<std::string>& args);
