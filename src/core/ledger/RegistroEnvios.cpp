@@ -343,6 +343,18 @@ void RegistroEnvios::renombrado(long long id, const std::filesystem::path& nuevo
     });
 }
 
+void RegistroEnvios::descartar(long long id) {
+    // Not waited for on disk: should a crash of the machine lose it, the attempt stays
+    // "enviando", a question for a person rather than a second mailing.
+    transaccion(false, [&] {
+        const std::string clave = std::to_string(id);
+        ejecutar("DELETE FROM intentos WHERE id = ? AND resultado = 'enviando'", {clave});
+        ejecutar("DELETE FROM por_indexar WHERE id = ?", {clave});
+        ejecutar("DELETE FROM busqueda WHERE rowid = ?", {clave});
+        return id;
+    });
+}
+
 void RegistroEnvios::renombradoAlIniciar(long long id, const std::filesystem::path& nuevo) {
     escribirIntento(true, [&] {
         ejecutar("UPDATE intentos SET renombrado_a = ?, renombrado_al_iniciar = 1, "

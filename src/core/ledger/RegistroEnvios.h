@@ -58,6 +58,10 @@ public:
     void respuesta(long long id, Resultado resultado, const std::string& messageId,
                    const std::string& respuestaServidor);
     void renombrado(long long id, const std::filesystem::path& nuevo);
+    // An attempt written before its message and never handed to the server after all (the run
+    // stopped first): it leaves the ledger, as if it had never been written. Only an attempt
+    // still "enviando" goes.
+    void descartar(long long id);
     // The sent name given at the next start, after a run that ended between the server's
     // acceptance and the rename: the history tells these apart.
     void renombradoAlIniciar(long long id, const std::filesystem::path& nuevo);

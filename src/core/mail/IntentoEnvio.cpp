@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
 #include <unistd.h>
 
 namespace envio {
@@ -69,10 +70,42 @@ private:
 
 } // namespace
 
+// What preparar leaves for the wire and for the answer.
+struct IntentoEnvio::Preparado {
+    Envio envio;
+    std::string hash; // the document's, when it is a file
+    std::optional<CopiaProtegida> copia;
+    Adjunto adjunto;
+    std::unique_ptr<clsCDOmail> correo;
+    long long intento = 0; // its "enviando" record
+};
+
+// An attempt handed to the line. The line's thread writes `vez` (or `fallo`), and touches nothing
+// else of the run: the message object and, through it, the mail component, which nothing else
+// uses meanwhile.
+struct IntentoEnvio::EnLinea {
+    std::size_t etiqueta = 0;
+    std::unique_ptr<Preparado> preparado;
+    Vez vez;
+    std::exception_ptr fallo; // the component failed in a way it does not report
+};
+
 IntentoEnvio::IntentoEnvio(EntornoEnvio& entorno, std::string ejecucion)
     : e_(entorno), ejecucion_(std::move(ejecucion)) {}
 
 IntentoEnvio::~IntentoEnvio() {
+    if (preparado_) {
+        descartar(*preparado_);
+    }
+    if (linea_) {
+        // Only a failure elsewhere leaves messages unsettled: one still waiting never went; one
+        // on the wire is waited for, and its record and claim say "possibly sent".
+        const bool retirada = linea_->retirar();
+        linea_.reset();
+        if (retirada) {
+            descartar(*enLinea_.back()->preparado);
+        }
+    }
     try {
         e_.registro.indexarPendientes();
     } catch (const std::exception&) {
@@ -81,9 +114,136 @@ IntentoEnvio::~IntentoEnvio() {
 }
 
 DesenlaceEnvio IntentoEnvio::intentar(const Envio& envio, bool reenvioConfirmado) {
+    if (auto sinSalir = preparar(envio, reenvioConfirmado)) {
+        if (sinSalir->aviso) {
+            e_.dialogos.mostrar(*sinSalir->aviso);
+        }
+        return *sinSalir;
+    }
+    const std::unique_ptr<Preparado> p = std::move(preparado_);
+    if (e_.cancelar) {
+        descartar(*p);
+        return {DesenlaceEnvio::Estado::Cancelado, std::nullopt, {}, {}, {}, {}};
+    }
+    limites().anotarIntento(reloj().ahora());
+    return responder(*p, enviar(*p->correo, p->intento));
+}
+
+std::optional<DesenlaceEnvio> IntentoEnvio::encadenar(std::size_t etiqueta, const Envio& envio,
+                                                      bool reenvioConfirmado,
+                                                      const Concluida& concluida) {
+    esperarHueco(concluida);
+    // The account's pace or cap may hold this one back: it waits with nothing unsettled.
+    if (!enLinea_.empty() && !limites().cabenEnVuelo(reloj().ahora(), enLinea_.size())) {
+        terminar(concluida);
+    }
+    std::optional<DesenlaceEnvio> sinSalir;
+    try {
+        sinSalir = preparar(envio, reenvioConfirmado);
+    } catch (...) {
+        // What is in the line is settled all the same: a document the server took gets its
+        // sent name. What goes wrong there too is this failure's consequence.
+        try {
+            terminar(concluida);
+        } catch (...) {
+        }
+        throw;
+    }
+    if (!sinSalir && e_.cancelar) {
+        descartar(*preparado_);
+        preparado_.reset();
+        sinSalir = DesenlaceEnvio{DesenlaceEnvio::Estado::Cancelado, std::nullopt, {}, {}, {}, {}};
+    }
+    if (sinSalir) {
+        terminar(concluida);
+        return sinSalir;
+    }
+    if (!linea_) {
+        linea_ = std::make_unique<LineaEnvio>(e_.cancelar);
+    }
+    auto nuevo = std::make_unique<EnLinea>();
+    nuevo->etiqueta = etiqueta;
+    nuevo->preparado = std::move(preparado_);
+    EnLinea& en = *nuevo;
+    enLinea_.push_back(std::move(nuevo));
+    limites().anotarIntento(reloj().ahora());
+    linea_->poner([&en] {
+        try {
+            en.vez = enviar(*en.preparado->correo, en.preparado->intento);
+        } catch (...) {
+            en.fallo = std::current_exception();
+            return false;
+        }
+        return esDefinitiva(en.vez, 0);
+    });
+    return std::nullopt;
+}
+
+void IntentoEnvio::terminar(const Concluida& concluida) {
+    while (!enLinea_.empty()) {
+        asentarHechas(concluida);
+        if (enLinea_.empty()) {
+            return;
+        }
+        const auto estado = linea_->esperar(
+            [this](const LineaEnvio::Estado& s) { return s.hechas > asentadas_ || s.detenida; });
+        if (estado.hechas == asentadas_ && estado.detenida) {
+            retirarEsperando(concluida);
+        }
+    }
+}
+
+// Waits until the line has taken the message waiting in it, settling every answer meanwhile.
+void IntentoEnvio::esperarHueco(const Concluida& concluida) {
+    while (!enLinea_.empty()) {
+        asentarHechas(concluida);
+        const auto estado = linea_->esperar([this](const LineaEnvio::Estado& s) {
+            return s.hechas > asentadas_ || !s.esperando || s.detenida;
+        });
+        if (estado.hechas > asentadas_) {
+            continue;
+        }
+        if (!estado.esperando) {
+            return;
+        }
+        retirarEsperando(concluida);
+    }
+}
+
+// The line stopped for Esc with a message waiting: it never goes.
+void IntentoEnvio::retirarEsperando(const Concluida& concluida) {
+    if (!linea_->retirar()) {
+        return; // the line took it a moment before: its answer comes
+    }
+    const std::unique_ptr<EnLinea> en = std::move(enLinea_.back());
+    enLinea_.pop_back();
+    descartar(*en->preparado);
+    concluida(en->etiqueta,
+              DesenlaceEnvio{DesenlaceEnvio::Estado::Cancelado, std::nullopt, {}, {}, {}, {}});
+}
+
+// Settles, in order, every message the line has finished with.
+void IntentoEnvio::asentarHechas(const Concluida& concluida) {
+    while (!enLinea_.empty() && linea_->estado().hechas > asentadas_) {
+        const std::unique_ptr<EnLinea> en = std::move(enLinea_.front());
+        enLinea_.pop_front();
+        ++asentadas_;
+        if (en->fallo) {
+            // The message may have gone: its record and claim stay as they are.
+            std::rethrow_exception(en->fallo);
+        }
+        const bool definitiva = esDefinitiva(en->vez, 0);
+        concluida(en->etiqueta, responder(*en->preparado, std::move(en->vez)));
+        if (!definitiva) {
+            linea_->retomar();
+        }
+    }
+}
+
+std::optional<DesenlaceEnvio> IntentoEnvio::preparar(const Envio& envio, bool reenvioConfirmado) {
     // Before the claim: a document waiting for its turn is not held from other runs.
     if (auto sinTurno = esperarTurno()) {
-        return *sinTurno;
+        return sinTurno;
     }
     const auto toma =
         e_.reservas.tomar(envio.clave, envio.documento, envio.para, reenvioConfirmado);
@@ -96,107 +256,164 @@ DesenlaceEnvio IntentoEnvio::intentar(const Envio& envio, bool reenvioConfirmado
         d.otra = toma.otra;
         return d;
     }
-    puedeHaberSalido_ = false;
     try {
-        return enviarConClaim(envio, reenvioConfirmado);
+        return prepararConClaim(envio, reenvioConfirmado);
     } catch (...) {
-        // Whatever stopped the run before the message went out: the claim goes with it. After
-        // that moment it stays, and its run being gone makes it "possibly sent".
-        if (!puedeHaberSalido_) {
-            e_.reservas.soltar(envio.clave);
-        }
+        // Nothing of it went out: the claim goes with the failure.
+        e_.reservas.soltar(envio.clave);
         throw;
     }
 }
 
-DesenlaceEnvio IntentoEnvio::enviarConClaim(const Envio& envio, bool reenvioConfirmado) {
+std::optional<DesenlaceEnvio> IntentoEnvio::prepararConClaim(const Envio& envio,
+                                                             bool reenvioConfirmado) {
     // The list may be minutes old: another run may have mailed the document meanwhile. With
     // the claim held, what is on disk and in the ledger now is what counts.
     if (envio.archivo && !isPresent(*envio.archivo)) {
         e_.reservas.soltar(envio.clave);
-        return {DesenlaceEnvio::Estado::YaNoPendiente, std::nullopt, {}, {}, {}};
+        return DesenlaceEnvio{DesenlaceEnvio::Estado::YaNoPendiente, std::nullopt, {}, {}, {}, {}};
     }
-    const std::string hash =
-        envio.archivo ? sha256OfFile(*envio.archivo).value_or("") : std::string();
-    if (!hash.empty() && !reenvioConfirmado && e_.registro.envioPrevio(envio.documento, hash)) {
+    auto p = std::make_unique<Preparado>();
+    p->envio = envio;
+    p->hash = envio.archivo ? sha256OfFile(*envio.archivo).value_or("") : std::string();
+    if (!p->hash.empty() && !reenvioConfirmado &&
+        e_.registro.envioPrevio(envio.documento, p->hash)) {
         e_.reservas.soltar(envio.clave);
-        return {DesenlaceEnvio::Estado::Dudoso, std::nullopt, {}, {}, {}};
+        return DesenlaceEnvio{DesenlaceEnvio::Estado::Dudoso, std::nullopt, {}, {}, {}, {}};
     }
-    std::optional<CopiaProtegida> copia;
-    std::string hashAdjunto;
     if (envio.archivo && !envio.contrasena.empty()) {
         if (e_.proteccion == nullptr) {
             throw std::logic_error("envío protegido sin motor PDF");
         }
         try {
-            copia.emplace(e_.proteccion->pdf, *envio.archivo, envio.contrasena);
+            p->copia.emplace(e_.proteccion->pdf, *envio.archivo, envio.contrasena);
         } catch (const std::runtime_error& error) {
             // This document cannot go out protected; it is not sent, and the run goes on.
             e_.reservas.soltar(envio.clave);
-            e_.dialogos.mostrar({error.what(), "Aviso", Icono::Critico, Botones::Aceptar});
-            return {};
+            DesenlaceEnvio d;
+            d.aviso = CuadroMensaje{error.what(), "Aviso", Icono::Critico, Botones::Aceptar};
+            return d;
         }
-        hashAdjunto = sha256OfFile(copia->ruta()).value_or("");
+        p->adjunto.sha256 = sha256OfFile(p->copia->ruta()).value_or("");
     }
     // What goes out: the protected copy when there is one, else the document itself.
-    const Adjunto adjunto{copia ? copia->ruta() : envio.archivo.value_or(std::filesystem::path()),
-                          hashAdjunto};
-    for (std::size_t reintento = 0;; ++reintento) {
-        Vez vez = enviarUnaVez(envio, hash, adjunto);
-        const bool otraVez = !vez.enviado && vez.constancia.transitorio &&
-                             !vez.constancia.puedeHaberseEntregado &&
-                             reintento < kEsperasReintento.size();
-        if (!otraVez) {
-            if (vez.aviso) {
-                e_.dialogos.mostrar(*vez.aviso);
+    p->adjunto.ruta = p->copia ? p->copia->ruta() : envio.archivo.value_or(std::filesystem::path());
+    p->correo = componer(envio, p->adjunto);
+    p->intento = anotar(envio, p->hash, p->adjunto.sha256);
+    preparado_ = std::move(p);
+    return std::nullopt;
+}
+
+// The answer to one try, and the tries that follow a "not now". Each further try is an attempt
+// of its own, sent from this thread: nothing else is on the wire meanwhile.
+DesenlaceEnvio IntentoEnvio::responder(const Preparado& p, Vez vez) {
+    const Envio& envio = p.envio;
+    bool puedeHaberSalido = true;
+    try {
+        for (std::size_t reintento = 0;; ++reintento) {
+            if (vez.error) {
+                // The message could not be put together: nothing left for the server.
+                e_.registro.respuesta(vez.intento, RegistroEnvios::Resultado::Rechazado, "", "");
+                e_.reservas.soltar(envio.clave);
+                std::rethrow_exception(vez.error);
             }
-            return asentar(envio, vez);
+            if (esDefinitiva(vez, reintento)) {
+                contar(vez);
+                return cerrar(envio, vez);
+            }
+            // The server said it did not take this try: the ledger says so, the claim stays for
+            // the next one.
+            e_.registro.respuesta(vez.intento, RegistroEnvios::Resultado::Rechazado,
+                                  vez.constancia.messageId, vez.constancia.respuesta);
+            puedeHaberSalido = false;
+            const auto espera = std::max(kEsperasReintento.at(reintento),
+                                         limites().esperaPorRitmo(reloj().ahora()));
+            const std::string motivo =
+                vez.constancia.respuesta.empty() || vez.constancia.respuesta.starts_with("2")
+                    ? "para reintentar: se perdió la conexión con el servidor"
+                    : "para reintentar: el servidor respondió «" + vez.constancia.respuesta + "»";
+            if (!esperar(espera, motivo)) {
+                e_.reservas.soltar(envio.clave);
+                return {DesenlaceEnvio::Estado::Cancelado, std::nullopt, {}, {}, {}, {}};
+            }
+            const long long intento = anotar(envio, p.hash, p.adjunto.sha256);
+            const auto oMail = componer(envio, p.adjunto);
+            puedeHaberSalido = true;
+            limites().anotarIntento(reloj().ahora());
+            vez = enviar(*oMail, intento);
         }
-        // The server said it did not take this try: the ledger says so, the claim stays for
-        // the next one.
-        e_.registro.respuesta(vez.intento, RegistroEnvios::Resultado::Rechazado,
-                              vez.constancia.messageId, vez.constancia.respuesta);
-        puedeHaberSalido_ = false;
-        const auto espera =
-            std::max(kEsperasReintento.at(reintento), limites().esperaPorRitmo(reloj().ahora()));
-        const std::string motivo =
-            vez.constancia.respuesta.empty() || vez.constancia.respuesta.starts_with("2")
-                ? "para reintentar: se perdió la conexión con el servidor"
-                : "para reintentar: el servidor respondió «" + vez.constancia.respuesta + "»";
-        if (!esperar(espera, motivo)) {
+    } catch (...) {
+        // Whatever stopped the run before a try went out: the claim goes with it. After that
+        // moment it stays, and its run being gone makes it "possibly sent".
+        if (!puedeHaberSalido) {
             e_.reservas.soltar(envio.clave);
-            return {DesenlaceEnvio::Estado::Cancelado, std::nullopt, {}, {}, {}};
         }
+        throw;
     }
 }
 
-IntentoEnvio::Vez IntentoEnvio::enviarUnaVez(const Envio& envio, const std::string& sha256,
-                                             const Adjunto& adjunto) {
+std::unique_ptr<clsCDOmail> IntentoEnvio::componer(const Envio& envio, const Adjunto& adjunto) {
+    auto oMail = std::make_unique<clsCDOmail>(e_.componente, e_.sonda);
+    usarConfiguracion(*oMail, e_.correo);
+    oMail->para = envio.para;
+    oMail->Asunto = envio.asunto;
+    oMail->Mensaje = envio.mensaje;
+    oMail->Adjunto = adjunto.ruta.string();
+    oMail->Confirmacion = envio.confirmacion;
+    return oMail;
+}
+
+// On the wire's thread: the component and the message, nothing of the run.
+IntentoEnvio::Vez IntentoEnvio::enviar(clsCDOmail& oMail, long long intento) {
     Vez vez;
-    vez.intento = anotar(envio, sha256, adjunto.sha256);
-    clsCDOmail oMail(e_.componente, e_.sonda);
-    usarConfiguracion(oMail, e_.correo);
-    oMail.para = envio.para;
-    oMail.Asunto = envio.asunto;
-    oMail.Mensaje = envio.mensaje;
-    oMail.Adjunto = adjunto.ruta.string();
-    oMail.Confirmacion = envio.confirmacion;
+    vez.intento = intento;
     oMail.Error = [&vez](const std::string& descripcion, long numero) {
         vez.aviso =
             CuadroMensaje{descripcion, std::to_string(numero), Icono::Critico, Botones::Aceptar};
     };
-    puedeHaberSalido_ = true;
-    limites().anotarIntento(reloj().ahora());
     try {
         vez.enviado = oMail.Enviar();
     } catch (const ErrorComponenteCorreo&) {
-        // The message could not be put together: nothing left for the server.
-        e_.registro.respuesta(vez.intento, RegistroEnvios::Resultado::Rechazado, "", "");
-        e_.reservas.soltar(envio.clave);
-        throw;
+        vez.error = std::current_exception();
     }
+    oMail.Error = nullptr;
     vez.constancia = oMail.UltimoEnvio();
     return vez;
+}
+
+// A prepared attempt whose message never went out: its record leaves the ledger, then its claim
+// is released. A record that cannot be removed keeps the claim, and both say "possibly sent":
+// a question for a person, never a second mailing.
+void IntentoEnvio::descartar(Preparado& p) noexcept {
+    try {
+        e_.registro.descartar(p.intento);
+        e_.reservas.soltar(p.envio.clave);
+    } catch (...) {
+    }
+}
+
+// The last try: no error, and no "not now" while tries are left.
+bool IntentoEnvio::esDefinitiva(const Vez& vez, std::size_t reintento) {
+    const bool otraVez = !vez.enviado && vez.constancia.transitorio &&
+                         !vez.constancia.puedeHaberseEntregado &&
+                         reintento < kEsperasReintento.size();
+    return !vez.error && !otraVez;
+}
+
+// A message that may have reached its recipient counts for the daily cap from its answer on,
+// before the next one goes.
+void IntentoEnvio::contar(const Vez& vez) {
+    if (vez.enviado || vez.constancia.puedeHaberseEntregado) {
+        limites().anotarEnvio(reloj().ahora());
+    }
+}
+
+// The box the component raised for the last try, then the answer recorded and acted on.
+DesenlaceEnvio IntentoEnvio::cerrar(const Envio& envio, const Vez& vez) {
+    if (vez.aviso) {
+        e_.dialogos.mostrar(*vez.aviso);
+    }
+    return asentar(envio, vez);
 }
 
 DesenlaceEnvio IntentoEnvio::asentar(const Envio& envio, const Vez& vez) {
@@ -206,7 +423,6 @@ DesenlaceEnvio IntentoEnvio::asentar(const Envio& envio, const Vez& vez) {
                                ? RegistroEnvios::Resultado::Incierto
                                : RegistroEnvios::Resultado::Rechazado;
     if (resultado != RegistroEnvios::Resultado::Rechazado) {
-        limites().anotarEnvio(reloj().ahora());
         // Before the ledger, which may fail: the claim keeps the doubt for every machine.
         e_.reservas.anotarRespuesta(envio.clave, constancia.respuesta);
     }

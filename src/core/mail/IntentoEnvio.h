@@ -3,13 +3,18 @@
 #include "ledger/Reservas.h"
 #include "mail/EntornoEnvio.h"
 #include "mail/LimitesEnvio.h"
+#include "mail/LineaEnvio.h"
 #include "mail/clsCDOmail.h"
 #include "platform/Reloj.h"
 #include "ui/Dialogos.h"
 
 #include <array>
 #include <chrono>
+#include <deque>
+#include <exception>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -46,6 +51,7 @@ struct DesenlaceEnvio {
     std::filesystem::path ruta;                     // Enviado: where the document is now
     std::string errorMarcado;                       // Enviado without its sent name: why
     std::chrono::system_clock::time_point reanudar; // Tope: when one more message may go
+    std::optional<CuadroMensaje> aviso; // NoEnviado: the box that says why, when there is one
 };
 
 // The one way every run mails anything. Each step is durable before the next one starts:
@@ -59,12 +65,21 @@ struct DesenlaceEnvio {
 // Boxes the component raises (its Error event) go through the run's dialogs; everything else
 // comes back in the result for the run to show in its own words.
 //
+// A document run overlaps its attempts (`encadenar`): its messages go out one after another on a
+// thread of their own (LineaEnvio), the next one the moment the server has answered the one
+// before, while the run settles that answer and gets the one after ready. The order of each
+// document's own steps is the one above. A prepared attempt that never goes out (Esc, a failure
+// elsewhere in the run) is undone: its "enviando" record leaves the ledger and its claim is
+// released. A run killed meanwhile leaves it, like any attempt past its record, possibly sent:
+// for a person to decide, never mailed again unasked.
+//
 // A message the server certainly did not take and said "not now" to (421, 450, 451, 452, 454),
 // or whose connection went before the data, is offered again after a pause, a bounded number of
-// times, with the claim held: each try is an attempt of its own in the ledger. Nothing that may
-// have reached the server is ever offered again. Before each message the account's daily cap
-// and pace are checked, from every machine's ledger; waits go through the run's clock and show
-// in the progress text.
+// times, with the claim held, before any other message goes: each try is an attempt of its own
+// in the ledger. Nothing that may have reached the server is ever offered again. Before each
+// message the account's daily cap and pace are checked, from every machine's ledger; waits go
+// through the run's clock and show in the progress text. While they may hold a message back,
+// attempts do not overlap.
 class IntentoEnvio {
 public:
     // The pauses before the second, third and fourth try of a message.
@@ -72,14 +87,29 @@ public:
         std::chrono::seconds(10), std::chrono::seconds(30), std::chrono::seconds(90)};
 
     IntentoEnvio(EntornoEnvio& entorno, std::string ejecucion);
-    // The run is over: its last ledger writes go to disk (RegistroEnvios::indexarPendientes).
+    // The run is over: a message still waiting is undone, one on the wire is waited for (its
+    // answer, unsettled, leaves it possibly sent), and the last ledger writes go to disk.
     ~IntentoEnvio();
     IntentoEnvio(const IntentoEnvio&) = delete;
     IntentoEnvio& operator=(const IntentoEnvio&) = delete;
 
-    // `reenvioConfirmado`: a person said to send it again, so a claim left "possibly sent" is
-    // taken over. Throws what the ledger or the mail component throws (the run's error exit).
+    // All the steps of one attempt in a row, on this thread. `reenvioConfirmado`: a person said
+    // to send it again, so a claim left "possibly sent" is taken over. Throws what the ledger or
+    // the mail component throws (the run's error exit).
     DesenlaceEnvio intentar(const Envio& envio, bool reenvioConfirmado);
+
+    // What a run does with the outcome of a message it had handed to the line: `etiqueta` says
+    // which.
+    using Concluida = std::function<void(std::size_t etiqueta, const DesenlaceEnvio&)>;
+
+    // The same steps overlapped with the attempts before: `envio` is prepared and handed to the
+    // line; outcomes of earlier ones are handed to `concluida` as they are settled, in order.
+    // Nothing when the message is in the line; else why it does not go, after every earlier
+    // outcome.
+    std::optional<DesenlaceEnvio> encadenar(std::size_t etiqueta, const Envio& envio,
+                                            bool reenvioConfirmado, const Concluida& concluida);
+    // Waits for every message in the line and settles it.
+    void terminar(const Concluida& concluida);
 
 private:
     // One try on the wire: its ledger attempt, what the component said, and the box it raised,
@@ -89,6 +119,7 @@ private:
         bool enviado = false;
         clsCDOmail::Constancia constancia;
         std::optional<CuadroMensaje> aviso;
+        std::exception_ptr error; // the component could not put the message together
     };
 
     // The file attached and its hash: the document, or its protected copy.
@@ -97,10 +128,27 @@ private:
         std::string sha256;
     };
 
+    struct Preparado;
+    struct EnLinea;
+
+    // Nothing when the attempt is prepared (`preparado_`); else why it does not go, its claim not
+    // held.
+    std::optional<DesenlaceEnvio> preparar(const Envio& envio, bool reenvioConfirmado);
+    std::optional<DesenlaceEnvio> prepararConClaim(const Envio& envio, bool reenvioConfirmado);
     long long anotar(const Envio& envio, const std::string& sha256,
                      const std::string& sha256Adjunto);
-    DesenlaceEnvio enviarConClaim(const Envio& envio, bool reenvioConfirmado);
-    Vez enviarUnaVez(const Envio& envio, const std::string& sha256, const Adjunto& adjunto);
+    std::unique_ptr<clsCDOmail> componer(const Envio& envio, const Adjunto& adjunto);
+    static Vez enviar(clsCDOmail& oMail, long long intento);
+    void descartar(Preparado& p) noexcept;
+
+    void esperarHueco(const Concluida& concluida);
+    void asentarHechas(const Concluida& concluida);
+    void retirarEsperando(const Concluida& concluida);
+
+    static bool esDefinitiva(const Vez& vez, std::size_t reintento);
+    DesenlaceEnvio responder(const Preparado& p, Vez vez);
+    void contar(const Vez& vez);
+    DesenlaceEnvio cerrar(const Envio& envio, const Vez& vez);
     DesenlaceEnvio asentar(const Envio& envio, const Vez& vez);
     DesenlaceEnvio trasRespuesta(const Envio& envio, long long intento,
                                  RegistroEnvios::Resultado resultado);
@@ -113,9 +161,14 @@ private:
 
     EntornoEnvio& e_;
     std::string ejecucion_;
-    bool puedeHaberSalido_ = false; // the current attempt reached the send step
     RelojDelSistema relojDelSistema_;
     std::optional<LimitesEnvio> limites_; // read from the ledgers at the first message
+    std::unique_ptr<Preparado> preparado_;
+    // Handed to the line and not settled yet, in order: at most one on the wire (or answered)
+    // and one waiting.
+    std::deque<std::unique_ptr<EnLinea>> enLinea_;
+    std::size_t asentadas_ = 0;         // of the line's tasks
+    std::unique_ptr<LineaEnvio> linea_; // started at the first overlapped attempt
 };
 
 } // namespace envio

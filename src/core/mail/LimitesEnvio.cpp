@@ -52,6 +52,14 @@ std::optional<LimitesEnvio::Momento> LimitesEnvio::topeAlcanzado(Momento ahora) 
     return ultimoDia_[ultimoDia_.size() - limite] + kDia;
 }
 
+bool LimitesEnvio::cabenEnVuelo(Momento ahora, std::size_t enVuelo) const {
+    if (esperaPorRitmo(ahora) > 0s) {
+        return false;
+    }
+    return limites_.porDia <= 0 ||
+           ultimoDia_.size() + enVuelo + 1 <= static_cast<std::size_t>(limites_.porDia);
+}
+
 void LimitesEnvio::anotarIntento(Momento cuando) {
     ultimoMinuto_.push_back(cuando);
 }

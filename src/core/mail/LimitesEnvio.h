@@ -38,6 +38,9 @@ public:
     // When the daily cap is used up: the moment one more message may go. Nothing while there
     // is room.
     [[nodiscard]] std::optional<Momento> topeAlcanzado(Momento ahora) const;
+    // Whether one more message may go now while `enVuelo` others are still unanswered, counted
+    // for the pace but not yet for the day: the pace lets it go and the cap has room for all.
+    [[nodiscard]] bool cabenEnVuelo(Momento ahora, std::size_t enVuelo) const;
 
     // Each message handed to the server, whatever came of it: a refused try counts for the
     // pace, which the server keeps by connections and commands, not by deliveries.

@@ -37,6 +37,15 @@ std::string listaParaCuadro(const std::vector<std::string>& lineas) {
     return texto;
 }
 
+// The row's address as the check leaves it (lower case, no blanks); nothing when it is no address.
+std::optional<std::string> direccionDe(const FilaLista& fila) {
+    std::string direccion = fila.subitems[0];
+    if (!CompruebaDireccionEMail(direccion)) {
+        return std::nullopt;
+    }
+    return direccion;
+}
+
 class Ejecucion {
 public:
     Ejecucion(std::vector<FilaLista>& filas, EntornoEnvio& e)
@@ -90,6 +99,12 @@ private:
     }
 
     void interrumpir(const Interrupcion& i) {
+        // A message still on the wire is settled all the same: a document the server took gets
+        // its sent name. What goes wrong there too is this failure's consequence.
+        try {
+            intento_.terminar(alConcluir());
+        } catch (const std::exception&) {
+        }
         asentarRegistro();
         e_.observador.punteroOcupado(false);
         e_.observador.progresoVisible(false);
@@ -151,6 +166,7 @@ private:
                 break;
             }
         }
+        intento_.terminar(alConcluir());
     }
 
     void pintarDeRojo(std::size_t i) {
@@ -159,29 +175,51 @@ private:
         e_.observador.filaCambiada(i, filas_[i]);
     }
 
+    // The outcome of a row whose message went to the line.
+    IntentoEnvio::Concluida alConcluir() {
+        return [this](std::size_t fila, const DesenlaceEnvio& d) { tratar(fila, d); };
+    }
+
+    // The row's message goes to the line while the rows before it are settled; a row that does
+    // not go is told after them, so the boxes keep the list's order.
     void enviarFila(std::size_t i) {
-        FilaLista& fila = filas_[i];
-        std::string para = fila.subitems[0];
-        if (!CompruebaDireccionEMail(para)) {
+        Envio envio;
+        if (!componerEnvio(filas_[i], envio)) {
+            intento_.terminar(alConcluir());
             pintarDeRojo(i);
             return;
         }
-        Envio envio;
+        if (const auto sinSalir = intento_.encadenar(i, envio, reenvioConfirmado_, alConcluir())) {
+            tratar(i, *sinSalir);
+        }
+    }
+
+    // False when the row cannot go: an address that is no address, or a payslip that cannot be
+    // protected.
+    bool componerEnvio(const FilaLista& fila, Envio& envio) const {
+        const auto para = direccionDe(fila);
+        if (!para) {
+            return false;
+        }
         envio.documento = fila.etiqueta;
         envio.clave = Reservas::claveDe(fila.etiqueta);
         if (!sinBlancos(fila.etiqueta).empty()) {
             envio.archivo = fila.etiqueta;
         }
-        envio.para = para;
+        envio.para = *para;
         envio.nombreListado = fila.texto;
         envio.asunto = e_.correo.asunto;
         envio.mensaje = e_.correo.mensaje;
         envio.confirmacion = e_.correo.pideConfirmacionLeido();
-        if (!proteger(fila, envio)) {
-            pintarDeRojo(i);
-            return;
+        return proteger(fila, envio);
+    }
+
+    void tratar(std::size_t i, const DesenlaceEnvio& d) {
+        const FilaLista& fila = filas_[i];
+        const std::string para = direccionDe(fila).value_or("");
+        if (d.aviso) {
+            e_.dialogos.mostrar(*d.aviso);
         }
-        const DesenlaceEnvio d = intento_.intentar(envio, reenvioConfirmado_);
         switch (d.estado) {
         case DesenlaceEnvio::Estado::Enviado:
             enviada(i, para, d);

@@ -177,14 +177,20 @@ TEST_F(IntentoEnvioTest, AClaimIsHeldWhileTheMessageGoesAndReleasedOnceTheFileIs
     Reservas reservas(folder.path(), currentProcess());
     std::vector<bool> reservado;
     std::vector<std::string> estadoRegistro;
+    // What stands for the document on the wire at that moment; the run may be getting the next
+    // one ready meanwhile.
     componente.alEnviar = [&] {
+        const std::string para = componente.destinatarios.back();
         const auto todas = reservas.todas();
-        reservado.push_back(std::count_if(todas.begin(), todas.end(),
-                                          [](const auto& r) { return !r.enviada; }) == 1);
+        reservado.push_back(std::count_if(todas.begin(), todas.end(), [&para](const auto& r) {
+                                return r.destinatario == para && !r.enviada;
+                            }) == 1);
         RegistroEnvios registro(RegistroEnvios::archivoEn(folder.path()));
         const auto todos = registro.todos();
-        estadoRegistro.push_back(todos.empty() ? "nada"
-                                 : todos.back().resultado == RegistroEnvios::Resultado::Enviando
+        const auto suyo = std::find_if(todos.rbegin(), todos.rend(),
+                                       [&para](const auto& i) { return i.destinatario == para; });
+        estadoRegistro.push_back(suyo == todos.rend() ? "nada"
+                                 : suyo->resultado == RegistroEnvios::Resultado::Enviando
                                      ? "enviando"
                                      : "otro");
     };

@@ -219,7 +219,8 @@ TEST_F(MandarCorreosTest, EscStopsBeforeTheNextDocument) {
     build(threeClients());
     Seleccionar(lista, "PENDIENTE");
     lista.fila(1).subitems[0] = "pena@ejemplo.es";
-    observador.alCambiarFila = [&](std::size_t) { cancelar = true; };
+    // Esc while the first message is on the wire.
+    componente.despues = [&](const MensajeSmtp&, const ResultadoEnvio&) { cancelar = true; };
     const ResultadoEnvios r = run();
     EXPECT_TRUE(r.cancelado);
     EXPECT_EQ(r.enviados, 1);
