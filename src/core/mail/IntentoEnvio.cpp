@@ -360,6 +360,7 @@ std::unique_ptr<clsCDOmail> IntentoEnvio::componer(const Envio& envio, const Adj
     oMail->Mensaje = envio.mensaje;
     oMail->Adjunto = adjunto.ruta.string();
     oMail->Confirmacion = envio.confirmacion;
+    oMail->LeerAdjunto();
     return oMail;
 }
 

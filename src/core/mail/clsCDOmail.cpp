@@ -1,8 +1,12 @@
 #include "mail/clsCDOmail.h"
 
 #include "mail/MensajeCorreo.h"
+#include "platform/Base64.h"
+#include "platform/FileSystem.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 
 namespace envio {
@@ -209,9 +213,38 @@ MensajeSmtp clsCDOmail::componerMensaje(const Buzon& remitente,
     }
     mensaje.cuerpo = lineasCrLf(Mensaje);
     if (!Adjunto.empty()) {
-        mensaje.adjunto = MensajeSmtp::Adjunto{Adjunto, cabecerasAdjunto(Adjunto)};
+        mensaje.adjunto =
+            MensajeSmtp::Adjunto{Adjunto, cabecerasAdjunto(Adjunto), adjuntoCodificado()};
     }
     return mensaje;
+}
+
+void clsCDOmail::LeerAdjunto() {
+    adjuntoLeido_.clear();
+    base64Leido_.clear();
+    if (Adjunto.empty()) {
+        return;
+    }
+    if (const auto contenido = fs::readFile(Adjunto)) {
+        base64Leido_ = base64Mime(*contenido);
+        adjuntoLeido_ = Adjunto;
+    }
+}
+
+std::string clsCDOmail::adjuntoCodificado() const {
+    if (!adjuntoLeido_.empty() && adjuntoLeido_ == Adjunto) {
+        return base64Leido_;
+    }
+    errno = 0;
+    const auto contenido = fs::readFile(Adjunto);
+    if (!contenido) {
+        const int causa = errno;
+        throw ErrorComponenteCorreo(
+            correo::AdjuntoIlegible,
+            "No se puede leer el archivo adjunto " + Adjunto +
+                (causa != 0 ? ": " + std::string(std::strerror(causa)) : std::string()));
+    }
+    return base64Mime(*contenido);
 }
 
 bool clsCDOmail::avisarResultado(const ResultadoEnvio& resultado) const {

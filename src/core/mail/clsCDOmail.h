@@ -47,6 +47,11 @@ public:
     // step is thrown as ErrorComponenteCorreo and raises no event.
     bool Enviar();
 
+    // Reads and encodes the attachment ahead of `Enviar`, which then reads nothing from disk: a
+    // run gets the next message ready while the one before is on the wire. A file that cannot
+    // be read now is read again, and its failure told, by `Enviar`.
+    void LeerAdjunto();
+
     // What the last `Enviar` left for the sending record: the Message-ID of the message handed
     // to the component (empty when a check stopped it before), the server's last reply, and
     // whether the server may hold the message even though the send failed.
@@ -71,9 +76,16 @@ private:
     bool avisarResultado(const ResultadoEnvio& resultado) const;
     void avisarError(const std::string& descripcion, long numero) const;
 
+    // The attachment as the message carries it: the one read ahead when it is the file named
+    // now, else read here. Throws ErrorComponenteCorreo when the file cannot be read.
+    [[nodiscard]] std::string adjuntoCodificado() const;
+
     MailTransport& componente_;
     ConnectivityProbe& sonda_;
     Constancia constancia_;
+    // What LeerAdjunto read, and from which file.
+    std::string adjuntoLeido_;
+    std::string base64Leido_;
 };
 
 // The server, port, security and account of the mail settings, authentication on: how both

@@ -1,10 +1,6 @@
 #include "platform/CurlMailTransport.h"
 
-#include "platform/Base64.h"
-#include "platform/FileSystem.h"
-
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <curl/curl.h>
@@ -497,17 +493,6 @@ void agregarTexto(curl_mime* mime, const std::string& cuerpo) {
 // bytes at a time, so a 100 KB document left in some 400 writes (and as many TLS records); a part
 // of plain data is handed over as fast as the socket takes it.
 void agregarAdjunto(curl_mime* mime, const MensajeSmtp::Adjunto& adjunto) {
-    const std::string ruta = adjunto.ruta.string();
-    errno = 0;
-    const auto contenido = fs::readFile(adjunto.ruta);
-    if (!contenido) {
-        const int causa = errno;
-        throw ErrorComponenteCorreo(
-            correo::AdjuntoIlegible,
-            "No se puede leer el archivo adjunto " + ruta +
-                (causa != 0 ? ": " + std::string(std::strerror(causa)) : std::string()));
-    }
-    const std::string codificado = base64Mime(*contenido);
     Lista cabecerasParte;
     for (const auto& linea : adjunto.cabeceras) {
         cabecerasParte.agregar(linea);
@@ -515,10 +500,10 @@ void agregarAdjunto(curl_mime* mime, const MensajeSmtp::Adjunto& adjunto) {
     cabecerasParte.agregar("Content-Transfer-Encoding: base64");
     curl_mimepart* parte = curl_mime_addpart(mime);
     if (parte == nullptr ||
-        curl_mime_data(parte, codificado.data(), codificado.size()) != CURLE_OK ||
+        curl_mime_data(parte, adjunto.base64.data(), adjunto.base64.size()) != CURLE_OK ||
         curl_mime_headers(parte, cabecerasParte.p, 1) != CURLE_OK) {
-        throw ErrorComponenteCorreo(correo::ErrorEnvio,
-                                    "No se pudo preparar el archivo adjunto " + ruta);
+        throw ErrorComponenteCorreo(correo::ErrorEnvio, "No se pudo preparar el archivo adjunto " +
+                                                            adjunto.ruta.string());
     }
     cabecerasParte.p = nullptr; // the part owns them now
 }

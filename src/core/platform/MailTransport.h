@@ -50,8 +50,11 @@ struct MensajeSmtp {
     std::vector<std::string> cabeceras;     // "Name: value" lines of the message itself
     std::string cuerpo;                     // UTF-8 text
     struct Adjunto {
-        std::filesystem::path ruta;
+        std::filesystem::path ruta;         // for the texts that name it
         std::vector<std::string> cabeceras; // Content-Type and Content-Disposition of the part
+        // The file's bytes in base64, CRLF lines of 76: the owner reads the file, so that
+        // nothing is read from disk while the message is on the wire.
+        std::string base64;
     };
     std::optional<Adjunto> adjunto;
 };
