@@ -3,12 +3,12 @@
 #include "settings/Windows1252.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
 #include <random>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -121,15 +121,33 @@ std::filesystem::path resolvePathIgnoringCase(std::string_view text) {
     return result;
 }
 
+// Read in large pieces into a buffer sized from the file's length: a character at a time through
+// a stream took a third of a millisecond for each 100 KB document a run attaches.
 std::optional<std::string> readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         return std::nullopt;
     }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        return std::nullopt;
+    struct stat info {};
+    std::string bytes;
+    if (::fstat(fd, &info) == 0 && info.st_size > 0) {
+        bytes.reserve(static_cast<std::size_t>(info.st_size));
     }
+    std::array<char, 65536> piece{};
+    for (;;) {
+        const ssize_t n = ::read(fd, piece.data(), piece.size());
+        if (n > 0) {
+            bytes.append(piece.data(), static_cast<std::size_t>(n));
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            const int error = errno;
+            ::close(fd);
+            errno = error; // the caller may name it
+            return std::nullopt;
+        }
+    }
+    ::close(fd);
     return bytes;
 }
 
