@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <thread>
 #include <unistd.h>
 
 namespace envio {
@@ -207,6 +208,65 @@ TEST_F(IntentoEnvioTest, AClaimIsHeldWhileTheMessageGoesAndReleasedOnceTheFileIs
         EXPECT_TRUE(r.enviada) << r.documento;
         EXPECT_NE(r.clave, Reservas::claveDe(documento(2)));
     }
+}
+
+// Waits, on the line's thread, until the run has the next document ready behind the message on
+// the wire: its claim is taken and its attempt recorded.
+void esperarPreparado(const std::filesystem::path& carpeta, const std::filesystem::path& doc) {
+    Reservas reservas(carpeta, currentProcess());
+    for (int i = 0; i < 500 && !reservas.leer(Reservas::claveDe(doc)); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+// Esc while a message is on the wire and the next one waits behind it: the waiting one never
+// goes and leaves nothing behind (no record, no claim), so the next run sends it without a
+// question.
+TEST_F(IntentoEnvioTest, EscWithTheNextMessageWaitingUndoesItWithoutATrace) {
+    componente.alEnviar = [&] {
+        if (componente.destinatarios.size() == 1) {
+            esperarPreparado(folder.path(), documento(2));
+            cancelar = true;
+        }
+    };
+    ResultadoEnvios r = run();
+    EXPECT_TRUE(r.cancelado);
+    EXPECT_EQ(r.enviados, 1);
+    EXPECT_EQ(componente.destinatarios, std::vector<std::string>{"acme@ejemplo.es"});
+    const auto todos = RegistroEnvios(RegistroEnvios::archivoEn(folder.path())).todos();
+    ASSERT_EQ(todos.size(), 1U) << "the waiting attempt left the ledger";
+    EXPECT_EQ(todos[0].destinatario, "acme@ejemplo.es");
+    EXPECT_FALSE(Reservas(folder.path(), currentProcess()).leer(Reservas::claveDe(documento(2))));
+    EXPECT_TRUE(std::filesystem::exists(documento(2)));
+
+    cancelar = false;
+    componente.alEnviar = nullptr;
+    const std::size_t cuadros = dialogos.cuadros().size();
+    r = run();
+    EXPECT_EQ(r.enviados, 2);
+    EXPECT_EQ(dialogos.cuadros().size(), cuadros) << "no question about the undone one";
+}
+
+// A component that fails in a way it does not report: its message may have gone, so it stays in
+// doubt; the message waiting behind it is undone and goes with the next run.
+TEST_F(IntentoEnvioTest, AComponentThatThrowsLeavesItsMessageInDoubtAndUndoesTheNextOne) {
+    componente.alEnviar = [&] {
+        if (componente.destinatarios.size() == 1) {
+            esperarPreparado(folder.path(), documento(2));
+            throw std::runtime_error("fallo inesperado");
+        }
+    };
+    ResultadoEnvios r = run();
+    EXPECT_TRUE(r.salidaPorError);
+    EXPECT_EQ(r.enviados, 0);
+    componente.alEnviar = nullptr;
+    componente.destinatarios.clear();
+    r = run(ReenvioDudosos::Omitir);
+    EXPECT_EQ(r.enviados, 2);
+    ASSERT_EQ(r.dudososOmitidos.size(), 1U);
+    EXPECT_NE(r.dudososOmitidos[0].find("000001_20260301_000001.pdf"), std::string::npos);
+    EXPECT_EQ(componente.destinatarios,
+              (std::vector<std::string>{"pena@ejemplo.es", "nunez@ejemplo.es"}));
 }
 
 TEST_F(IntentoEnvioTest, TheNoticeRunRecordsEachAttemptBeforeItsMessageGoes) {

@@ -152,6 +152,8 @@ TEST_F(LimitesEnvioTest, ARefusalForNowIsTriedAgainAfterAPauseAndDeliveredOnce) 
     ASSERT_TRUE(server->waitForMessages(2, 5s));
     EXPECT_EQ(recibidos(), (std::map<std::string, int>{{"cliente01@ejemplo.es", 1},
                                                        {"cliente02@ejemplo.es", 1}}));
+    EXPECT_EQ(server->messages().front().recipients.at(0), "cliente01@ejemplo.es")
+        << "the next document waits for the tries of the one before";
     EXPECT_EQ(reloj.esperado, 40s);
     EXPECT_TRUE(dialogos.cuadros().empty());
     EXPECT_TRUE(observador.vio(
