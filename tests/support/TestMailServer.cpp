@@ -240,8 +240,10 @@ std::vector<std::string> serverArguments(const std::filesystem::path& directory,
     return arguments;
 }
 
-std::filesystem::path makeScratchDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "envio-mail-XXXXXX").string();
+std::filesystem::path makeScratchDirectory(const std::filesystem::path& parent) {
+    std::string pattern =
+        ((parent.empty() ? std::filesystem::temp_directory_path() : parent) / "envio-mail-XXXXXX")
+            .string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error(systemError("cannot create the test mail server's folder", errno));
     }
@@ -549,7 +551,7 @@ ScriptedMessage ScriptedMessage::drop(Point at) {
 }
 
 TestMailServer::TestMailServer(const MailServerOptions& options)
-    : directory_(makeScratchDirectory()) {
+    : directory_(makeScratchDirectory(options.parentFolder)) {
     try {
         start(options);
     } catch (...) {

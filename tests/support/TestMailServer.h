@@ -61,6 +61,8 @@ struct MailServerOptions {
     // An extra port that accepts TCP connections and never sends the greeting.
     bool noGreetingPort = false;
     std::chrono::milliseconds startTimeout{20000};
+    // Where the server's folder of received messages is made; empty: the temporary folder.
+    std::filesystem::path parentFolder;
 };
 
 struct ReceivedMessage {

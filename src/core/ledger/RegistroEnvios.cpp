@@ -418,6 +418,11 @@ std::optional<RegistroEnvios::Intento> RegistroEnvios::envioPrevio(const std::st
     return found.front();
 }
 
+bool RegistroEnvios::hayEnvioPrevio(const std::string& documento) {
+    return !consultar(std::string(kPuedeEstarEnviado) + " AND documento = ? LIMIT 1", {documento})
+                .empty();
+}
+
 std::vector<RegistroEnvios::Intento> RegistroEnvios::dudosos() {
     // The newest attempt of each document decides: an older doubt that a later attempt settled
     // is no doubt any more.

@@ -76,6 +76,9 @@ public:
     // The newest attempt for this document (same path and same contents) that the server
     // accepted or may have accepted, if any.
     std::optional<Intento> envioPrevio(const std::string& documento, const std::string& sha256);
+    // Whether any attempt for this path, whatever its contents, may have left a message with the
+    // server: when none did, its contents need not be read to ask envioPrevio.
+    bool hayEnvioPrevio(const std::string& documento);
     // Per document, its newest attempt when that one may have left a message with the server
     // without the document getting its sent name: the documents a person must decide about.
     std::vector<Intento> dudosos();

@@ -383,6 +383,11 @@ std::optional<std::string> motivoYaEnviado(const FilaLista& fila, const Document
     if (auto motivo = dudosos.motivo(fila.etiqueta)) {
         return motivo;
     }
+    // The contents are read only when the ledger names this path: a month's new documents are
+    // not read before their turn.
+    if (!registro.hayEnvioPrevio(fila.etiqueta)) {
+        return std::nullopt;
+    }
     const auto hash = sha256OfFile(fila.etiqueta);
     const auto previo = hash ? registro.envioPrevio(fila.etiqueta, *hash) : std::nullopt;
     // The ledger is read after the claim: a run that took the document and mailed it in

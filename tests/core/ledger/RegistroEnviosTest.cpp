@@ -133,6 +133,10 @@ TEST_F(RegistroEnviosTest, APreviousSendIsTheSameFileWithTheSameContentsThatMayH
     const auto rechazado = intento("r.pdf", "r@ejemplo.es");
     contestado(registro, rechazado, Resultado::Rechazado);
     EXPECT_FALSE(registro.envioPrevio(rechazado.documento, rechazado.sha256));
+    // By path alone: what tells a run whether a document's contents need reading at all.
+    EXPECT_TRUE(registro.hayEnvioPrevio(a.documento));
+    EXPECT_FALSE(registro.hayEnvioPrevio(rechazado.documento));
+    EXPECT_FALSE(registro.hayEnvioPrevio((folder / "copia.pdf").string()));
 
     const auto incierto = intento("i.pdf", "i@ejemplo.es");
     const long long dudoso = contestado(registro, incierto, Resultado::Incierto);
