@@ -245,6 +245,8 @@ int medir(const Opciones& o) {
     for (int r = 0; r < o.rondas; ++r) {
         meses.push_back(std::make_unique<Mes>(o.documentos, bytes, puerto));
     }
+    // The months' files go to the disk now, not while the first rounds are timed.
+    ::sync();
 
     std::vector<Ronda> rondas;
     for (int r = 0; r < o.rondas; ++r) {

@@ -68,6 +68,12 @@ private:
     std::filesystem::path ruta_;
 };
 
+DesenlaceEnvio soloEstado(DesenlaceEnvio::Estado estado) {
+    DesenlaceEnvio d;
+    d.estado = estado;
+    return d;
+}
+
 } // namespace
 
 // What preparar leaves for the wire and for the answer.
@@ -123,7 +129,7 @@ DesenlaceEnvio IntentoEnvio::intentar(const Envio& envio, bool reenvioConfirmado
     const std::unique_ptr<Preparado> p = std::move(preparado_);
     if (e_.cancelar) {
         descartar(*p);
-        return {DesenlaceEnvio::Estado::Cancelado, std::nullopt, {}, {}, {}, {}};
+        return soloEstado(DesenlaceEnvio::Estado::Cancelado);
     }
     limites().anotarIntento(reloj().ahora());
     return responder(*p, enviar(*p->correo, p->intento));
@@ -152,7 +158,7 @@ std::optional<DesenlaceEnvio> IntentoEnvio::encadenar(std::size_t etiqueta, cons
     if (!sinSalir && e_.cancelar) {
         descartar(*preparado_);
         preparado_.reset();
-        sinSalir = DesenlaceEnvio{DesenlaceEnvio::Estado::Cancelado, std::nullopt, {}, {}, {}, {}};
+        sinSalir = soloEstado(DesenlaceEnvio::Estado::Cancelado);
     }
     if (sinSalir) {
         terminar(concluida);
@@ -218,8 +224,7 @@ void IntentoEnvio::retirarEsperando(const Concluida& concluida) {
     const std::unique_ptr<EnLinea> en = std::move(enLinea_.back());
     enLinea_.pop_back();
     descartar(*en->preparado);
-    concluida(en->etiqueta,
-              DesenlaceEnvio{DesenlaceEnvio::Estado::Cancelado, std::nullopt, {}, {}, {}, {}});
+    concluida(en->etiqueta, soloEstado(DesenlaceEnvio::Estado::Cancelado));
 }
 
 // Settles, in order, every message the line has finished with.
@@ -271,7 +276,7 @@ std::optional<DesenlaceEnvio> IntentoEnvio::prepararConClaim(const Envio& envio,
     // the claim held, what is on disk and in the ledger now is what counts.
     if (envio.archivo && !isPresent(*envio.archivo)) {
         e_.reservas.soltar(envio.clave);
-        return DesenlaceEnvio{DesenlaceEnvio::Estado::YaNoPendiente, std::nullopt, {}, {}, {}, {}};
+        return soloEstado(DesenlaceEnvio::Estado::YaNoPendiente);
     }
     auto p = std::make_unique<Preparado>();
     p->envio = envio;
@@ -279,7 +284,7 @@ std::optional<DesenlaceEnvio> IntentoEnvio::prepararConClaim(const Envio& envio,
     if (!p->hash.empty() && !reenvioConfirmado &&
         e_.registro.envioPrevio(envio.documento, p->hash)) {
         e_.reservas.soltar(envio.clave);
-        return DesenlaceEnvio{DesenlaceEnvio::Estado::Dudoso, std::nullopt, {}, {}, {}, {}};
+        return soloEstado(DesenlaceEnvio::Estado::Dudoso);
     }
     if (envio.archivo && !envio.contrasena.empty()) {
         if (e_.proteccion == nullptr) {
@@ -334,7 +339,7 @@ DesenlaceEnvio IntentoEnvio::responder(const Preparado& p, Vez vez) {
                     : "para reintentar: el servidor respondió «" + vez.constancia.respuesta + "»";
             if (!esperar(espera, motivo)) {
                 e_.reservas.soltar(envio.clave);
-                return {DesenlaceEnvio::Estado::Cancelado, std::nullopt, {}, {}, {}, {}};
+                return soloEstado(DesenlaceEnvio::Estado::Cancelado);
             }
             const long long intento = anotar(envio, p.hash, p.adjunto.sha256);
             const auto oMail = componer(envio, p.adjunto);
