@@ -57,8 +57,16 @@ bool LineaEnvio::retirar() {
     return habia;
 }
 
+// The run is woken once per message: when the next message is taken at once, that one wake-up
+// tells it both the answer and the free place. Every notice goes out with the lock released, so
+// the run does not wake only to wait for it.
 void LineaEnvio::correr() {
     std::unique_lock bloqueo(m_);
+    const auto avisar = [this, &bloqueo] {
+        bloqueo.unlock();
+        cambio_.notify_all();
+        bloqueo.lock();
+    };
     for (;;) {
         cambio_.wait(bloqueo, [this] { return fin_ || (esperando_ && !detenida_); });
         if (fin_) {
@@ -67,18 +75,20 @@ void LineaEnvio::correr() {
         if (cancelar_) {
             // Esc: what waits stays for the run to take back.
             detenida_ = true;
-            cambio_.notify_all();
+            avisar();
             continue;
         }
         Tarea tarea = std::move(*esperando_);
         esperando_.reset();
-        cambio_.notify_all();
         bloqueo.unlock();
+        cambio_.notify_all();
         const bool sigue = tarea();
         bloqueo.lock();
         ++hechas_;
         detenida_ = detenida_ || !sigue;
-        cambio_.notify_all();
+        if (fin_ || !esperando_ || detenida_ || cancelar_) {
+            avisar();
+        }
     }
 }
 
