@@ -44,7 +44,7 @@ struct DesenlaceEnvio {
         Dudoso,        // a run left it possibly sent; nobody confirmed a resend
         YaNoPendiente, // the file is gone from its pending name: another run marked it
         Tope,          // the account's daily cap is used up: not tried; `reanudar` says when
-        Cancelado,     // Esc while waiting for the account's pace or a retry: not sent
+        Cancelado,     // Esc before it went out (its pace, a retry, its turn): not sent
     };
     Estado estado = Estado::NoEnviado;
     std::optional<Reservas::Reserva> otra;          // Ocupado, Dudoso: the claim in the way
