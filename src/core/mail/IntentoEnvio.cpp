@@ -5,6 +5,7 @@
 #include "mail/ErroresEjecucion.h"
 #include "mail/MandarCorreos.h"
 #include "mail/clsCDOmail.h"
+#include "platform/FileSystem.h"
 #include "platform/Sha256.h"
 
 #include <algorithm>
@@ -12,7 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <future>
 #include <unistd.h>
 
 namespace envio {
@@ -280,7 +280,10 @@ std::optional<DesenlaceEnvio> IntentoEnvio::prepararConClaim(const Envio& envio,
     }
     auto p = std::make_unique<Preparado>();
     p->envio = envio;
-    p->hash = envio.archivo ? sha256OfFile(*envio.archivo).value_or("") : std::string();
+    // Read once: the bytes hashed for the ledger are the bytes that go out (on a share, one
+    // read of the document over the network, not two).
+    auto contenido = envio.archivo ? fs::readFile(*envio.archivo) : std::nullopt;
+    p->hash = contenido ? sha256OfText(*contenido) : std::string();
     if (!p->hash.empty() && !reenvioConfirmado &&
         e_.registro.envioPrevio(envio.documento, p->hash)) {
         e_.reservas.soltar(envio.clave);
@@ -299,11 +302,15 @@ std::optional<DesenlaceEnvio> IntentoEnvio::prepararConClaim(const Envio& envio,
             d.aviso = CuadroMensaje{error.what(), "Aviso", Icono::Critico, Botones::Aceptar};
             return d;
         }
-        p->adjunto.sha256 = sha256OfFile(p->copia->ruta()).value_or("");
+        contenido = fs::readFile(p->copia->ruta());
+        p->adjunto.sha256 = contenido ? sha256OfText(*contenido) : std::string();
     }
     // What goes out: the protected copy when there is one, else the document itself.
     p->adjunto.ruta = p->copia ? p->copia->ruta() : envio.archivo.value_or(std::filesystem::path());
     p->correo = componer(envio, p->adjunto);
+    if (contenido) {
+        p->correo->AdjuntarContenido(*contenido);
+    }
     p->intento = anotar(envio, p->hash, p->adjunto.sha256);
     preparado_ = std::move(p);
     return std::nullopt;
@@ -365,7 +372,6 @@ std::unique_ptr<clsCDOmail> IntentoEnvio::componer(const Envio& envio, const Adj
     oMail->Mensaje = envio.mensaje;
     oMail->Adjunto = adjunto.ruta.string();
     oMail->Confirmacion = envio.confirmacion;
-    oMail->LeerAdjunto();
     return oMail;
 }
 

@@ -219,21 +219,15 @@ MensajeSmtp clsCDOmail::componerMensaje(const Buzon& remitente,
     return mensaje;
 }
 
-void clsCDOmail::LeerAdjunto() {
-    adjuntoLeido_.clear();
-    base64Leido_.clear();
-    if (Adjunto.empty()) {
-        return;
-    }
-    if (const auto contenido = fs::readFile(Adjunto)) {
-        base64Leido_ = base64Mime(*contenido);
-        adjuntoLeido_ = Adjunto;
-    }
+void clsCDOmail::AdjuntarContenido(std::string_view contenido) {
+    base64Leido_ = base64Mime(contenido);
+    adjuntoLeido_ = Adjunto;
 }
 
-std::string clsCDOmail::adjuntoCodificado() const {
+std::string clsCDOmail::adjuntoCodificado() {
     if (!adjuntoLeido_.empty() && adjuntoLeido_ == Adjunto) {
-        return base64Leido_;
+        adjuntoLeido_.clear();
+        return std::move(base64Leido_);
     }
     errno = 0;
     const auto contenido = fs::readFile(Adjunto);

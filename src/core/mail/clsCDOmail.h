@@ -47,10 +47,10 @@ public:
     // step is thrown as ErrorComponenteCorreo and raises no event.
     bool Enviar();
 
-    // Reads and encodes the attachment ahead of `Enviar`, which then reads nothing from disk: a
-    // run gets the next message ready while the one before is on the wire. A file that cannot
-    // be read now is read again, and its failure told, by `Enviar`.
-    void LeerAdjunto();
+    // The attachment's bytes, read by the owner ahead of `Enviar`, which then reads nothing from
+    // disk: a run gets the next message ready while the one before is on the wire. Without them
+    // `Enviar` reads the file, and tells its failure.
+    void AdjuntarContenido(std::string_view contenido);
 
     // What the last `Enviar` left for the sending record: the Message-ID of the message handed
     // to the component (empty when a check stopped it before), the server's last reply, and
@@ -76,14 +76,15 @@ private:
     bool avisarResultado(const ResultadoEnvio& resultado) const;
     void avisarError(const std::string& descripcion, long numero) const;
 
-    // The attachment as the message carries it: the one read ahead when it is the file named
-    // now, else read here. Throws ErrorComponenteCorreo when the file cannot be read.
-    [[nodiscard]] std::string adjuntoCodificado() const;
+    // The attachment as the message carries it: the one given ahead for the file named now
+    // (handed over, not copied: one message carries it), else read here. Throws
+    // ErrorComponenteCorreo when the file cannot be read.
+    [[nodiscard]] std::string adjuntoCodificado();
 
     MailTransport& componente_;
     ConnectivityProbe& sonda_;
     Constancia constancia_;
-    // What LeerAdjunto read, and from which file.
+    // What AdjuntarContenido gave, encoded, and for which file.
     std::string adjuntoLeido_;
     std::string base64Leido_;
 };
