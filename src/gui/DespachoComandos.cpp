@@ -2,20 +2,13 @@
 
 #include "catalogue/AccionesDocumento.h"
 #include "gui/EnlacesComando.h"
+#include "gui/TextoQt.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QWidget>
 
 namespace envio::gui {
-namespace {
-
-QString q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-} // namespace
-
 DespachoComandos::DespachoComandos(PantallaPrincipal& pantalla, Dialogos& dialogos,
                                    GrupoEnlaces& enlaces, QWidget* ventana)
     : pantalla_(pantalla), dialogos_(dialogos), enlaces_(enlaces), ventana_(ventana) {

@@ -4,6 +4,7 @@
 #include "gui/CuadroSinContrasena.h"
 #include "gui/DialogosQt.h"
 #include "gui/EnlacesComando.h"
+#include "gui/TextoQt.h"
 #include "gui/Twips.h"
 
 #include <QCheckBox>
@@ -17,10 +18,6 @@
 
 namespace envio::gui {
 namespace {
-
-QString q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // The band over the edit area that names what is edited, as the main window's over its list.
 class Banda : public QLabel {

@@ -186,7 +186,6 @@ void FrmConfiguracion::enviar() {
         return;
     }
     guardar();
-    contexto_.recargarCorreo();
     enviando_ = true;
     ssTab1_->setEnabled(false);
     panel_->filtroActivo(false);
@@ -257,7 +256,6 @@ void FrmConfiguracion::closeEvent(QCloseEvent* event) {
         return;
     }
     guardar();
-    contexto_.recargarCorreo();
     event->accept();
     done(QDialog::Accepted);
 }

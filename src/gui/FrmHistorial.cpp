@@ -4,6 +4,7 @@
 #include "gui/Arte.h"
 #include "gui/EnlacesComando.h"
 #include "gui/ModeloHistorial.h"
+#include "gui/TextoQt.h"
 #include "gui/Twips.h"
 #include "host/AbrirDocumento.h"
 
@@ -30,10 +31,6 @@ constexpr int kAncho = 15600;
 constexpr int kAlto = 9600;
 
 enum Enlace { Abrir, Copiar, Reenviar, Csv, Pdf, Cerrar };
-
-QString q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // A date box is taken when it is empty or holds a whole AAAA-MM-DD; anything else is left out
 // and shown in red until it is right.

@@ -59,7 +59,6 @@ FrmPrincipal::~FrmPrincipal() {
     // The list view and its model read the core's list, which goes with pantalla_ before the
     // base class would delete them.
     delete centralWidget();
-    area_.reset();
 }
 
 QSize FrmPrincipal::tamanoMinimo() const {

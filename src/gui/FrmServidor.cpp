@@ -4,6 +4,7 @@
 #include "gui/CuadroXP.h"
 #include "gui/DialogosQt.h"
 #include "gui/EnlacesComando.h"
+#include "gui/TextoQt.h"
 #include "gui/Twips.h"
 
 #include <QAction>
@@ -31,10 +32,6 @@ constexpr int kAltoCabeza = 735;
 constexpr int kAnchoMenu = 3255;
 constexpr int kPrimeraFila = 480; // below the box's title
 constexpr int kPasoFila = 300;
-
-QString q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 std::string s(const QString& texto) {
     return texto.toStdString();

@@ -1,17 +1,11 @@
 #include "gui/ModeloHistorial.h"
 
+#include "gui/TextoQt.h"
+
 #include <QBrush>
 #include <QColor>
 
 namespace envio::gui {
-
-namespace {
-
-QString q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-} // namespace
 
 ModeloHistorial::ModeloHistorial(HistorialEnvios& historial, QObject* parent)
     : QAbstractTableModel(parent), historial_(historial) {}

@@ -1,6 +1,7 @@
 #include "gui/PaginaMensajeAviso.h"
 
 #include "gui/Arte.h"
+#include "screens/PantallaMensaje.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -43,17 +44,8 @@ void PaginaMensajeAviso::mostrar(const masivo::PlantillaAviso& plantilla) {
 masivo::PlantillaAviso PaginaMensajeAviso::plantilla() const {
     // The editor gives paragraphs with line feeds; the settings file and the message keep the
     // suite's carriage return and line feed.
-    const std::string mensaje = txtMensajeAviso_->toPlainText().toStdString();
-    std::string crlf;
-    crlf.reserve(mensaje.size());
-    for (char c : mensaje) {
-        if (c == '\n') {
-            crlf += "\r\n";
-        } else if (c != '\r') {
-            crlf += c;
-        }
-    }
-    return {txtAsuntoAviso_->text().toStdString(), crlf, check1_->isChecked()};
+    return {txtAsuntoAviso_->text().toStdString(),
+            saltosWindows(txtMensajeAviso_->toPlainText().toStdString()), check1_->isChecked()};
 }
 
 } // namespace envio::gui

@@ -4,6 +4,7 @@
 #include "gui/CuadroXP.h"
 #include "gui/CuadrosPanel.h"
 #include "gui/EnlacesComando.h"
+#include "gui/TextoQt.h"
 #include "gui/Twips.h"
 
 #include <QLabel>
@@ -31,10 +32,6 @@ constexpr std::array<SitioEnlace, 13> kSitios = {{{0, 1},
                                                   {8, 2},
                                                   {9, 2},
                                                   {10, 2}}};
-
-QString q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 } // namespace
 

@@ -111,7 +111,7 @@ void decidirModo(ContextoAnfitrion& c, const std::filesystem::path& krn, Dialogo
         avisar(dialogos, "No se ha podido localizar la aplicación de origen");
         return;
     }
-    // A value without any separador names a file in the program folder, and the documents'
+    // A value without any separator names a file in the program folder, and the documents'
     // folder sits beside it there (not at the root, where a leading "\\" would put it).
     const auto separador = baseDatos.find_last_of("\\/");
     c.rutaDocumentos = c.rutas.resolver(
@@ -217,12 +217,8 @@ std::optional<ContextoAnfitrion> iniciarContexto(const CarpetaPrograma& carpeta,
     } catch (const ErrorBaseDatos& e) {
         avisar(dialogos, e.what(), Icono::Exclamacion);
     }
-    c.recargarCorreo();
+    c.usarCorreo(CargarConfiguracion(c.carpeta.krnIni()));
     return c;
-}
-
-void ContextoAnfitrion::recargarCorreo() {
-    correo_ = CargarConfiguracion(carpeta.krnIni());
 }
 
 } // namespace envio

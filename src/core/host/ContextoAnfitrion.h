@@ -57,9 +57,7 @@ public:
     int mesActual = 1;                // 1..12
 
     [[nodiscard]] const ConfiguracionCorreo& correo() const { return correo_; }
-    // After this program saved them itself.
-    void recargarCorreo();
-    // As a settings window saved and read them back.
+    // As read from the settings file: at start, and as a window saved and read them back.
     void usarCorreo(ConfiguracionCorreo correo) { correo_ = std::move(correo); }
 
 private:

@@ -174,7 +174,7 @@ void marcar(std::vector<bool>& marcas, long long id, bool valor) {
 
 } // namespace
 
-FuenteHistorial::FuenteHistorial(const std::filesystem::path& registro) : archivo_(registro) {
+FuenteHistorial::FuenteHistorial(const std::filesystem::path& registro) {
     if (sqlite3_open_v2(uriDe(registro).c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
                         nullptr) != SQLITE_OK) {
         const std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "sin memoria";
@@ -346,7 +346,8 @@ FilaHistorial FuenteHistorial::fila(long long id) {
     sqlite3_bind_int64(s, 1, id);
     FilaHistorial f;
     if (sqlite3_step(s) != SQLITE_ROW) {
-        // The attempt was there when the list was made; a ledger is never pruned.
+        // The attempt was there when the list was made: only an attempt that never went out
+        // leaves a ledger (a run undoing what it had prepared), and that one is "enviando".
         f.respuesta = "(no se pudo leer)";
         sqlite3_reset(s);
         return f;

@@ -38,6 +38,7 @@ public:
         std::optional<ResultadoHistorial> resultado;
         ColumnaHistorial orden = ColumnaHistorial::Hora;
         bool descendente = true;
+        bool operator==(const Seleccion&) const = default;
     };
     // The attempts in that window, sorted; ties by time in the same direction. With `orden`, also
     // each one's sort key, to merge them with other ledgers'.
@@ -59,7 +60,6 @@ private:
     [[nodiscard]] std::string pendientes() const;
     [[nodiscard]] std::size_t marcasNecesarias();
 
-    std::filesystem::path archivo_;
     sqlite3* db_ = nullptr;
     sqlite3_stmt* lectura_ = nullptr;
     std::string tabla_; // its attempts, with the columns an older version lacks as defaults

@@ -53,11 +53,6 @@ bool marcado(const std::vector<bool>& marcas, long long id) {
            marcas[static_cast<std::size_t>(id)];
 }
 
-bool mismaSeleccion(const FuenteHistorial::Seleccion& a, const FuenteHistorial::Seleccion& b) {
-    return a.desde == b.desde && a.hasta == b.hasta && a.resultado == b.resultado &&
-           a.orden == b.orden && a.descendente == b.descendente;
-}
-
 } // namespace
 
 std::string fechaValida(const std::string& texto) {
@@ -143,8 +138,7 @@ HistorialEnvios::listado(const FuenteHistorial::Seleccion& seleccion) {
     for (auto& fuente : fuentes_) {
         versiones.push_back(fuente->version());
     }
-    if (!listado_ || !mismaSeleccion(listado_->seleccion, seleccion) ||
-        listado_->versiones != versiones) {
+    if (!listado_ || listado_->seleccion != seleccion || listado_->versiones != versiones) {
         listado_ = Listado{seleccion, versiones, unir(seleccion)};
     }
     return listado_->claves;

@@ -349,8 +349,11 @@ void RegistroEnvios::descartar(long long id) {
     transaccion(false, [&] {
         const std::string clave = std::to_string(id);
         ejecutar("DELETE FROM intentos WHERE id = ? AND resultado = 'enviando'", {clave});
-        ejecutar("DELETE FROM por_indexar WHERE id = ?", {clave});
-        ejecutar("DELETE FROM busqueda WHERE rowid = ?", {clave});
+        // An attempt that had got further stays, and so does its place in the index.
+        if (sqlite3_changes(db_) > 0) {
+            ejecutar("DELETE FROM por_indexar WHERE id = ?", {clave});
+            ejecutar("DELETE FROM busqueda WHERE rowid = ?", {clave});
+        }
         return id;
     });
 }
