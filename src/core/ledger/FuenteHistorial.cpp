@@ -272,8 +272,7 @@ std::size_t FuenteHistorial::marcasNecesarias() {
 // Attempts the index does not hold as they now stand: those written since it was last brought up
 // to date, and those an older version of the program wrote after the index was built.
 std::string FuenteHistorial::pendientes() const {
-    std::string condicion =
-        "id > coalesce((SELECT rowid FROM busqueda ORDER BY rowid DESC LIMIT 1), 0)";
+    std::string condicion(kNuncaIndexados);
     if (colaIndice_) {
         condicion += " OR id IN (SELECT id FROM por_indexar)";
     }

@@ -92,11 +92,11 @@ constexpr const char* kAnotarPorIndexar = "INSERT OR IGNORE INTO por_indexar (id
 
 // Attempts that an older version of the program wrote after this one had built the index (no
 // version before this one lists them in por_indexar).
-constexpr const char* kIndexarNuevos =
-    "INSERT INTO busqueda (rowid, texto) SELECT id, texto_buscable(nombre_listado, destinatario, "
-    "documento, renombrado_a, respuesta, message_id) FROM intentos WHERE id > "
-    "coalesce((SELECT rowid FROM busqueda ORDER BY rowid DESC LIMIT 1), 0) AND id NOT IN "
-    "(SELECT id FROM por_indexar)";
+std::string ordenIndexarNuevos() {
+    return "INSERT INTO busqueda (rowid, texto) SELECT id, texto_buscable(nombre_listado, "
+           "destinatario, documento, renombrado_a, respuesta, message_id) FROM intentos WHERE " +
+           std::string(kNuncaIndexados) + " AND id NOT IN (SELECT id FROM por_indexar)";
+}
 
 // The listed attempts as they now stand, and the list emptied, in one transaction.
 constexpr const char* kIndexarListados =
@@ -106,9 +106,10 @@ constexpr const char* kIndexarListados =
 constexpr const char* kVaciarPorIndexar = "DELETE FROM por_indexar";
 
 // Whether indexarPendientes has anything to do.
-constexpr const char* kHayPendientes =
-    "SELECT EXISTS (SELECT 1 FROM por_indexar) OR EXISTS (SELECT 1 FROM intentos WHERE id > "
-    "coalesce((SELECT rowid FROM busqueda ORDER BY rowid DESC LIMIT 1), 0))";
+std::string consultaHayPendientes() {
+    return "SELECT EXISTS (SELECT 1 FROM por_indexar) OR EXISTS (SELECT 1 FROM intentos WHERE " +
+           std::string(kNuncaIndexados) + ")";
+}
 
 std::string_view textoValor(sqlite3_value* v) {
     const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
@@ -293,7 +294,7 @@ void RegistroEnvios::indexarPendientes() {
         return;
     }
     transaccion(true, [this] {
-        ejecutar(kIndexarNuevos, {});
+        ejecutar(ordenIndexarNuevos(), {});
         ejecutar(kIndexarListados, {});
         ejecutar(kVaciarPorIndexar, {});
         return 0LL;
@@ -302,7 +303,7 @@ void RegistroEnvios::indexarPendientes() {
 
 bool RegistroEnvios::hayPendientes() {
     sqlite3_stmt* s = nullptr;
-    const int rc = sqlite3_prepare_v2(db_, kHayPendientes, -1, &s, nullptr);
+    const int rc = sqlite3_prepare_v2(db_, consultaHayPendientes().c_str(), -1, &s, nullptr);
     const bool hay =
         rc != SQLITE_OK || sqlite3_step(s) != SQLITE_ROW || sqlite3_column_int(s, 0) != 0;
     sqlite3_finalize(s);

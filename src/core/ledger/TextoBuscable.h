@@ -5,6 +5,12 @@
 
 namespace envio {
 
+// The SQL condition of the attempts the history's index (table `busqueda`) has never held: those
+// above its highest id. The ledger that writes the index and the history that reads it must agree
+// on it.
+inline constexpr std::string_view kNuncaIndexados =
+    "id > coalesce((SELECT rowid FROM busqueda ORDER BY rowid DESC LIMIT 1), 0)";
+
 // How the ledger names a notice of a mass mailing: this, then the recipient as listed.
 inline constexpr std::string_view kPrefijoAviso = "Comunicaciones masivas: ";
 
