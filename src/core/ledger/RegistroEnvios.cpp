@@ -221,8 +221,7 @@ RegistroEnvios::RegistroEnvios(const std::filesystem::path& archivo) : archivo_(
     try {
         indexarPendientes();
     } catch (const ErrorBaseDatos&) {
-        sqlite3_close(db_);
-        db_ = nullptr;
+        cerrar();
         throw;
     }
 }
@@ -233,19 +232,44 @@ RegistroEnvios::~RegistroEnvios() {
     } catch (const ErrorBaseDatos&) {
         // Left listed: the next open indexes them.
     }
+    cerrar();
+}
+
+void RegistroEnvios::cerrar() noexcept {
+    for (auto& [sql, sentencia] : sentencias_) {
+        sqlite3_finalize(sentencia);
+    }
+    sentencias_.clear();
     sqlite3_close(db_);
+    db_ = nullptr;
+}
+
+int RegistroEnvios::preparada(const std::string& sql, sqlite3_stmt*& sentencia) {
+    auto& guardada = sentencias_[sql];
+    const int rc = guardada != nullptr
+                       ? SQLITE_OK
+                       : sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT,
+                                            &guardada, nullptr);
+    if (rc != SQLITE_OK) {
+        sentencias_.erase(sql);
+    }
+    sentencia = rc == SQLITE_OK ? guardada : nullptr;
+    return rc;
 }
 
 void RegistroEnvios::ejecutar(const std::string& sql, const std::vector<std::string>& args) {
     sqlite3_stmt* s = nullptr;
-    int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr);
+    int rc = preparada(sql, s);
     for (std::size_t i = 0; rc == SQLITE_OK && i < args.size(); ++i) {
         rc = sqlite3_bind_text(s, static_cast<int>(i) + 1, args[i].c_str(), -1, SQLITE_TRANSIENT);
     }
     if (rc == SQLITE_OK) {
         rc = sqlite3_step(s);
     }
-    sqlite3_finalize(s);
+    if (s != nullptr) {
+        sqlite3_reset(s);
+        sqlite3_clear_bindings(s);
+    }
     if (rc != SQLITE_DONE && rc != SQLITE_ROW && rc != SQLITE_OK) {
         throw ErrorBaseDatos("No se pudo escribir en el registro de envíos " + archivo_.string() +
                              ": " + sqlite3_errmsg(db_));
@@ -376,7 +400,7 @@ RegistroEnvios::consultar(const std::string& where, const std::vector<std::strin
         "intentos WHERE " +
         where;
     sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
+    if (preparada(sql, s) != SQLITE_OK) {
         throw ErrorBaseDatos("No se pudo leer el registro de envíos " + archivo_.string() + ": " +
                              sqlite3_errmsg(db_));
     }
@@ -403,7 +427,8 @@ RegistroEnvios::consultar(const std::string& where, const std::vector<std::strin
         i.sha256Adjunto = text(s, 12);
         out.push_back(std::move(i));
     }
-    sqlite3_finalize(s);
+    sqlite3_reset(s);
+    sqlite3_clear_bindings(s);
     return out;
 }
 

@@ -4,9 +4,11 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace envio {
 
@@ -98,11 +100,16 @@ private:
     void migrar();
     std::vector<Intento> consultar(const std::string& where, const std::vector<std::string>& args);
     void ejecutar(const std::string& sql, const std::vector<std::string>& args);
+    int preparada(const std::string& sql, sqlite3_stmt*& sentencia);
+    void cerrar() noexcept;
     template <typename Cambio> long long transaccion(bool alDisco, Cambio&& cambio);
     template <typename Cambio> long long escribirIntento(bool alDisco, Cambio&& cambio);
 
     std::filesystem::path archivo_;
     sqlite3* db_ = nullptr;
+    // The writes of a run repeat a few statements three times per document: each is compiled
+    // once per connection.
+    std::unordered_map<std::string, sqlite3_stmt*> sentencias_;
     bool conLog_ = false; // a write-ahead log: a commit waits for the disk only when asked
 };
 

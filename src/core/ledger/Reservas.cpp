@@ -99,8 +99,9 @@ std::runtime_error claimError(const std::filesystem::path& path, int error) {
                               ": " + std::strerror(error));
 }
 
-// Flushed where other machines read it: a claim that a crash of this machine loses would let
-// another machine mail its document again. On a local disk the ledger already keeps the doubt.
+// Into a file just created empty (O_TRUNC). Flushed where other machines read it: a claim that a
+// crash of this machine loses would let another machine mail its document again. On a local disk
+// the ledger already keeps the doubt.
 void writeWhole(int fd, const std::string& bytes, const std::filesystem::path& path, bool sync) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -111,7 +112,7 @@ void writeWhole(int fd, const std::string& bytes, const std::filesystem::path& p
         }
         done += n > 0 ? static_cast<std::size_t>(n) : 0;
     }
-    if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || (sync && ::fsync(fd) != 0)) {
+    if (sync && ::fsync(fd) != 0) {
         throw claimError(path, errno);
     }
 }
@@ -304,6 +305,9 @@ void Reservas::marcar(const std::filesystem::path& marca, const std::string& con
                       const std::string& ejecucion) const {
     const auto temporal = std::filesystem::path(marca.string() + "." + ejecucion_ + ".nueva");
     const int fd = ::open(temporal.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == ENOENT) {
+        return; // the claim is gone: there is nothing left to mark
+    }
     if (fd < 0) {
         throw claimError(marca, errno);
     }
@@ -356,6 +360,7 @@ Reservas::Toma Reservas::tomar(const std::string& clave, const std::string& docu
     // run finished) is tried again, a few times at most.
     for (int turn = 0; turn < 5; ++turn) {
         if (crear(archivo, mia)) {
+            propias_[clave] = mia.momento;
             return {true, std::nullopt};
         }
         const auto otra = leerArchivo(archivo);
@@ -390,28 +395,41 @@ bool Reservas::retirar(const Reserva& vista) {
     return true;
 }
 
+bool Reservas::esPropiaReciente(const std::string& clave) const {
+    const auto propia = propias_.find(clave);
+    return propia != propias_.end() && ahora_() - propia->second < kVidaMaxima / 3;
+}
+
 void Reservas::anotarRespuesta(const std::string& clave, const std::string& respuesta) {
     const auto archivo = archivoDe(clave);
-    const auto reserva = leerArchivo(archivo);
-    if (!reserva || reserva->ejecucion != ejecucion_) {
-        return;
+    if (!esPropiaReciente(clave)) {
+        const auto reserva = leerArchivo(archivo);
+        if (!reserva || reserva->ejecucion != ejecucion_) {
+            return;
+        }
     }
     marcar(marcaDe(archivo, kMarcaRespuesta), "respuesta=" + oneLine(respuesta) + "\n", ejecucion_);
 }
 
 void Reservas::marcarEnviada(const std::string& clave) {
     const auto archivo = archivoDe(clave);
-    const auto reserva = leerArchivo(archivo);
-    // Never another live run's claim: that run is still settling its own attempt.
-    if (!reserva || reserva->enviada || (reserva->ejecucion != ejecucion_ && !reserva->dudosa)) {
-        return;
+    // The mark belongs to the claim's run, whoever writes it (the start-up's recovery writes it
+    // for a run that is gone).
+    std::string ejecucion = ejecucion_;
+    if (!esPropiaReciente(clave)) {
+        const auto reserva = leerArchivo(archivo);
+        // Never another live run's claim: that run is still settling its own attempt.
+        if (!reserva || reserva->enviada ||
+            (reserva->ejecucion != ejecucion_ && !reserva->dudosa)) {
+            return;
+        }
+        ejecucion = reserva->ejecucion;
     }
     const auto seconds =
         std::chrono::duration_cast<std::chrono::seconds>(ahora_().time_since_epoch()).count();
-    // The mark belongs to the claim's run, whoever writes it (the start-up's recovery writes it
-    // for a run that is gone).
     marcar(marcaDe(archivo, kMarcaEnviada), "segundos=" + std::to_string(seconds) + "\n",
-           reserva->ejecucion);
+           ejecucion);
+    propias_.erase(clave); // marked sent: a second mark would only say it again
 }
 
 void Reservas::limpiarEnviadas() {
@@ -423,6 +441,7 @@ void Reservas::limpiarEnviadas() {
 }
 
 void Reservas::soltar(const std::string& clave) {
+    propias_.erase(clave);
     removeClaimFolder(archivoDe(clave));
 }
 

@@ -108,6 +108,10 @@ private:
     static std::filesystem::path marcaDe(const std::filesystem::path& archivo,
                                          std::string_view nombre);
     bool retirar(const Reserva& vista);
+    // True when this object took the claim less than a third of kVidaMaxima ago: no run on any
+    // machine gives it up before kVidaMaxima, and the margin covers clocks that differ by
+    // minutes. It need not be read back before a mark (a read costs a round trip on a share).
+    [[nodiscard]] bool esPropiaReciente(const std::string& clave) const;
 
     [[nodiscard]] bool sigueViva(const Reserva& reserva) const;
 
@@ -117,6 +121,8 @@ private:
     Ahora ahora_;
     // The folder is on a share: looked up once, not once per claim and mark.
     bool enRed_;
+    // The claims this object created, and when: a run marks each of them twice.
+    std::map<std::string, std::chrono::system_clock::time_point> propias_;
 };
 
 // The ledger's and the claims' time ("2026-03-20T08:00:05Z") as the user reads it

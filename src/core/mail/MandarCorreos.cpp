@@ -341,6 +341,7 @@ private:
         if (tabla_->filas() == 0) {
             return;
         }
+        tabla_->guardar();
         tabla_.reset();
         SolicitudInforme solicitud;
         solicitud.TituloInforme = "Envio de facturas";

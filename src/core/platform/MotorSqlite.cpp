@@ -214,11 +214,19 @@ void MotorSqlite::borrarTodo(std::string_view tabla) {
     ejecutar("DELETE FROM " + sqlName(nombreReal(tabla)));
 }
 
-// Rows are added one per document, after the table was emptied or read: those calls already
-// followed the file, and a stat per row would be paid for nothing.
+// Rows are added after the table was emptied or read: those calls already followed the file, and
+// a stat per row would be paid for nothing.
 void MotorSqlite::agregarRegistro(std::string_view tabla,
                                   const std::vector<std::pair<std::string, Valor>>& campos) {
+    agregarRegistros(tabla, {campos});
+}
+
+void MotorSqlite::agregarRegistros(std::string_view tabla, const std::vector<Registro>& registros) {
+    if (registros.empty()) {
+        return;
+    }
     std::shared_lock escritura(conexion_);
+    const auto& campos = registros.front();
     std::string names;
     std::string marks;
     for (const auto& campo : campos) {
@@ -233,17 +241,27 @@ void MotorSqlite::agregarRegistro(std::string_view tabla,
         fallo("No se pudo añadir un registro a " + std::string(tabla));
     }
     Statement statement(raw);
-    for (std::size_t i = 0; i < campos.size(); ++i) {
-        const Valor& v = campos[i].second;
-        const int index = static_cast<int>(i) + 1;
-        if (v.esNulo()) {
-            sqlite3_bind_null(raw, index);
-        } else {
-            sqlite3_bind_text(raw, index, v.comoTexto().c_str(), -1, SQLITE_TRANSIENT);
+    ejecutar("BEGIN IMMEDIATE");
+    try {
+        for (const auto& registro : registros) {
+            for (std::size_t i = 0; i < registro.size(); ++i) {
+                const Valor& v = registro[i].second;
+                const int index = static_cast<int>(i) + 1;
+                if (v.esNulo()) {
+                    sqlite3_bind_null(raw, index);
+                } else {
+                    sqlite3_bind_text(raw, index, v.comoTexto().c_str(), -1, SQLITE_TRANSIENT);
+                }
+            }
+            if (sqlite3_step(raw) != SQLITE_DONE) {
+                fallo("No se pudo añadir un registro a " + std::string(tabla));
+            }
+            sqlite3_reset(raw);
         }
-    }
-    if (sqlite3_step(raw) != SQLITE_DONE) {
-        fallo("No se pudo añadir un registro a " + std::string(tabla));
+        ejecutar("COMMIT");
+    } catch (const ErrorBaseDatos&) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
     }
 }
 

@@ -28,6 +28,10 @@ public:
                          const std::vector<std::pair<std::string, Valor>>& campos) override;
     void crearTabla(const DefinicionTabla& definicion) override;
 
+    using Registro = std::vector<std::pair<std::string, Valor>>;
+    // Rows of one table with the same fields, in one transaction: all of them or none.
+    void agregarRegistros(std::string_view tabla, const std::vector<Registro>& registros);
+
     // From here on no write of this connection waits for the disk, and on a local disk they go
     // to a write-ahead log: a killed process loses none of them, a machine that stops may. For
     // a table that is rebuilt anyway (the work table), never for a record of truth.

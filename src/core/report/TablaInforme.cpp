@@ -10,12 +10,29 @@ TablaInforme::TablaInforme(const std::filesystem::path& baseDatos)
     db_->borrarTodo(kTablaInforme);
 }
 
+TablaInforme::~TablaInforme() {
+    try {
+        guardar();
+    } catch (const ErrorBaseDatos&) {
+    }
+}
+
 void TablaInforme::agregar(const std::string& campo1, const std::string& campo2,
                            const std::string& campo3) {
-    db_->agregarRegistro(kTablaInforme, {{"CAMPO1", Valor::texto(acortarCampo(campo1))},
-                                         {"CAMPO2", Valor::texto(acortarCampo(campo2))},
-                                         {"CAMPO3", Valor::texto(acortarCampo(campo3))}});
+    pendientes_.push_back({{"CAMPO1", Valor::texto(acortarCampo(campo1))},
+                           {"CAMPO2", Valor::texto(acortarCampo(campo2))},
+                           {"CAMPO3", Valor::texto(acortarCampo(campo3))}});
     ++filas_;
+    if (pendientes_.size() >= kLote) {
+        guardar();
+    }
+}
+
+void TablaInforme::guardar() {
+    // Taken out first: a batch that failed is not tried again by every later row.
+    const auto lote = std::move(pendientes_);
+    pendientes_.clear();
+    db_->agregarRegistros(kTablaInforme, lote);
 }
 
 } // namespace envio

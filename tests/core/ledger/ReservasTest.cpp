@@ -39,7 +39,9 @@ TEST(ReservasTest, OneClaimPerDocumentAndTheSameKeyFromEveryMachine) {
 TEST(ReservasTest, AClaimLeftBehindIsTakenOverOnlyWhenTheResendWasConfirmed) {
     test::TemporaryFolder folder;
     const auto now = std::chrono::system_clock::now();
-    Reservas lejana(folder.path(), {"otro-equipo", "maria", 10, 1}, [now] { return now - 20min; });
+    auto relojLejano = now - 20min;
+    Reservas lejana(folder.path(), {"otro-equipo", "maria", 10, 1},
+                    [&relojLejano] { return relojLejano; });
     ASSERT_TRUE(lejana.tomar(kClave, "a.pdf", "a@ejemplo.es", false).tomada);
 
     Reservas yo(folder.path(), currentProcess(), [now] { return now; });
@@ -49,6 +51,15 @@ TEST(ReservasTest, AClaimLeftBehindIsTakenOverOnlyWhenTheResendWasConfirmed) {
         << "still sending after " << Reservas::kVidaMaxima.count() << " minutes: its run is gone";
     EXPECT_TRUE(yo.tomar(kClave, "a.pdf", "a@ejemplo.es", true).tomada);
     EXPECT_EQ(yo.leer(kClave)->titular.pid, currentProcess().pid);
+
+    // The run that was given up for dead comes back twenty minutes on: its marks must not land in
+    // the claim that took its place, over that run's own.
+    yo.anotarRespuesta(kClave, "250 mío");
+    relojLejano = now;
+    lejana.anotarRespuesta(kClave, "250 2.0.0 Ok");
+    lejana.marcarEnviada(kClave);
+    EXPECT_EQ(yo.leer(kClave)->respuesta, "250 mío");
+    EXPECT_FALSE(yo.leer(kClave)->enviada);
 
     // A young claim whose run has had the server's answer is still that run's to settle (it is
     // renaming the document right now), and says what the server said.

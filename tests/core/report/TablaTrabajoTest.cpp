@@ -2,6 +2,7 @@
 
 #include "TemporaryFolder.h"
 #include "database/BaseDatos.h"
+#include "report/TablaInforme.h"
 
 #include <gtest/gtest.h>
 
@@ -99,6 +100,44 @@ TEST_F(TablaTrabajoTest, ATemporalMdbNotOursIsLeftAsItIsAndOurOwnFileHoldsTheTab
 TEST_F(TablaTrabajoTest, AFolderWhereNothingCanBeCreatedIsAnError) {
     const CarpetaPrograma missing(folder / "no-existe");
     EXPECT_THROW(prepararBaseTrabajo(missing), ErrorBaseDatos);
+}
+
+// A run's rows go in by batches: none may be lost or written twice at a batch's edge, whether the
+// report asks for them or the run just ends.
+TEST_F(TablaTrabajoTest, ARunsRowsReachTheTableOnceAndInOrderAcrossBatches) {
+    const auto base = prepararBaseTrabajo(carpeta).baseDatos;
+    const auto campo1 = [&] {
+        std::vector<std::string> out;
+        Registros r =
+            BaseDatos::abrir(base)->abrirRegistros("SELECT * FROM INFORMETMP2008 ORDER BY Id");
+        for (r.primero(); !r.fin(); r.siguiente()) {
+            out.push_back(r.campo("CAMPO1").comoTexto());
+        }
+        return out;
+    };
+    const auto numeros = [](std::size_t n) {
+        std::vector<std::string> out;
+        for (std::size_t i = 0; i < n; ++i) {
+            out.push_back(std::to_string(i));
+        }
+        return out;
+    };
+    const std::size_t total = 2 * TablaInforme::kLote + 3;
+    {
+        TablaInforme tabla(base);
+        for (std::size_t i = 0; i < total; ++i) {
+            tabla.agregar(std::to_string(i), "", "");
+        }
+        tabla.guardar();
+        EXPECT_EQ(campo1(), numeros(total));
+        EXPECT_EQ(tabla.filas(), static_cast<int>(total));
+    }
+    EXPECT_EQ(campo1(), numeros(total));
+    {
+        TablaInforme tabla(base); // a new run empties it; what it holds at its end is written
+        tabla.agregar("0", "", "");
+    }
+    EXPECT_EQ(campo1(), numeros(1));
 }
 
 TEST(AcortarCampoTest, CutsAtOneHundredCharactersNotBytes) {
