@@ -224,6 +224,11 @@ std::optional<Reservas::Reserva> Reservas::leerArchivo(const std::filesystem::pa
     }
     if (const auto enviada = leerMarca(marcaDe(archivo, kMarcaEnviada), r.ejecucion)) {
         r.enviada = true;
+        // A run's answer mark becomes its sent mark by a rename, and brings the answer along.
+        if (const auto respuesta = enviada->find("respuesta"); respuesta != enviada->end()) {
+            r.respondida = true;
+            r.respuesta = respuesta->second;
+        }
         r.momento = std::chrono::system_clock::time_point(
             std::chrono::seconds(numberOr(*enviada, "segundos")));
         return r;
@@ -360,7 +365,7 @@ Reservas::Toma Reservas::tomar(const std::string& clave, const std::string& docu
     // run finished) is tried again, a few times at most.
     for (int turn = 0; turn < 5; ++turn) {
         if (crear(archivo, mia)) {
-            propias_[clave] = mia.momento;
+            propias_[clave] = {mia.momento, false};
             return {true, std::nullopt};
         }
         const auto otra = leerArchivo(archivo);
@@ -397,7 +402,15 @@ bool Reservas::retirar(const Reserva& vista) {
 
 bool Reservas::esPropiaReciente(const std::string& clave) const {
     const auto propia = propias_.find(clave);
-    return propia != propias_.end() && ahora_() - propia->second < kVidaMaxima / 3;
+    return propia != propias_.end() && ahora_() - propia->second.momento < kVidaMaxima / 3;
+}
+
+std::string Reservas::segundosAhora() const {
+    return "segundos=" +
+           std::to_string(
+               std::chrono::duration_cast<std::chrono::seconds>(ahora_().time_since_epoch())
+                   .count()) +
+           "\n";
 }
 
 void Reservas::anotarRespuesta(const std::string& clave, const std::string& respuesta) {
@@ -408,11 +421,24 @@ void Reservas::anotarRespuesta(const std::string& clave, const std::string& resp
             return;
         }
     }
-    marcar(marcaDe(archivo, kMarcaRespuesta), "respuesta=" + oneLine(respuesta) + "\n", ejecucion_);
+    // Its time too: should the document get its sent name, this very mark becomes the sent one.
+    marcar(marcaDe(archivo, kMarcaRespuesta),
+           "respuesta=" + oneLine(respuesta) + "\n" + segundosAhora(), ejecucion_);
+    if (const auto propia = propias_.find(clave); propia != propias_.end()) {
+        propia->second.respondida = true;
+    }
 }
 
 void Reservas::marcarEnviada(const std::string& clave) {
     const auto archivo = archivoDe(clave);
+    if (esPropiaReciente(clave) && propias_.at(clave).respondida &&
+        fs::renameRetryingWhileBusy(marcaDe(archivo, kMarcaRespuesta),
+                                    marcaDe(archivo, kMarcaEnviada)) == 0) {
+        // A rename, where a new file costs a round trip more on a share: one file fewer per
+        // document.
+        propias_.erase(clave);
+        return;
+    }
     // The mark belongs to the claim's run, whoever writes it (the start-up's recovery writes it
     // for a run that is gone).
     std::string ejecucion = ejecucion_;
@@ -425,10 +451,7 @@ void Reservas::marcarEnviada(const std::string& clave) {
         }
         ejecucion = reserva->ejecucion;
     }
-    const auto seconds =
-        std::chrono::duration_cast<std::chrono::seconds>(ahora_().time_since_epoch()).count();
-    marcar(marcaDe(archivo, kMarcaEnviada), "segundos=" + std::to_string(seconds) + "\n",
-           ejecucion);
+    marcar(marcaDe(archivo, kMarcaEnviada), segundosAhora(), ejecucion);
     propias_.erase(clave); // marked sent: a second mark would only say it again
 }
 

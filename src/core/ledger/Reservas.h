@@ -112,6 +112,7 @@ private:
     // machine gives it up before kVidaMaxima, and the margin covers clocks that differ by
     // minutes. It need not be read back before a mark (a read costs a round trip on a share).
     [[nodiscard]] bool esPropiaReciente(const std::string& clave) const;
+    [[nodiscard]] std::string segundosAhora() const; // a mark's line with this moment
 
     [[nodiscard]] bool sigueViva(const Reserva& reserva) const;
 
@@ -121,8 +122,12 @@ private:
     Ahora ahora_;
     // The folder is on a share: looked up once, not once per claim and mark.
     bool enRed_;
-    // The claims this object created, and when: a run marks each of them twice.
-    std::map<std::string, std::chrono::system_clock::time_point> propias_;
+    // The claims this object created: a run marks each of them twice.
+    struct Propia {
+        std::chrono::system_clock::time_point momento;
+        bool respondida = false; // its answer mark is written
+    };
+    std::map<std::string, Propia> propias_;
 };
 
 // The ledger's and the claims' time ("2026-03-20T08:00:05Z") as the user reads it

@@ -73,6 +73,12 @@ TEST(ReservasTest, AClaimLeftBehindIsTakenOverOnlyWhenTheResendWasConfirmed) {
     EXPECT_EQ(leida->respuesta, "250 2.0.0 Ok");
     EXPECT_FALSE(yo.tomar(otra, "b.pdf", "b@ejemplo.es", true).tomada);
     EXPECT_EQ(yo.todas().size(), 2U);
+    // Renamed, the claim says so to every machine, and still says what the server answered.
+    reciente.marcarEnviada(otra);
+    const auto enviada = yo.tomar(otra, "b.pdf", "b@ejemplo.es", true);
+    ASSERT_FALSE(enviada.tomada);
+    EXPECT_TRUE(enviada.otra->enviada);
+    EXPECT_EQ(enviada.otra->respuesta, "250 2.0.0 Ok");
 }
 
 TEST(ReservasTest, OfManyProcessesWantingOneDocumentExactlyOneGetsIt) {
