@@ -12,22 +12,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace envio {
 namespace {
-
-// Opened, not looked up: a network mount may answer a look-up from its cache for a second after
-// another machine renamed the file, while an open asks the server.
-bool isPresent(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno != ENOENT && errno != ENOTDIR;
-    }
-    ::close(fd);
-    return true;
-}
 
 // The password-protected copy of one document: written into a folder of its own that only this
 // user may read, on this machine's temporary disk (never the share, where a file cannot be
@@ -80,6 +68,7 @@ DesenlaceEnvio soloEstado(DesenlaceEnvio::Estado estado) {
 struct IntentoEnvio::Preparado {
     Envio envio;
     std::string hash; // the document's, when it is a file
+    std::uintmax_t tamano = 0;
     std::optional<CopiaProtegida> copia;
     Adjunto adjunto;
     std::unique_ptr<clsCDOmail> correo;
@@ -272,18 +261,25 @@ std::optional<DesenlaceEnvio> IntentoEnvio::preparar(const Envio& envio, bool re
 
 std::optional<DesenlaceEnvio> IntentoEnvio::prepararConClaim(const Envio& envio,
                                                              bool reenvioConfirmado) {
+    // Read once: the bytes hashed for the ledger are the bytes that go out (on a share, one
+    // read of the document over the network, not two).
+    auto contenido = envio.archivo ? fs::readFile(*envio.archivo) : std::nullopt;
     // The list may be minutes old: another run may have mailed the document meanwhile. With
-    // the claim held, what is on disk and in the ledger now is what counts.
-    if (envio.archivo && !isPresent(*envio.archivo)) {
+    // the claim held, what is on disk and in the ledger now is what counts. Opened, not looked
+    // up: a network mount may answer a look-up from its cache for a second after another
+    // machine renamed the file, while an open asks the server.
+    if (envio.archivo && !contenido && (errno == ENOENT || errno == ENOTDIR)) {
         e_.reservas.soltar(envio.clave);
         return soloEstado(DesenlaceEnvio::Estado::YaNoPendiente);
     }
     auto p = std::make_unique<Preparado>();
     p->envio = envio;
-    // Read once: the bytes hashed for the ledger are the bytes that go out (on a share, one
-    // read of the document over the network, not two).
-    auto contenido = envio.archivo ? fs::readFile(*envio.archivo) : std::nullopt;
     p->hash = contenido ? sha256OfText(*contenido) : std::string();
+    p->tamano = contenido ? contenido->size() : envio.mensaje.size();
+    if (envio.archivo && !contenido) {
+        std::error_code error;
+        p->tamano = std::filesystem::file_size(*envio.archivo, error);
+    }
     if (!p->hash.empty() && !reenvioConfirmado &&
         e_.registro.envioPrevio(envio.documento, p->hash)) {
         e_.reservas.soltar(envio.clave);
@@ -311,7 +307,7 @@ std::optional<DesenlaceEnvio> IntentoEnvio::prepararConClaim(const Envio& envio,
     if (contenido) {
         p->correo->AdjuntarContenido(*contenido);
     }
-    p->intento = anotar(envio, p->hash, p->adjunto.sha256);
+    p->intento = anotar(envio, p->tamano, p->hash, p->adjunto.sha256);
     preparado_ = std::move(p);
     return std::nullopt;
 }
@@ -348,7 +344,7 @@ DesenlaceEnvio IntentoEnvio::responder(const Preparado& p, Vez vez) {
                 e_.reservas.soltar(envio.clave);
                 return soloEstado(DesenlaceEnvio::Estado::Cancelado);
             }
-            const long long intento = anotar(envio, p.hash, p.adjunto.sha256);
+            const long long intento = anotar(envio, p.tamano, p.hash, p.adjunto.sha256);
             const auto oMail = componer(envio, p.adjunto);
             puedeHaberSalido = true;
             limites().anotarIntento(reloj().ahora());
@@ -480,19 +476,14 @@ void IntentoEnvio::marcar(const Envio& envio, long long intento, DesenlaceEnvio&
     e_.reservas.marcarEnviada(envio.clave);
 }
 
-long long IntentoEnvio::anotar(const Envio& envio, const std::string& sha256,
+long long IntentoEnvio::anotar(const Envio& envio, std::uintmax_t tamano, const std::string& sha256,
                                const std::string& sha256Adjunto) {
     RegistroEnvios::Intento intento;
     intento.ejecucion = ejecucion_;
     intento.documento = envio.documento;
-    if (envio.archivo) {
-        std::error_code error;
-        intento.tamano = std::filesystem::file_size(*envio.archivo, error);
-        intento.sha256 = sha256;
-        intento.sha256Adjunto = sha256Adjunto;
-    } else {
-        intento.tamano = envio.mensaje.size();
-    }
+    intento.tamano = tamano;
+    intento.sha256 = sha256;
+    intento.sha256Adjunto = sha256Adjunto;
     intento.destinatario = envio.para;
     intento.nombreListado = envio.nombreListado;
     intento.hora = horaUtcDe(reloj().ahora());

@@ -135,7 +135,7 @@ private:
     // held.
     std::optional<DesenlaceEnvio> preparar(const Envio& envio, bool reenvioConfirmado);
     std::optional<DesenlaceEnvio> prepararConClaim(const Envio& envio, bool reenvioConfirmado);
-    long long anotar(const Envio& envio, const std::string& sha256,
+    long long anotar(const Envio& envio, std::uintmax_t tamano, const std::string& sha256,
                      const std::string& sha256Adjunto);
     std::unique_ptr<clsCDOmail> componer(const Envio& envio, const Adjunto& adjunto);
     static Vez enviar(clsCDOmail& oMail, long long intento);

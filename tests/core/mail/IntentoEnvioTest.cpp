@@ -152,6 +152,28 @@ TEST_F(IntentoEnvioTest, AnUncertainSendIsLeftForAPersonAndTheNextRunNamesIt) {
     EXPECT_EQ(dialogos.cuadros().size(), hasta) << "the resend settled the doubt";
 }
 
+// The list is minutes old: another machine may give a listed document its sent name before this
+// run gets to it. Nothing of it goes out, and this run leaves no claim and no attempt for it.
+TEST_F(IntentoEnvioTest, ADocumentAnotherRunMarkedAfterTheListWasReadIsLeftAlone) {
+    const auto tercero = documento(3);
+    componente.alEnviar = [&] {
+        if (std::filesystem::exists(tercero)) {
+            std::filesystem::rename(tercero, rutaEnviada(tercero.string()));
+        }
+    };
+    const ResultadoEnvios r = run();
+    EXPECT_EQ(componente.destinatarios,
+              (std::vector<std::string>{"acme@ejemplo.es", "pena@ejemplo.es"}));
+    ASSERT_EQ(r.ocupados.size(), 1U);
+    EXPECT_EQ(r.ocupados[0],
+              "000003_20260303_000003.pdf: otro envío lo ha marcado ya como enviado");
+    EXPECT_FALSE(Reservas(folder.path(), currentProcess()).leer(Reservas::claveDe(tercero)));
+    RegistroEnvios registro(RegistroEnvios::archivoEn(folder.path()));
+    for (const auto& intento : registro.todos()) {
+        EXPECT_NE(intento.documento, tercero.string());
+    }
+}
+
 TEST_F(IntentoEnvioTest, AnotherRunsClaimKeepsItsDocumentUntilItsRunIsGone) {
     // Another machine is sending the first one now; the second was left by a run that died
     // there long ago; the third was left by a run of this machine that is gone.
