@@ -104,27 +104,21 @@ struct MarcaParaStrace {
     MarcaParaStrace& operator=(const MarcaParaStrace&) = delete;
 };
 
-// What creating one empty file costs on this disk right now, in microseconds: a run creates four
-// per document (its claim and the claim's marks). On ext4 without a journal, inodes freed in the
-// last minutes are skipped one by one at every creation, so a benchmark started right after
-// another one removed its months (or after a test suite) pays several times as much for the
-// same run; each round prints this so that such a round can be told apart. The files stay until
-// the end: removing them would be that very cost for the next round.
-class SondaCreacion {
-public:
-    double microsegundos() {
-        const auto inicio = std::chrono::steady_clock::now();
-        constexpr int kArchivos = 100;
-        for (int i = 0; i < kArchivos; ++i) {
-            std::ofstream(carpeta_.path() / std::to_string(creados_++));
-        }
-        return segundosDesde(inicio) * 1e6 / kArchivos;
+// What creating one empty file in a month's folder costs right now, in microseconds: a run
+// creates three per document there (its claim and the claim's answer mark). On ext4 without a
+// journal, inodes freed in the last minutes (up to six when their blocks are still being
+// written) are skipped one by one at every creation in the same block group, so a benchmark
+// started right after another one removed its months, or after a test suite, pays several times
+// as much for the same run. Each round prints this so that such a round can be told apart. The
+// files stay with the month: removing them would be that very cost for the next round.
+double costeDeCrearUs(const std::filesystem::path& carpeta) {
+    constexpr int kArchivos = 100;
+    const auto inicio = std::chrono::steady_clock::now();
+    for (int i = 0; i < kArchivos; ++i) {
+        std::ofstream(carpeta / (".sonda-" + std::to_string(i)));
     }
-
-private:
-    envio::test::TemporaryFolder carpeta_;
-    int creados_ = 0;
-};
+    return segundosDesde(inicio) * 1e6 / kArchivos;
+}
 
 struct Mes {
     envio::test::TemporaryFolder carpeta;
@@ -215,8 +209,8 @@ struct Ronda {
     double desnudo = 0;        // the bare loop's rate, before and after the run together
     double cpuEjecucionMs = 0; // this process's CPU per document
     double cpuDesnudoMs = 0;
-    double creacionUs = 0; // SondaCreacion, before the run
-    long antesKb = 0; // resident before the run: every month's list is loaded
+    double creacionUs = 0; // costeDeCrearUs, before the run
+    long antesKb = 0;      // resident before the run: every month's list is loaded
     long picoKb = 0;
     [[nodiscard]] double ratio() const { return ejecucion / desnudo; }
     [[nodiscard]] double ratioCapa() const { return capa / desnudo; }
@@ -279,12 +273,11 @@ int medir(const Opciones& o) {
            "the settling loop did not send every message");
     esperados += static_cast<std::size_t>(o.documentos);
 
-    SondaCreacion sonda;
     std::vector<Ronda> rondas;
     for (int r = 0; r < o.rondas; ++r) {
         Mes& mes = *meses[static_cast<std::size_t>(r)];
         Ronda ronda;
-        ronda.creacionUs = sonda.microsegundos();
+        ronda.creacionUs = costeDeCrearUs(mes.carpeta.path());
         // The bare loop runs before and after the run, and the run is set beside both: the
         // machine's speed drifts over seconds.
         const auto antes =
