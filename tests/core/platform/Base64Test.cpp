@@ -18,21 +18,24 @@ TEST(Base64Test, Rfc4648VectorsInBothAlphabets) {
 }
 
 TEST(Base64Test, MimeBodyIsWholeLinesOfAtMost76Characters) {
-    std::string bytes;
-    for (int i = 0; i < 1000; ++i) {
-        bytes += static_cast<char>(i * 7);
+    // Nothing, whole lines only, and a short last line.
+    for (const std::size_t size : {0, 57, 114, 1000}) {
+        std::string bytes;
+        for (std::size_t i = 0; i < size; ++i) {
+            bytes += static_cast<char>(i * 7);
+        }
+        const std::string cuerpo = base64Mime(bytes);
+        std::string unido;
+        std::size_t desde = 0;
+        while (desde < cuerpo.size()) {
+            const auto fin = cuerpo.find("\r\n", desde);
+            ASSERT_NE(fin, std::string::npos) << "the last line must end too";
+            EXPECT_LE(fin - desde, 76U);
+            unido += cuerpo.substr(desde, fin - desde);
+            desde = fin + 2;
+        }
+        EXPECT_EQ(unido, base64(bytes)) << size;
     }
-    const std::string cuerpo = base64Mime(bytes);
-    std::string unido;
-    std::size_t desde = 0;
-    while (desde < cuerpo.size()) {
-        const auto fin = cuerpo.find("\r\n", desde);
-        ASSERT_NE(fin, std::string::npos) << "the last line must end too";
-        EXPECT_LE(fin - desde, 76U);
-        unido += cuerpo.substr(desde, fin - desde);
-        desde = fin + 2;
-    }
-    EXPECT_EQ(unido, base64(bytes));
 }
 
 } // namespace
