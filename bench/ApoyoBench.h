@@ -1,10 +1,15 @@
 #pragma once
 
-// What the whole-process benchmarks share: their `--nombre=valor` options and the bare libcurl
-// loop's reading of a pre-built message from memory.
+// What the whole-process benchmarks share: their `--nombre=valor` options, their reading of the
+// process's memory, and the bare libcurl loop's reading of a pre-built message from memory.
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <functional>
+#include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace bench {
 
@@ -12,6 +17,35 @@ namespace bench {
 // nothing.
 inline const char* valorDeOpcion(const std::string& argumento, const char* prefijo) {
     return argumento.starts_with(prefijo) ? argumento.c_str() + std::strlen(prefijo) : nullptr;
+}
+
+// Hands each `--nombre=valor` argument's value to the action of its prefix; any other argument
+// is an error.
+using AccionOpcion = std::function<void(const char* valor)>;
+inline void leerOpciones(int argc, char** argv,
+                         const std::vector<std::pair<const char*, AccionOpcion>>& opciones) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto opcion = std::find_if(opciones.begin(), opciones.end(), [&arg](const auto& o) {
+            return valorDeOpcion(arg, o.first) != nullptr;
+        });
+        if (opcion == opciones.end()) {
+            throw std::runtime_error("unknown argument " + arg);
+        }
+        opcion->second(valorDeOpcion(arg, opcion->first));
+    }
+}
+
+// A line of /proc/self/status in KB: "VmHWM:" (the peak resident memory) or "VmRSS:" (now).
+inline long memoriaKb(const std::string& campo) {
+    std::ifstream status("/proc/self/status");
+    std::string linea;
+    while (std::getline(status, linea)) {
+        if (linea.starts_with(campo)) {
+            return std::stol(linea.substr(campo.size()));
+        }
+    }
+    return -1;
 }
 
 // Feeds a pre-built message to libcurl (CURLOPT_READFUNCTION with a Lectura as its data).

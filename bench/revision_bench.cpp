@@ -36,23 +36,12 @@ struct Opciones {
 
 Opciones leerOpciones(int argc, char** argv) {
     Opciones o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const auto valor = [&arg](const char* prefijo) {
-            return bench::valorDeOpcion(arg, prefijo);
-        };
-        if (const char* v = valor("--documentos=")) {
-            o.documentos = std::stoi(v);
-        } else if (const char* v = valor("--kb=")) {
-            o.kb = static_cast<std::size_t>(std::stoul(v));
-        } else if (const char* v = valor("--rondas=")) {
-            o.rondas = std::stoi(v);
-        } else if (const char* v = valor("--hilos=")) {
-            o.hilos = static_cast<unsigned>(std::stoul(v));
-        } else {
-            throw std::runtime_error("unknown argument " + arg);
-        }
-    }
+    bench::leerOpciones(
+        argc, argv,
+        {{"--documentos=", [&o](const char* v) { o.documentos = std::stoi(v); }},
+         {"--kb=", [&o](const char* v) { o.kb = std::stoul(v); }},
+         {"--rondas=", [&o](const char* v) { o.rondas = std::stoi(v); }},
+         {"--hilos=", [&o](const char* v) { o.hilos = static_cast<unsigned>(std::stoul(v)); }}});
     return o;
 }
 

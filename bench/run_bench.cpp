@@ -50,21 +50,10 @@ struct Opciones {
 
 Opciones leerOpciones(int argc, char** argv) {
     Opciones o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const auto valor = [&arg](const char* prefijo) {
-            return bench::valorDeOpcion(arg, prefijo);
-        };
-        if (const char* v = valor("--documentos=")) {
-            o.documentos = std::stoi(v);
-        } else if (const char* v = valor("--rondas=")) {
-            o.rondas = std::stoi(v);
-        } else if (const char* v = valor("--kb=")) {
-            o.kb = static_cast<std::size_t>(std::stoul(v));
-        } else {
-            throw std::runtime_error("unknown argument " + arg);
-        }
-    }
+    bench::leerOpciones(argc, argv,
+                        {{"--documentos=", [&o](const char* v) { o.documentos = std::stoi(v); }},
+                         {"--rondas=", [&o](const char* v) { o.rondas = std::stoi(v); }},
+                         {"--kb=", [&o](const char* v) { o.kb = std::stoul(v); }}});
     return o;
 }
 
@@ -82,18 +71,6 @@ double segundosDesde(std::chrono::steady_clock::time_point inicio) {
 void reiniciarPicoMemoria() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
-// A line of /proc/self/status in KB: "VmHWM:" (the peak) or "VmRSS:" (now).
-long memoriaKb(const std::string& campo) {
-    std::ifstream status("/proc/self/status");
-    std::string linea;
-    while (std::getline(status, linea)) {
-        if (linea.starts_with(campo)) {
-            return std::stol(linea.substr(campo.size()));
-        }
-    }
-    return -1;
-}
-
 // Two look-ups of names that do not exist around the timed run, so that a trace of the whole
 // process (`strace -f -o ...`) tells the run's own system calls from the month's generation, the
 // bare loop's and the server's: the run's are those between the two.
@@ -283,10 +260,10 @@ int medir(const Opciones& o) {
         const auto antes =
             medirFase(o.documentos, [&] { return bucleDesnudo(puerto, modelo, o.documentos); });
         reiniciarPicoMemoria();
-        ronda.antesKb = memoriaKb("VmRSS:");
+        ronda.antesKb = bench::memoriaKb("VmRSS:");
         std::tie(ronda.ejecucion, ronda.cpuEjecucionMs) =
             medirFase(o.documentos, [&] { return mes.enviar(); });
-        ronda.picoKb = memoriaKb("VmHWM:");
+        ronda.picoKb = bench::memoriaKb("VmHWM:");
         ronda.capa = medirFase(o.documentos, [&] { return mes.enviarSoloCapa(); }).first;
         const auto despues =
             medirFase(o.documentos, [&] { return bucleDesnudo(puerto, modelo, o.documentos); });

@@ -12,12 +12,12 @@
 #include "DialogosGrabados.h"
 #include "GeneradorSuite.h"
 #include "RelojFijo.h"
+#include "ShellGrabado.h"
 #include "TemporaryFolder.h"
 #include "TestMailServer.h"
 #include "gui/ComandosPrincipal.h"
 #include "gui/EnvioPrincipal.h"
 #include "gui/FrmPrincipal.h"
-#include "platform/Shell.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,7 +26,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -40,36 +39,10 @@ struct Opciones {
 
 Opciones leerOpciones(int argc, char** argv) {
     Opciones o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (const char* v = bench::valorDeOpcion(arg, "--documentos=")) {
-            o.documentos = std::stoi(v);
-        } else if (const char* v = bench::valorDeOpcion(arg, "--kb=")) {
-            o.kb = static_cast<std::size_t>(std::stoul(v));
-        } else {
-            throw std::runtime_error("unknown argument " + arg);
-        }
-    }
+    bench::leerOpciones(argc, argv,
+                        {{"--documentos=", [&o](const char* v) { o.documentos = std::stoi(v); }},
+                         {"--kb=", [&o](const char* v) { o.kb = std::stoul(v); }}});
     return o;
-}
-
-class ShellNulo : public envio::Shell {
-public:
-    bool open(const std::filesystem::path&, std::string_view,
-              const std::filesystem::path&) override {
-        return false;
-    }
-};
-
-long picoMemoriaKb() {
-    std::ifstream status("/proc/self/status");
-    std::string linea;
-    while (std::getline(status, linea)) {
-        if (linea.starts_with("VmHWM:")) {
-            return std::stol(linea.substr(6));
-        }
-    }
-    return -1;
 }
 
 double percentil(std::vector<double> valores, double p) {
@@ -92,7 +65,7 @@ int medir(const Opciones& o) {
     suitegen::generarSuite(
         carpeta.path(), suitegen::suiteParaEnviar(o.documentos, o.kb * 1024, servidor.plainPort()));
     envio::test::DialogosGrabados dialogos;
-    ShellNulo shell;
+    envio::test::ShellGrabado shell;
     const envio::test::RelojFijo reloj(envio::Fecha{2026, 3, 15});
     auto ventana =
         envio::gui::abrirPrincipal(envio::CarpetaPrograma(carpeta.path()), dialogos, shell, reloj);
@@ -170,7 +143,7 @@ int medir(const Opciones& o) {
     std::printf("Esc with the bar at %d of %d: the run stopped %.0f ms later, %zu messages sent "
                 "in all; %.1f s from Enviar to the stop; peak RSS %ld KB\n",
                 barraAlEsc, barra->maximum(), escHastaParadaMs, recibidos, segundos,
-                picoMemoriaKb());
+                bench::memoriaKb("VmHWM:"));
     comandos.reset();
     ventana->close();
     return 0;
