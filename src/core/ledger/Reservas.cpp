@@ -431,7 +431,8 @@ void Reservas::anotarRespuesta(const std::string& clave, const std::string& resp
 
 void Reservas::marcarEnviada(const std::string& clave) {
     const auto archivo = archivoDe(clave);
-    if (esPropiaReciente(clave) && propias_.at(clave).respondida &&
+    const bool propia = esPropiaReciente(clave);
+    if (propia && propias_.at(clave).respondida &&
         fs::renameRetryingWhileBusy(marcaDe(archivo, kMarcaRespuesta),
                                     marcaDe(archivo, kMarcaEnviada)) == 0) {
         // A rename, where a new file costs a round trip more on a share: one file fewer per
@@ -442,7 +443,7 @@ void Reservas::marcarEnviada(const std::string& clave) {
     // The mark belongs to the claim's run, whoever writes it (the start-up's recovery writes it
     // for a run that is gone).
     std::string ejecucion = ejecucion_;
-    if (!esPropiaReciente(clave)) {
+    if (!propia) {
         const auto reserva = leerArchivo(archivo);
         // Never another live run's claim: that run is still settling its own attempt.
         if (!reserva || reserva->enviada ||

@@ -275,10 +275,13 @@ std::optional<DesenlaceEnvio> IntentoEnvio::prepararConClaim(const Envio& envio,
     auto p = std::make_unique<Preparado>();
     p->envio = envio;
     p->hash = contenido ? sha256OfText(*contenido) : std::string();
-    p->tamano = contenido ? contenido->size() : envio.mensaje.size();
-    if (envio.archivo && !contenido) {
+    if (contenido) {
+        p->tamano = contenido->size();
+    } else if (envio.archivo) {
         std::error_code error;
         p->tamano = std::filesystem::file_size(*envio.archivo, error);
+    } else {
+        p->tamano = envio.mensaje.size();
     }
     if (!p->hash.empty() && !reenvioConfirmado &&
         e_.registro.envioPrevio(envio.documento, p->hash)) {
