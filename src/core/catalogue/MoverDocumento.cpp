@@ -8,6 +8,8 @@
 namespace envio {
 namespace {
 
+constexpr int kNombresPosibles = 1000;
+
 std::filesystem::path conNumero(const std::filesystem::path& destino, int n) {
     const std::string nombre = destino.filename().string();
     std::size_t corte = nombre.rfind('.');
@@ -34,13 +36,26 @@ std::string sinUltimosCaracteres(const std::string& texto, std::size_t n) {
     return texto.substr(0, fin);
 }
 
+std::vector<std::filesystem::path> nombresOcupados(const std::filesystem::path& destino) {
+    std::vector<std::filesystem::path> ocupados;
+    std::error_code error;
+    for (int n = 1; n < kNombresPosibles; ++n) {
+        auto candidato = n == 1 ? destino : conNumero(destino, n);
+        if (!std::filesystem::exists(candidato, error)) {
+            break;
+        }
+        ocupados.push_back(std::move(candidato));
+    }
+    return ocupados;
+}
+
 std::filesystem::path moverDocumento(const std::filesystem::path& origen,
                                      const std::filesystem::path& destino) {
     std::error_code error;
     if (!std::filesystem::exists(origen, error)) {
         throw std::runtime_error("El documento " + origen.string() + " ya no existe");
     }
-    for (int n = 1; n < 1000; ++n) {
+    for (int n = 1; n < kNombresPosibles; ++n) {
         auto candidato = n == 1 ? destino : conNumero(destino, n);
         if (fs::renameWithoutReplacing(origen, candidato)) {
             return candidato;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace envio {
 
@@ -11,6 +13,10 @@ namespace envio {
 // user's words when it cannot move (vanished, read-only folder).
 std::filesystem::path moverDocumento(const std::filesystem::path& origen,
                                      const std::filesystem::path& destino);
+
+// The names moverDocumento tries for `destino`, in its order, for as long as a file has them:
+// where a document it moved there may be now.
+std::vector<std::filesystem::path> nombresOcupados(const std::filesystem::path& destino);
 
 // Drops the last `n` characters of a UTF-8 text (not bytes: names carry accents).
 std::string sinUltimosCaracteres(const std::string& texto, std::size_t n);

@@ -16,6 +16,17 @@ bool enCurso(const RegistroEnvios::Intento& intento, const Reservas& reservas) {
     return reserva && !reserva->dudosa && !reserva->enviada;
 }
 
+// A run stopped between the rename and the ledger's record of it: the document is under its sent
+// name (or one with a number, when that was taken), with the contents that went out.
+std::optional<std::filesystem::path> yaMarcado(const RegistroEnvios::Intento& intento) {
+    for (const auto& candidato : nombresOcupados(rutaEnviada(intento.documento))) {
+        if (sha256OfFile(candidato) == intento.sha256) {
+            return candidato;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 void recuperarEnviosInterrumpidos(RegistroEnvios& registro, Reservas& reservas,
@@ -25,10 +36,22 @@ void recuperarEnviosInterrumpidos(RegistroEnvios& registro, Reservas& reservas,
     std::string fallos;
     for (const auto& intento : registro.sinRenombrar()) {
         if (intento.resultado != RegistroEnvios::Resultado::Aceptado ||
-            enCurso(intento, reservas) || sha256OfFile(intento.documento) != intento.sha256) {
+            enCurso(intento, reservas)) {
             continue;
         }
         const std::filesystem::path documento = intento.documento;
+        const auto contenido = sha256OfFile(documento);
+        if (!contenido) {
+            // Only the ledger lacks the sent name: nothing for the user to hear about.
+            if (const auto marcado = yaMarcado(intento)) {
+                registro.renombradoAlIniciar(intento.id, *marcado);
+                reservas.marcarEnviada(Reservas::claveDe(documento));
+            }
+            continue;
+        }
+        if (*contenido != intento.sha256) {
+            continue;
+        }
         if (estaEnviado(documento.filename().string())) {
             // A document mailed again already had its sent name: only the ledger lacked it.
             registro.renombradoAlIniciar(intento.id, documento);

@@ -186,18 +186,33 @@ TEST_F(RegistroEnviosTest, AFileThatIsNoDatabaseIsRefusedAndKept) {
     EXPECT_EQ(folder.read("registro-envios.db"), std::string(4096, 'x'));
 }
 
-TEST_F(RegistroEnviosTest, RecoveryOfADocumentMailedAgainUnderItsSentNameOnlyCompletesTheLedger) {
+// A document mailed again under its sent name, and one its run renamed right before it was
+// killed (its sent name was taken, so it went to the next free one): only the ledger lacks
+// something, and nobody needs telling.
+TEST_F(RegistroEnviosTest, RecoveryOfADocumentThatAlreadyHasItsSentNameOnlyCompletesTheLedger) {
     RegistroEnvios registro(archivo);
-    const auto i = intento("c.ENVIADO.PDF", "tres@ejemplo.es");
+    const auto c = intento("c.ENVIADO.PDF", "tres@ejemplo.es");
     const std::string contenido = folder.read("c.ENVIADO.PDF");
-    contestado(registro, i, Resultado::Aceptado);
+    contestado(registro, c, Resultado::Aceptado);
+    const auto d = intento("d.pdf", "cuatro@ejemplo.es");
+    contestado(registro, d, Resultado::Aceptado);
+    folder.write("d.ENVIADO.PDF", "%PDF-1.4 el de otro mes");
+    std::filesystem::rename(d.documento, folder / "d (2).ENVIADO.PDF");
+    {
+        Reservas delMuerto(folder.path(), currentProcess());
+        delMuerto.tomar(Reservas::claveDe(d.documento), d.documento, d.destinatario, false);
+        delMuerto.anotarRespuesta(Reservas::claveDe(d.documento), "250 OK");
+    }
 
     recuperarEnviosInterrumpidos(registro, reservas, dialogos);
     EXPECT_EQ(folder.read("c.ENVIADO.PDF"), contenido);
     EXPECT_FALSE(std::filesystem::exists(folder / "c.ENVIADO.ENVIADO.PDF"));
     EXPECT_TRUE(dialogos.cuadros().empty());
     EXPECT_TRUE(registro.sinRenombrar().empty());
-    EXPECT_EQ(registro.todos()[0].renombradoA, i.documento);
+    EXPECT_EQ(registro.todos()[0].renombradoA, c.documento);
+    EXPECT_EQ(registro.todos()[1].renombradoA, (folder / "d (2).ENVIADO.PDF").string());
+    // Its claim says "sent" now, not "possibly sent" once this run is gone.
+    EXPECT_TRUE(reservas.leer(Reservas::claveDe(d.documento))->enviada);
 }
 
 TEST_F(RegistroEnviosTest, RecoveryMarksTheAcceptedDocumentsThatKeptTheirPendingName) {
