@@ -237,12 +237,12 @@ std::string textoAyuda() {
            "\n"
            "Estado de salida: 0 si todo fue bien (con --enviar o --avisos, si se envió todo lo\n"
            "seleccionado; con --revisar, si no hay ningún problema); 1 si con --enviar o\n"
-           "--avisos algo no se envió, o si --revisar encontró algún problema; 2 si el programa "
-           "no\n"
-           "pudo empezar o el envío terminó por un error (el motivo se escribe en la salida de\n"
-           "errores) o las opciones no son válidas; 3 si con --enviar otro envío (de este u otro\n"
-           "equipo) estaba trabajando con alguno de los documentos: no se tocan, y la salida de\n"
-           "errores dice quién los tiene y desde cuándo.\n";
+           "--avisos algo no se envió, si --revisar encontró algún problema o si a --historial\n"
+           "le faltó el registro de algún equipo (la salida de errores dice cuál); 2 si el\n"
+           "programa no pudo empezar o el envío terminó por un error (el motivo se escribe en la\n"
+           "salida de errores) o las opciones no son válidas; 3 si con --enviar otro envío (de\n"
+           "este u otro equipo) estaba trabajando con alguno de los documentos: no se tocan, y\n"
+           "la salida de errores dice quién los tiene y desde cuándo.\n";
 }
 
 std::string textoVersion() {

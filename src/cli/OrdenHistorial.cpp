@@ -29,6 +29,9 @@ int ordenHistorial(const Opciones& opciones, const std::filesystem::path& carpet
     }
     try {
         HistorialEnvios historial(carpetaPrograma);
+        for (const auto& omitido : historial.omitidos()) {
+            errores << omitido << '\n';
+        }
         historial.consultar(filtro);
         for (std::size_t i = 0; i < historial.cantidad(); ++i) {
             const FilaHistorial& fila = historial.fila(i);
@@ -37,6 +40,10 @@ int ordenHistorial(const Opciones& opciones, const std::filesystem::path& carpet
                        << enUnaLinea(textoColumna(fila, static_cast<ColumnaHistorial>(c)));
             }
             salida << '\n';
+        }
+        // What could be read is written; the exit status says that it is not everything.
+        if (!historial.omitidos().empty()) {
+            return 1;
         }
     } catch (const std::exception& e) {
         errores << e.what() << '\n';

@@ -62,6 +62,20 @@ FrmHistorial::FrmHistorial(const std::filesystem::path& carpetaPrograma, Shell& 
       historial_(std::make_unique<HistorialEnvios>(carpetaPrograma)) {
     construir();
     filtrar();
+    avisarOmitidos();
+}
+
+// Said once, when the window opens: the list below lacks what these ledgers hold.
+void FrmHistorial::avisarOmitidos() {
+    if (historial_->omitidos().empty()) {
+        return;
+    }
+    std::string texto;
+    for (const auto& omitido : historial_->omitidos()) {
+        texto += omitido + "\n";
+    }
+    dialogos_.mostrar({texto + "\nEl historial muestra los envíos de los demás registros.",
+                       "Historial de envíos", Icono::Exclamacion, Botones::Aceptar});
 }
 
 FrmHistorial::~FrmHistorial() = default;

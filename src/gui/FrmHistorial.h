@@ -54,6 +54,7 @@ private:
     void ejecutarEnlace(int indice);
     [[nodiscard]] const FilaHistorial* filaActual();
     void avisar(const std::string& texto);
+    void avisarOmitidos();
 
     std::filesystem::path carpeta_;
     Shell& shell_;

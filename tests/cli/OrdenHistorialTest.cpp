@@ -1,4 +1,5 @@
-// --historial: the rows tab-separated, newest first, through the options as parsed.
+// --historial: the rows tab-separated, newest first, through the options as parsed; a ledger
+// that cannot be read is named and left out.
 #include "cli/OrdenHistorial.h"
 
 #include "TemporaryFolder.h"
@@ -47,6 +48,19 @@ TEST(OrdenHistorialTest, RowsNewestFirstThroughEachFilter) {
     EXPECT_EQ(ejecutar(folder.path(), {"--desde", "2024-02-01"}).substr(0, 10), "2024-02-10");
     EXPECT_EQ(ejecutar(folder.path(), {"--hasta", "2024-01-10"}).substr(0, 10), "2024-01-10");
     EXPECT_EQ(ejecutar(folder.path(), {"--resultado", "enviado", "--filtro", "berta"}), "");
+
+    // Another machine's ledger that cannot be read: the rest is written, the status says it is
+    // not everything, and the error output names the file.
+    folder.write("registro-envios.PC2.db", std::string(4096, 'x'));
+    std::ostringstream salida;
+    std::ostringstream errores;
+    EXPECT_EQ(ordenHistorial(analizarLineaDeOrdenes({"--historial", "--filtro", "berta"}),
+                             folder.path(), salida, errores),
+              1);
+    EXPECT_EQ(salida.str().substr(0, 10), "2024-02-10");
+    EXPECT_EQ(errores.str(), "No se pudo leer el registro de envíos " +
+                                 (folder.path() / "registro-envios.PC2.db").string() +
+                                 ": file is not a database\n");
     EXPECT_THROW(analizarLineaDeOrdenes({"--historial", "--resultado", "marcado"}),
                  ErrorDeOpciones);
     EXPECT_THROW(analizarLineaDeOrdenes({"--historial", "--desde", "10/01/2024"}), ErrorDeOpciones);

@@ -107,6 +107,22 @@ private slots:
         QVERIFY(texto->find("FERNÁNDEZ") == std::string::npos);
         QVERIFY(dialogos.cuadros().empty());
     }
+
+    void aLedgerLeftOutIsSaidWhenTheWindowOpens() {
+        test::TemporaryFolder carpeta;
+        carpeta.write("registro-envios.PC2.db", std::string(4096, 'x'));
+        ShellGrabado shell;
+        test::DialogosGrabados dialogos;
+        FrmHistorial v(carpeta.path(), shell, dialogos, {});
+        QCOMPARE(v.modelo()->rowCount(), 0);
+        QCOMPARE(dialogos.cuadros(),
+                 (std::vector<CuadroMensaje>{
+                     {"No se pudo leer el registro de envíos " +
+                          (carpeta.path() / "registro-envios.PC2.db").string() +
+                          ": file is not a database\n\nEl historial muestra los envíos de los "
+                          "demás registros.",
+                      "Historial de envíos", Icono::Exclamacion, Botones::Aceptar}}));
+    }
 };
 
 } // namespace envio::gui

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <ctime>
 #include <sqlite3.h>
+#include <thread>
 
 namespace envio {
 namespace {
@@ -130,10 +132,41 @@ std::string avisoSql() {
            std::string(kPrefijoAviso) + "')";
 }
 
+// On a share another machine's locks are not seen here: for the moment of its commit, the journal
+// beside its ledger looks like one a crash left behind, and a read-only reader gets
+// SQLITE_READONLY_ROLLBACK. A commit is over in milliseconds, so the first read of a statement
+// is tried again for a second before it counts as failed.
+bool esPasajero(int rc) {
+    return rc == SQLITE_READONLY_ROLLBACK || rc == SQLITE_BUSY;
+}
+
+template <typename Paso> int conReintentos(Paso paso) {
+    constexpr int kVeces = 20;
+    int rc = paso();
+    for (int vez = 1; vez < kVeces && esPasajero(rc); ++vez) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        rc = paso();
+    }
+    return rc;
+}
+
+// Why a ledger cannot be read, in the user's words where SQLite's would mislead.
+std::string motivo(sqlite3* db) {
+    if (sqlite3_extended_errcode(db) == SQLITE_READONLY_ROLLBACK) {
+        return "el equipo que lo escribe está a mitad de una escritura, o se apagó en medio de "
+               "una (se podrá leer cuando ese equipo vuelva a abrir el programa)";
+    }
+    return sqlite3_errmsg(db);
+}
+
 class Statement {
 public:
     Statement(sqlite3* db, const std::string& sql) : db_(db) {
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s_, nullptr) != SQLITE_OK) {
+        if (conReintentos([&] {
+                sqlite3_finalize(s_);
+                s_ = nullptr;
+                return sqlite3_prepare_v2(db, sql.c_str(), -1, &s_, nullptr);
+            }) != SQLITE_OK) {
             fail();
         }
     }
@@ -149,21 +182,24 @@ public:
         sqlite3_bind_text(s_, index, value.c_str(), static_cast<int>(value.size()),
                           SQLITE_TRANSIENT);
     }
+    // Only the first step is tried again: later ones would start the rows over.
     bool step() {
-        const int rc = sqlite3_step(s_);
+        const int rc =
+            primero_ ? conReintentos([this] { return sqlite3_step(s_); }) : sqlite3_step(s_);
+        primero_ = false;
         if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
             fail();
         }
         return rc == SQLITE_ROW;
     }
     [[noreturn]] void fail() const {
-        throw ErrorBaseDatos(std::string("No se pudo leer el historial de envíos: ") +
-                             sqlite3_errmsg(db_));
+        throw ErrorBaseDatos("No se pudo leer el historial de envíos: " + motivo(db_));
     }
 
 private:
     sqlite3* db_;
     sqlite3_stmt* s_ = nullptr;
+    bool primero_ = true;
 };
 
 void marcar(std::vector<bool>& marcas, long long id, bool valor) {
@@ -184,6 +220,7 @@ FuenteHistorial::FuenteHistorial(const std::filesystem::path& registro) {
     }
     // A sending run holds its ledger for one short write at a time.
     sqlite3_busy_timeout(db_, 5000);
+    sqlite3_extended_result_codes(db_, 1);
     sqlite3_create_function(db_, "coincide", 7, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             coincide, nullptr, nullptr);
     try {
@@ -195,7 +232,7 @@ FuenteHistorial::FuenteHistorial(const std::filesystem::path& registro) {
             }
         }
         if (columnas.empty()) {
-            throw ErrorBaseDatos("No se pudo leer el registro de envíos " + registro.string());
+            throw ErrorBaseDatos("no es un registro de envíos");
         }
         const auto tiene = [&columnas](const char* c) {
             return std::find(columnas.begin(), columnas.end(), c) != columnas.end();
@@ -218,12 +255,14 @@ FuenteHistorial::FuenteHistorial(const std::filesystem::path& registro) {
                                 "respuesta, renombrado_a, aviso, res FROM " +
                                 tabla_ + " WHERE id = ?";
         if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &lectura_, nullptr) != SQLITE_OK) {
-            throw ErrorBaseDatos(std::string("No se pudo leer el historial de envíos: ") +
-                                 sqlite3_errmsg(db_));
+            throw ErrorBaseDatos(motivo(db_));
         }
-    } catch (...) {
+    } catch (const ErrorBaseDatos& error) {
+        const std::string why =
+            sqlite3_extended_errcode(db_) != SQLITE_OK ? motivo(db_) : error.what();
         sqlite3_close(db_);
-        throw;
+        throw ErrorBaseDatos("No se pudo leer el registro de envíos " + registro.string() + ": " +
+                             why);
     }
 }
 
@@ -344,7 +383,7 @@ FilaHistorial FuenteHistorial::fila(long long id) {
     sqlite3_reset(s);
     sqlite3_bind_int64(s, 1, id);
     FilaHistorial f;
-    if (sqlite3_step(s) != SQLITE_ROW) {
+    if (conReintentos([s] { return sqlite3_step(s); }) != SQLITE_ROW) {
         // The attempt was there when the list was made: only an attempt that never went out
         // leaves a ledger (a run undoing what it had prepared), and that one is "enviando".
         f.respuesta = "(no se pudo leer)";

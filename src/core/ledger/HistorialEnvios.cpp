@@ -85,7 +85,11 @@ HistorialEnvios::registrosEn(const std::filesystem::path& carpeta) {
 
 HistorialEnvios::HistorialEnvios(const std::filesystem::path& carpetaPrograma) {
     for (const auto& registro : registrosEn(carpetaPrograma)) {
-        fuentes_.push_back(std::make_unique<FuenteHistorial>(registro));
+        try {
+            fuentes_.push_back(std::make_unique<FuenteHistorial>(registro));
+        } catch (const ErrorBaseDatos& error) {
+            omitidos_.emplace_back(error.what());
+        }
     }
 }
 

@@ -34,7 +34,9 @@ struct TotalesHistorial {
 // search box then only asks the index which attempts hold the text, and filters that list.
 class HistorialEnvios {
 public:
-    // Throws ErrorBaseDatos when a ledger cannot be read.
+    // A ledger that cannot be read (another machine's, in the middle of a write or left so by a
+    // crash; a damaged file) is left out, and omitidos() says which and why: one machine's
+    // trouble does not hide every other machine's attempts.
     explicit HistorialEnvios(const std::filesystem::path& carpetaPrograma);
     ~HistorialEnvios();
     HistorialEnvios(const HistorialEnvios&) = delete;
@@ -46,6 +48,8 @@ public:
     // Throws ErrorBaseDatos, std::invalid_argument for a malformed date.
     void consultar(const FiltroHistorial& filtro, ColumnaHistorial orden = ColumnaHistorial::Hora,
                    bool descendente = true);
+    // One sentence per ledger left out, for the user.
+    [[nodiscard]] const std::vector<std::string>& omitidos() const { return omitidos_; }
     [[nodiscard]] std::size_t cantidad() const { return mostradas_->size(); }
     [[nodiscard]] const TotalesHistorial& totales() const { return totales_; }
     const FilaHistorial& fila(std::size_t indice);
@@ -67,6 +71,7 @@ private:
     void filtrar(const std::vector<Clave>& todas, const std::string& buscado);
 
     std::vector<std::unique_ptr<FuenteHistorial>> fuentes_;
+    std::vector<std::string> omitidos_;
     std::optional<Listado> listado_;
     std::vector<Clave> filtradas_;
     // The kept list itself when nothing is searched, else what the search let through.

@@ -6,9 +6,11 @@
 #include "TemporaryFolder.h"
 #include "ledger/RegistroEnvios.h"
 
+#include <chrono>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <thread>
 
 namespace envio {
 namespace {
@@ -155,6 +157,63 @@ TEST(HistorialEquiposTest, TwelveMachinesMergedAndARunWhileOpenIsSeen) {
     h.consultar({"tarde", "", "", {}});
     EXPECT_EQ(h.cantidad(), 1U);
     EXPECT_EQ(h.totales().porResultado[1], 1U);
+}
+
+// Another machine's ledger on the share, caught in a commit: its locks are not seen from here, so
+// its journal looks like one a crash left behind. `archivo` becomes such a ledger: a commit of
+// `origen` under way (journal written, pages spilled into the file), as another machine would
+// leave it while writing, or for good had it been switched off. Returns the ledger as it was
+// before, which is what the file holds again once that commit is undone or finished.
+std::string aMitadDeEscritura(const std::filesystem::path& origen,
+                              const std::filesystem::path& archivo) {
+    {
+        RegistroEnvios r(origen);
+        anotar(r, "2024-03-01T09:00:00Z", "/n/C_P.pdf", "Otro Equipo", Resultado::Aceptado, "250");
+    }
+    sqlite3* db = nullptr;
+    sqlite3_open(origen.c_str(), &db);
+    sqlite3_exec(db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+    const std::string antes = TemporaryFolder::readPath(origen);
+    sqlite3_exec(db, "PRAGMA cache_size = 1; BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "UPDATE intentos SET respuesta = zeroblob(400000)", nullptr,
+                 nullptr, nullptr);
+    std::filesystem::copy_file(origen, archivo);
+    std::filesystem::copy_file(origen.string() + "-journal", archivo.string() + "-journal");
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return antes;
+}
+
+// One machine's ledger that cannot be read leaves the others' attempts in view and says why; one
+// whose commit ends within a moment is waited for.
+TEST(HistorialEquiposTest, ALedgerCaughtMidWriteIsWaitedForThenLeftOutAndNamed) {
+    TemporaryFolder origenes;
+    TemporaryFolder folder;
+    {
+        RegistroEnvios r(folder.path() / "registro-envios.PC1.db");
+        anotar(r, "2024-01-01T10:00:00Z", "/n/A_P.pdf", "Ana Uno", Resultado::Aceptado, "250");
+    }
+    const auto breve = folder.path() / "registro-envios.PC2.db";
+    const std::string antes = aMitadDeEscritura(origenes.path() / "a.db", breve);
+    aMitadDeEscritura(origenes.path() / "b.db", folder.path() / "registro-envios.PC3.db");
+    // PC2 finishes its commit a moment after the window asks.
+    std::thread otroEquipo([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        TemporaryFolder::writePath(breve, antes);
+        std::filesystem::remove(breve.string() + "-journal");
+    });
+    HistorialEnvios h(folder.path());
+    otroEquipo.join();
+    h.consultar({});
+    ASSERT_EQ(h.cantidad(), 2U);
+    EXPECT_EQ(h.fila(0).destinatario, "Otro Equipo");
+    EXPECT_EQ(h.fila(1).destinatario, "Ana Uno");
+    ASSERT_EQ(h.omitidos().size(), 1U);
+    EXPECT_EQ(h.omitidos()[0],
+              "No se pudo leer el registro de envíos " +
+                  (folder.path() / "registro-envios.PC3.db").string() +
+                  ": el equipo que lo escribe está a mitad de una escritura, o se apagó en medio "
+                  "de una (se podrá leer cuando ese equipo vuelva a abrir el programa)");
 }
 
 // A ledger as the previous version left it: readable as it is, and migrated when a run opens it.
