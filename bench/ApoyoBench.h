@@ -4,10 +4,14 @@
 // process's memory, and the bare libcurl loop's reading of a pre-built message from memory.
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sched.h>
 #include <stdexcept>
 #include <string>
+#include <sys/types.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -60,6 +64,40 @@ inline std::size_t leer(char* destino, std::size_t tamano, std::size_t n, void* 
     std::memcpy(destino, l.bytes->data() + l.hecho, trozo);
     l.hecho += trozo;
     return trozo;
+}
+
+// Every thread of `proceso` on the processors of `cpus` only.
+inline void fijarProcesadores(pid_t proceso, const cpu_set_t& cpus) {
+    std::error_code error;
+    const auto hilos = std::filesystem::path("/proc") / std::to_string(proceso) / "task";
+    for (const auto& hilo : std::filesystem::directory_iterator(hilos, error)) {
+        ::sched_setaffinity(std::stoi(hilo.path().filename().string()), sizeof cpus, &cpus);
+    }
+}
+
+// The local test mail server stands for another machine: on a machine of two processors it would
+// otherwise share them with the program measured, and the scheduler moving one onto the other's
+// processor shows in the figures as the program being slow. The server gets the first processor
+// to itself and this process (every thread it has now and every one it starts later) the rest.
+// False when there is only one processor, and nothing is moved.
+inline bool apartarServidor(pid_t servidor) {
+    cpu_set_t todas;
+    CPU_ZERO(&todas);
+    if (::sched_getaffinity(0, sizeof todas, &todas) != 0 || CPU_COUNT(&todas) < 2) {
+        return false;
+    }
+    int primera = 0;
+    while (!CPU_ISSET(primera, &todas)) {
+        ++primera;
+    }
+    cpu_set_t suya;
+    CPU_ZERO(&suya);
+    CPU_SET(primera, &suya);
+    cpu_set_t resto = todas;
+    CPU_CLR(primera, &resto);
+    fijarProcesadores(servidor, suya);
+    fijarProcesadores(::getpid(), resto);
+    return true;
 }
 
 } // namespace bench

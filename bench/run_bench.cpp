@@ -4,7 +4,10 @@
 // the same number of times on one kept connection. That loop does nothing between messages, so
 // it is the limit a run can reach; the ratio says how close the run comes.
 //
-//   run_bench [--documentos=N] [--rondas=R] [--kb=K]
+//   run_bench [--documentos=N] [--rondas=R] [--kb=K] [--compartido=1]
+//
+// The server stands for another machine: it gets a processor of its own and the benchmark the
+// others (bench::apartarServidor), unless --compartido=1 leaves every process on every processor.
 //
 // Each round times the bare loop, the run, the mail layer alone on the same documents (the run
 // without its bookkeeping) and the bare loop again, and prints the rates, the ratios against the
@@ -46,14 +49,17 @@ struct Opciones {
     int documentos = 300;
     int rondas = 5;
     std::size_t kb = 100;
+    bool compartido = false; // the server on the same processors as the benchmark
 };
 
 Opciones leerOpciones(int argc, char** argv) {
     Opciones o;
-    bench::leerOpciones(argc, argv,
-                        {{"--documentos=", [&o](const char* v) { o.documentos = std::stoi(v); }},
-                         {"--rondas=", [&o](const char* v) { o.rondas = std::stoi(v); }},
-                         {"--kb=", [&o](const char* v) { o.kb = std::stoul(v); }}});
+    bench::leerOpciones(
+        argc, argv,
+        {{"--documentos=", [&o](const char* v) { o.documentos = std::stoi(v); }},
+         {"--rondas=", [&o](const char* v) { o.rondas = std::stoi(v); }},
+         {"--kb=", [&o](const char* v) { o.kb = std::stoul(v); }},
+         {"--compartido=", [&o](const char* v) { o.compartido = std::stoi(v) != 0; }}});
     return o;
 }
 
@@ -226,6 +232,7 @@ int medir(const Opciones& o) {
         opciones.parentFolder = "/dev/shm";
     }
     envio::test::TestMailServer servidor(opciones);
+    const bool apartado = !o.compartido && bench::apartarServidor(servidor.pid());
     const int puerto = servidor.plainPort();
     const std::size_t bytes = o.kb * 1024;
 
@@ -294,8 +301,10 @@ int medir(const Opciones& o) {
         crecimiento = std::max(crecimiento, r.picoKb - r.antesKb);
     }
     std::sort(ratios.begin(), ratios.end());
-    std::printf("\n%d documents of %zu KB, AUTH, no TLS, 127.0.0.1, %zu rounds\n", o.documentos,
-                o.kb, rondas.size());
+    std::printf("\n%d documents of %zu KB, AUTH, no TLS, 127.0.0.1, %zu rounds, %s\n", o.documentos,
+                o.kb, rondas.size(),
+                apartado ? "the server on a processor of its own"
+                         : "the server sharing the processors with the benchmark");
     const auto [capaMenor, capaMayor] =
         std::minmax_element(rondas.begin(), rondas.end(), [](const Ronda& a, const Ronda& b) {
             return a.ratioCapa() < b.ratioCapa();

@@ -101,6 +101,8 @@ public:
     // The certificate to trust (CURLOPT_CAINFO); empty without TLS.
     const std::filesystem::path& certificate() const { return certificate_; }
     const std::filesystem::path& directory() const { return directory_; }
+    // The server's process, for a benchmark that keeps it on a processor of its own.
+    int pid() const { return pid_; }
 
     // Every message saved so far, in the order the server received them, including those saved
     // before a scripted stall or drop.

@@ -51,15 +51,20 @@ std::vector<std::filesystem::path> nombresOcupados(const std::filesystem::path& 
 
 std::filesystem::path moverDocumento(const std::filesystem::path& origen,
                                      const std::filesystem::path& destino) {
-    std::error_code error;
-    if (!std::filesystem::exists(origen, error)) {
-        throw std::runtime_error("El documento " + origen.string() + " ya no existe");
-    }
-    for (int n = 1; n < kNombresPosibles; ++n) {
-        auto candidato = n == 1 ? destino : conNumero(destino, n);
-        if (fs::renameWithoutReplacing(origen, candidato)) {
-            return candidato;
+    // Looked up only when the move fails: on a share each look-up is a round trip to the server.
+    try {
+        for (int n = 1; n < kNombresPosibles; ++n) {
+            auto candidato = n == 1 ? destino : conNumero(destino, n);
+            if (fs::renameWithoutReplacing(origen, candidato)) {
+                return candidato;
+            }
         }
+    } catch (const std::runtime_error&) {
+        std::error_code error;
+        if (!std::filesystem::exists(origen, error)) {
+            throw std::runtime_error("El documento " + origen.string() + " ya no existe");
+        }
+        throw;
     }
     throw std::runtime_error("No hay un nombre libre para " + destino.string());
 }

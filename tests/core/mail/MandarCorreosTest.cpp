@@ -242,8 +242,12 @@ TEST_F(MandarCorreosTest, ADocumentThatVanishesAfterTheSendIsStillReportedAsSent
     const ResultadoEnvios r = run();
     EXPECT_EQ(r.enviados, 2);
     ASSERT_EQ(dialogos.cuadros().size(), 1U);
-    EXPECT_NE(dialogos.cuadros()[0].texto.find("se ha enviado, pero no se pudo marcar"),
-              std::string::npos);
+    EXPECT_NE(dialogos.cuadros()[0].texto.find(
+                  "se ha enviado, pero no se pudo marcar como "
+                  "enviado: El documento " +
+                  (documents() / "000001_20260301_000001.pdf").string() + " ya no existe"),
+              std::string::npos)
+        << dialogos.cuadros()[0].texto;
     EXPECT_EQ(lista.fila(0).icono, kIconoEnviado);
     EXPECT_EQ(visor.filas.size(), 2U);
 }
