@@ -175,8 +175,7 @@ std::string aMitadDeEscritura(const std::filesystem::path& origen,
     sqlite3_exec(db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
     const std::string antes = TemporaryFolder::readPath(origen);
     sqlite3_exec(db, "PRAGMA cache_size = 1; BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "UPDATE intentos SET respuesta = zeroblob(400000)", nullptr,
-                 nullptr, nullptr);
+    sqlite3_exec(db, "UPDATE intentos SET respuesta = zeroblob(400000)", nullptr, nullptr, nullptr);
     std::filesystem::copy_file(origen, archivo);
     std::filesystem::copy_file(origen.string() + "-journal", archivo.string() + "-journal");
     sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
