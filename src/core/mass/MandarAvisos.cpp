@@ -1,16 +1,15 @@
 #include "mass/MandarAvisos.h"
 
 #include "catalogue/AccionesDocumento.h"
-#include "database/BaseDatos.h"
 #include "ledger/HistorialEnvios.h"
 #include "mail/ErroresEjecucion.h"
 #include "mail/IntentoEnvio.h"
 #include "mail/LimitesEnvio.h"
 #include "platform/Sha256.h"
-#include "report/TablaTrabajo.h"
+#include "report/TablaInforme.h"
 
 #include <ctime>
-#include <memory>
+#include <optional>
 
 namespace envio::masivo {
 namespace {
@@ -79,8 +78,7 @@ private:
 
     void abrirTablaTrabajo() {
         baseTrabajo_ = e_.carpeta.baseTrabajo();
-        db_ = BaseDatos::abrir(baseTrabajo_);
-        db_->ejecutar("DELETE * FROM INFORMETMP2008");
+        tabla_.emplace(baseTrabajo_);
     }
 
     void recorrer() {
@@ -138,21 +136,17 @@ private:
             return true;
         }
         ++resultado_.enviados;
-        // The message is out: a value longer than a work-table field is shortened rather than
-        // ending the run and losing the record of what was sent.
         // The report shows the list's own text; only the envelope needs it without blanks.
-        db_->agregarRegistro(kTablaInforme,
-                             {{"CAMPO1", Valor::texto(acortarCampo(fila.texto))},
-                              {"CAMPO2", Valor::texto(acortarCampo(fila.subitems[0]))}});
-        ++filasTabla_;
+        tabla_->agregar(fila.texto, fila.subitems[0]);
         return true;
     }
 
     void mostrarInforme() {
-        if (filasTabla_ == 0) {
+        if (!tabla_ || tabla_->filas() == 0) {
             return;
         }
-        db_.reset();
+        tabla_->guardar();
+        tabla_.reset();
         SolicitudInforme solicitud;
         solicitud.TituloInforme = "Comunicaciones masivas";
         solicitud.DetalleInforme = "Asunto: " + aviso_.asunto;
@@ -168,8 +162,7 @@ private:
     EntornoEnvio& e_;
     IntentoEnvio intento_;
     std::filesystem::path baseTrabajo_;
-    std::unique_ptr<BaseDatos> db_;
-    int filasTabla_ = 0;
+    std::optional<TablaInforme> tabla_;
     ResultadoAvisos resultado_;
 };
 

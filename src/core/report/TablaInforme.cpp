@@ -19,9 +19,18 @@ TablaInforme::~TablaInforme() {
 
 void TablaInforme::agregar(const std::string& campo1, const std::string& campo2,
                            const std::string& campo3) {
-    pendientes_.push_back({{"CAMPO1", Valor::texto(acortarCampo(campo1))},
-                           {"CAMPO2", Valor::texto(acortarCampo(campo2))},
-                           {"CAMPO3", Valor::texto(acortarCampo(campo3))}});
+    anadir({{"CAMPO1", Valor::texto(acortarCampo(campo1))},
+            {"CAMPO2", Valor::texto(acortarCampo(campo2))},
+            {"CAMPO3", Valor::texto(acortarCampo(campo3))}});
+}
+
+void TablaInforme::agregar(const std::string& campo1, const std::string& campo2) {
+    anadir({{"CAMPO1", Valor::texto(acortarCampo(campo1))},
+            {"CAMPO2", Valor::texto(acortarCampo(campo2))}});
+}
+
+void TablaInforme::anadir(MotorSqlite::Registro fila) {
+    pendientes_.push_back(std::move(fila));
     ++filas_;
     if (pendientes_.size() >= kLote) {
         guardar();

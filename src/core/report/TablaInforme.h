@@ -27,12 +27,17 @@ public:
     TablaInforme(const TablaInforme&) = delete;
     TablaInforme& operator=(const TablaInforme&) = delete;
 
+    // A document's row: the recipient, the address and the file.
     void agregar(const std::string& campo1, const std::string& campo2, const std::string& campo3);
+    // A notice's row: the recipient and the address; its third field stays empty (NULL).
+    void agregar(const std::string& campo1, const std::string& campo2);
     // Every row in the table before the report reads it. Throws ErrorBaseDatos.
     void guardar();
     [[nodiscard]] int filas() const { return filas_; }
 
 private:
+    void anadir(MotorSqlite::Registro fila);
+
     std::unique_ptr<MotorSqlite> db_;
     std::vector<MotorSqlite::Registro> pendientes_;
     int filas_ = 0;
