@@ -215,28 +215,30 @@ TEST(HistorialEquiposTest, ALedgerCaughtMidWriteIsWaitedForThenLeftOutAndNamed) 
                   "de una (se podrá leer cuando ese equipo vuelva a abrir el programa)");
 }
 
+void sql(const std::filesystem::path& archivo, const std::string& texto) {
+    sqlite3* db = nullptr;
+    sqlite3_open(archivo.c_str(), &db);
+    ASSERT_EQ(sqlite3_exec(db, texto.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
 // A ledger as the previous version left it: readable as it is, and migrated when a run opens it.
 TEST(HistorialMigracionTest, PreviousLayoutIsReadThenMigratedKeepingItsRows) {
     setenv("TZ", "UTC", 1);
     tzset();
     TemporaryFolder folder;
     const auto archivo = folder.path() / "registro-envios.db";
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(archivo.c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "CREATE TABLE intentos (id INTEGER PRIMARY KEY AUTOINCREMENT, ejecucion "
-                           "TEXT NOT NULL, documento TEXT NOT NULL, tamano INTEGER NOT NULL, "
-                           "sha256 TEXT NOT NULL, destinatario TEXT NOT NULL, hora TEXT NOT NULL, "
-                           "resultado TEXT NOT NULL, message_id TEXT NOT NULL DEFAULT '', "
-                           "respuesta TEXT NOT NULL DEFAULT '', hora_respuesta TEXT, renombrado_a "
-                           "TEXT, hora_renombrado TEXT);"
-                           "INSERT INTO intentos (ejecucion, documento, tamano, sha256, "
-                           "destinatario, hora, resultado, message_id, respuesta) VALUES ('e', "
-                           "'Comunicaciones masivas: 7 Eva', 3, '', 'eva@example.com', "
-                           "'2023-01-02T03:04:05Z', 'aceptado', '<m>', '250 Ok');",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    sql(archivo, "CREATE TABLE intentos (id INTEGER PRIMARY KEY AUTOINCREMENT, ejecucion "
+                 "TEXT NOT NULL, documento TEXT NOT NULL, tamano INTEGER NOT NULL, "
+                 "sha256 TEXT NOT NULL, destinatario TEXT NOT NULL, hora TEXT NOT NULL, "
+                 "resultado TEXT NOT NULL, message_id TEXT NOT NULL DEFAULT '', "
+                 "respuesta TEXT NOT NULL DEFAULT '', hora_respuesta TEXT, renombrado_a "
+                 "TEXT, hora_renombrado TEXT);"
+                 "INSERT INTO intentos (ejecucion, documento, tamano, sha256, "
+                 "destinatario, hora, resultado, message_id, respuesta) VALUES ('e', "
+                 "'Comunicaciones masivas: 7 Eva', 3, '', 'eva@example.com', "
+                 "'2023-01-02T03:04:05Z', 'aceptado', '<m>', '250 Ok');");
     {
         HistorialEnvios h(folder.path());
         h.consultar({"eva", "", "", {}});
@@ -249,26 +251,12 @@ TEST(HistorialMigracionTest, PreviousLayoutIsReadThenMigratedKeepingItsRows) {
         ASSERT_EQ(r.todos().size(), 1U + static_cast<std::size_t>(vez));
         anotar(r, "2023-02-02T00:00:00Z", "/n/X_P.pdf", "8 Teo", Resultado::Aceptado, "250");
     }
-    sqlite3_open(archivo.c_str(), &db);
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &s, nullptr);
-    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(s, 0), RegistroEnvios::kVersionEsquema);
-    sqlite3_finalize(s);
-    sqlite3_close(db);
+    EXPECT_EQ(test::primerEntero(archivo, "PRAGMA user_version"), RegistroEnvios::kVersionEsquema);
     HistorialEnvios h(folder.path());
     h.consultar({"teo", "", "", {}});
     EXPECT_EQ(h.cantidad(), 2U);
     h.consultar({"eva", "", "", {}}); // the old row, now found through the index
     EXPECT_EQ(h.cantidad(), 1U);
-}
-
-void sql(const std::filesystem::path& archivo, const std::string& texto) {
-    sqlite3* db = nullptr;
-    sqlite3_open(archivo.c_str(), &db);
-    ASSERT_EQ(sqlite3_exec(db, texto.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
-        << sqlite3_errmsg(db);
-    sqlite3_close(db);
 }
 
 // The same ledger searched through its index and, once the index is dropped, by reading every

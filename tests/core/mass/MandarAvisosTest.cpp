@@ -238,15 +238,6 @@ TEST_F(MandarAvisosTest, WhenEveryCheckedRowFailsTheSummarySaysZeroAndNoReportOp
     EXPECT_TRUE(server->messages().empty());
 }
 
-TEST_F(MandarAvisosTest, UncheckedRowsAreNeverContacted) {
-    build(tresClientes(), "NO");
-    const ResultadoAvisos r = run();
-    EXPECT_EQ(r.enviados, 1);
-    const auto messages = server->messages();
-    ASSERT_EQ(messages.size(), 1U);
-    EXPECT_EQ(messages[0].recipients, std::vector<std::string>{"otro@ejemplo.es"});
-}
-
 TEST_F(MandarAvisosTest, CapitalsAreKeptAndBlanksAroundTheAddressStayOffTheEnvelope) {
     suitegen::DescripcionSuite d;
     d.nomina = true;
