@@ -1,7 +1,6 @@
 #include "mail/clsCDOmail.h"
 
 #include "mail/MensajeCorreo.h"
-#include "platform/Base64.h"
 #include "platform/FileSystem.h"
 
 #include <cerrno>
@@ -214,23 +213,23 @@ MensajeSmtp clsCDOmail::componerMensaje(const Buzon& remitente,
     mensaje.cuerpo = lineasCrLf(Mensaje);
     if (!Adjunto.empty()) {
         mensaje.adjunto =
-            MensajeSmtp::Adjunto{Adjunto, cabecerasAdjunto(Adjunto), adjuntoCodificado()};
+            MensajeSmtp::Adjunto{Adjunto, cabecerasAdjunto(Adjunto), contenidoAdjunto()};
     }
     return mensaje;
 }
 
-void clsCDOmail::AdjuntarContenido(std::string_view contenido) {
-    base64Leido_ = base64Mime(contenido);
+void clsCDOmail::AdjuntarContenido(std::string contenido) {
+    contenidoLeido_ = std::move(contenido);
     adjuntoLeido_ = Adjunto;
 }
 
-std::string clsCDOmail::adjuntoCodificado() {
+std::string clsCDOmail::contenidoAdjunto() {
     if (!adjuntoLeido_.empty() && adjuntoLeido_ == Adjunto) {
         adjuntoLeido_.clear();
-        return std::move(base64Leido_);
+        return std::move(contenidoLeido_);
     }
     errno = 0;
-    const auto contenido = fs::readFile(Adjunto);
+    auto contenido = fs::readFile(Adjunto);
     if (!contenido) {
         const int causa = errno;
         throw ErrorComponenteCorreo(
@@ -238,7 +237,7 @@ std::string clsCDOmail::adjuntoCodificado() {
             "No se puede leer el archivo adjunto " + Adjunto +
                 (causa != 0 ? ": " + std::string(std::strerror(causa)) : std::string()));
     }
-    return base64Mime(*contenido);
+    return std::move(*contenido);
 }
 
 bool clsCDOmail::avisarResultado(const ResultadoEnvio& resultado) const {
