@@ -42,8 +42,11 @@ void recuperarEnviosInterrumpidos(RegistroEnvios& registro, Reservas& reservas,
         const std::filesystem::path documento = intento.documento;
         const auto contenido = sha256OfFile(documento);
         if (!contenido) {
-            // Only the ledger lacks the sent name: nothing for the user to hear about.
-            if (const auto marcado = yaMarcado(intento)) {
+            // Gone from its pending name, not just unreadable for a moment: only the ledger lacks
+            // the sent name, and nothing is for the user to hear about.
+            std::error_code error;
+            const bool ido = !std::filesystem::exists(documento, error) && !error;
+            if (const auto marcado = ido ? yaMarcado(intento) : std::nullopt) {
                 registro.renombradoAlIniciar(intento.id, *marcado);
                 reservas.marcarEnviada(Reservas::claveDe(documento));
             }
