@@ -308,7 +308,7 @@ std::optional<DesenlaceEnvio> IntentoEnvio::prepararConClaim(const Envio& envio,
     p->adjunto.ruta = p->copia ? p->copia->ruta() : envio.archivo.value_or(std::filesystem::path());
     p->correo = componer(envio, p->adjunto);
     if (contenido) {
-        p->correo->AdjuntarContenido(std::move(*contenido));
+        p->correo->AdjuntarContenido(*contenido);
     }
     p->intento = anotar(envio, p->tamano, p->hash, p->adjunto.sha256);
     preparado_ = std::move(p);

@@ -1,6 +1,7 @@
 #include "mail/clsCDOmail.h"
 
 #include "mail/MensajeCorreo.h"
+#include "platform/Base64.h"
 #include "platform/FileSystem.h"
 
 #include <cerrno>
@@ -213,23 +214,23 @@ MensajeSmtp clsCDOmail::componerMensaje(const Buzon& remitente,
     mensaje.cuerpo = lineasCrLf(Mensaje);
     if (!Adjunto.empty()) {
         mensaje.adjunto =
-            MensajeSmtp::Adjunto{Adjunto, cabecerasAdjunto(Adjunto), contenidoAdjunto()};
+            MensajeSmtp::Adjunto{Adjunto, cabecerasAdjunto(Adjunto), adjuntoCodificado()};
     }
     return mensaje;
 }
 
-void clsCDOmail::AdjuntarContenido(std::string contenido) {
-    contenidoLeido_ = std::move(contenido);
+void clsCDOmail::AdjuntarContenido(std::string_view contenido) {
+    base64Leido_ = base64Mime(contenido);
     adjuntoLeido_ = Adjunto;
 }
 
-std::string clsCDOmail::contenidoAdjunto() {
+std::string clsCDOmail::adjuntoCodificado() {
     if (!adjuntoLeido_.empty() && adjuntoLeido_ == Adjunto) {
         adjuntoLeido_.clear();
-        return std::move(contenidoLeido_);
+        return std::move(base64Leido_);
     }
     errno = 0;
-    auto contenido = fs::readFile(Adjunto);
+    const auto contenido = fs::readFile(Adjunto);
     if (!contenido) {
         const int causa = errno;
         throw ErrorComponenteCorreo(
@@ -237,7 +238,7 @@ std::string clsCDOmail::contenidoAdjunto() {
             "No se puede leer el archivo adjunto " + Adjunto +
                 (causa != 0 ? ": " + std::string(std::strerror(causa)) : std::string()));
     }
-    return std::move(*contenido);
+    return base64Mime(*contenido);
 }
 
 bool clsCDOmail::avisarResultado(const ResultadoEnvio& resultado) const {

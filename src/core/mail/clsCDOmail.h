@@ -50,7 +50,7 @@ public:
     // The attachment's bytes, read by the owner ahead of `Enviar`, which then reads nothing from
     // disk: a run gets the next message ready while the one before is on the wire. Without them
     // `Enviar` reads the file, and tells its failure.
-    void AdjuntarContenido(std::string contenido);
+    void AdjuntarContenido(std::string_view contenido);
 
     // What the last `Enviar` left for the sending record: the Message-ID of the message handed
     // to the component (empty when a check stopped it before), the server's last reply, and
@@ -76,17 +76,17 @@ private:
     bool avisarResultado(const ResultadoEnvio& resultado) const;
     void avisarError(const std::string& descripcion, long numero) const;
 
-    // The attachment's bytes for the message: those given ahead for the file named now (handed
-    // over, not copied: one message carries them), else read here. Throws ErrorComponenteCorreo
-    // when the file cannot be read.
-    [[nodiscard]] std::string contenidoAdjunto();
+    // The attachment as the message carries it: the one given ahead for the file named now
+    // (handed over, not copied: one message carries it), else read here. Throws
+    // ErrorComponenteCorreo when the file cannot be read.
+    [[nodiscard]] std::string adjuntoCodificado();
 
     MailTransport& componente_;
     ConnectivityProbe& sonda_;
     Constancia constancia_;
-    // What AdjuntarContenido gave, and for which file.
+    // What AdjuntarContenido gave, encoded, and for which file.
     std::string adjuntoLeido_;
-    std::string contenidoLeido_;
+    std::string base64Leido_;
 };
 
 // The server, port, security and account of the mail settings, authentication on: how both

@@ -35,46 +35,21 @@ std::string base64Url(std::string_view bytes) {
     return out;
 }
 
-Base64MimeStream::Base64MimeStream(std::string_view bytes) : bytes_(bytes) {}
-
-std::size_t Base64MimeStream::size() const {
-    const std::size_t lines = (bytes_.size() + kMimeLineBytes - 1) / kMimeLineBytes;
-    return (bytes_.size() + 2) / 3 * 4 + 2 * lines;
-}
-
-// Whole lines go straight into the reader's room; only one that does not fit is encoded aside
-// and handed over in parts.
-std::size_t Base64MimeStream::read(char* to, std::size_t room) {
-    const std::size_t pending = std::min(room, lineEnd_ - lineSent_);
-    std::copy_n(line_ + lineSent_, pending, to);
-    lineSent_ += pending;
-    std::size_t given = pending;
-    const auto* from = reinterpret_cast<const unsigned char*>(bytes_.data());
-    while (given < room && encoded_ < bytes_.size()) {
-        const auto n = static_cast<int>(std::min(kMimeLineBytes, bytes_.size() - encoded_));
-        const bool fits = room - given >= kMimeLine + 2;
-        auto* line = reinterpret_cast<unsigned char*>(fits ? to + given : line_);
-        // Its closing NUL goes under the line break.
-        const auto length = static_cast<std::size_t>(EVP_EncodeBlock(line, from + encoded_, n));
-        line[length] = '\r';
-        line[length + 1] = '\n';
-        encoded_ += static_cast<std::size_t>(n);
-        if (fits) {
-            given += length + 2;
-        } else {
-            lineEnd_ = length + 2;
-            lineSent_ = std::min(room - given, lineEnd_);
-            std::copy_n(line_, lineSent_, to + given);
-            given += lineSent_;
-        }
+// Each line is encoded straight into its place: an attachment is thousands of lines, and the
+// string is sized once.
+std::string base64Mime(std::string_view bytes) {
+    const std::size_t lines = (bytes.size() + kMimeLineBytes - 1) / kMimeLineBytes;
+    std::string out((bytes.size() + 2) / 3 * 4 + 2 * lines + 1, '\0');
+    auto* to = reinterpret_cast<unsigned char*>(out.data());
+    const auto* from = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (std::size_t at = 0; at < bytes.size(); at += kMimeLineBytes) {
+        const auto n = static_cast<int>(std::min(kMimeLineBytes, bytes.size() - at));
+        to += EVP_EncodeBlock(to, from + at, n); // its closing NUL goes under the line break
+        *to++ = '\r';
+        *to++ = '\n';
     }
-    return given;
-}
-
-void Base64MimeStream::rewind() {
-    encoded_ = 0;
-    lineSent_ = 0;
-    lineEnd_ = 0;
+    out.resize(static_cast<std::size_t>(to - reinterpret_cast<unsigned char*>(out.data())));
+    return out;
 }
 
 } // namespace envio

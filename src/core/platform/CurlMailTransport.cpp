@@ -1,7 +1,5 @@
 #include "platform/CurlMailTransport.h"
 
-#include "platform/Base64.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -493,28 +491,37 @@ void agregarTexto(curl_mime* mime, const std::string& cuerpo) {
     }
 }
 
-// The attachment in base64 as curl reads it: each piece encoded straight into curl's own buffer,
-// from the message, which outlives the send.
+// The attachment's text as curl reads it: straight from the message, which outlives the send,
+// rather than from a copy of it.
+struct LecturaAdjunto {
+    const std::string* texto = nullptr;
+    std::size_t hecho = 0;
+};
+
 std::size_t leerAdjunto(char* destino, std::size_t tamano, std::size_t n, void* datos) {
-    return static_cast<Base64MimeStream*>(datos)->read(destino, tamano * n);
+    auto& l = *static_cast<LecturaAdjunto*>(datos);
+    const std::size_t trozo = std::min(tamano * n, l.texto->size() - l.hecho);
+    std::memcpy(destino, l.texto->data() + l.hecho, trozo);
+    l.hecho += trozo;
+    return trozo;
 }
 
-// curl goes back to the start before each send of the message.
+// curl goes back to the start when it sends the message again on a new connection.
 int buscarEnAdjunto(void* datos, curl_off_t desde, int origen) {
-    if (origen != SEEK_SET || desde != 0) {
+    auto& l = *static_cast<LecturaAdjunto*>(datos);
+    if (origen != SEEK_SET || desde < 0 || static_cast<std::size_t>(desde) > l.texto->size()) {
         return CURL_SEEKFUNC_CANTSEEK;
     }
-    static_cast<Base64MimeStream*>(datos)->rewind();
+    l.hecho = static_cast<std::size_t>(desde);
     return CURL_SEEKFUNC_OK;
 }
 
-// The attachment goes in base64 that this component writes itself, a buffer of curl's at a time:
-// curl's own encoder hands the socket about 350 bytes at a time, so a 100 KB document left in
-// some 400 writes (and as many TLS records), and an encoded copy of the whole file would be
-// written and read again for every message.
-void agregarAdjunto(curl_mime* mime, const MensajeSmtp::Adjunto& adjunto,
-                    Base64MimeStream* lectura) {
-    *lectura = Base64MimeStream(adjunto.contenido);
+// The attachment goes in already encoded. curl's own base64 encoder hands the socket about 350
+// bytes at a time, so a 100 KB document left in some 400 writes (and as many TLS records); a part
+// of plain data is handed over as fast as the socket takes it, read from the message itself (one
+// copy of it fewer per message than curl_mime_data makes).
+void agregarAdjunto(curl_mime* mime, const MensajeSmtp::Adjunto& adjunto, LecturaAdjunto* lectura) {
+    *lectura = {&adjunto.base64, 0};
     Lista cabecerasParte;
     for (const auto& linea : adjunto.cabeceras) {
         cabecerasParte.agregar(linea);
@@ -522,7 +529,7 @@ void agregarAdjunto(curl_mime* mime, const MensajeSmtp::Adjunto& adjunto,
     cabecerasParte.agregar("Content-Transfer-Encoding: base64");
     curl_mimepart* parte = curl_mime_addpart(mime);
     if (parte == nullptr ||
-        curl_mime_data_cb(parte, static_cast<curl_off_t>(lectura->size()), leerAdjunto,
+        curl_mime_data_cb(parte, static_cast<curl_off_t>(adjunto.base64.size()), leerAdjunto,
                           buscarEnAdjunto, nullptr, lectura) != CURLE_OK ||
         curl_mime_headers(parte, cabecerasParte.p, 1) != CURLE_OK) {
         throw ErrorComponenteCorreo(correo::ErrorEnvio, "No se pudo preparar el archivo adjunto " +
@@ -560,7 +567,7 @@ public:
     [[nodiscard]] const std::string& remitente() const { return remitente_; }
 
 private:
-    Base64MimeStream lectura_{{}};
+    LecturaAdjunto lectura_;
     Mime mime_;
     Lista cabeceras_;
     Lista destinatarios_;

@@ -52,9 +52,9 @@ struct MensajeSmtp {
     struct Adjunto {
         std::filesystem::path ruta;         // for the texts that name it
         std::vector<std::string> cabeceras; // Content-Type and Content-Disposition of the part
-        // The file's bytes: the owner reads the file, so that nothing is read from disk while the
-        // message is on the wire. The component sends them in base64, CRLF lines of 76.
-        std::string contenido;
+        // The file's bytes in base64, CRLF lines of 76: the owner reads the file, so that
+        // nothing is read from disk while the message is on the wire.
+        std::string base64;
     };
     std::optional<Adjunto> adjunto;
 };
