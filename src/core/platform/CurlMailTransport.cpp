@@ -501,7 +501,7 @@ struct LecturaAdjunto {
 std::size_t leerAdjunto(char* destino, std::size_t tamano, std::size_t n, void* datos) {
     auto& l = *static_cast<LecturaAdjunto*>(datos);
     const std::size_t trozo = std::min(tamano * n, l.texto->size() - l.hecho);
-    std::memcpy(destino, l.texto->data() + l.hecho, trozo);
+    std::copy_n(l.texto->data() + l.hecho, trozo, destino);
     l.hecho += trozo;
     return trozo;
 }
