@@ -10,7 +10,11 @@ namespace {
 
 constexpr int kNombresPosibles = 1000;
 
+// The n-th name tried for `destino`: itself first, then " (2)", " (3)", ...
 std::filesystem::path conNumero(const std::filesystem::path& destino, int n) {
+    if (n == 1) {
+        return destino;
+    }
     const std::string nombre = destino.filename().string();
     std::size_t corte = nombre.rfind('.');
     if (estaEnviado(nombre)) {
@@ -40,7 +44,7 @@ std::vector<std::filesystem::path> nombresOcupados(const std::filesystem::path& 
     std::vector<std::filesystem::path> ocupados;
     std::error_code error;
     for (int n = 1; n < kNombresPosibles; ++n) {
-        auto candidato = n == 1 ? destino : conNumero(destino, n);
+        auto candidato = conNumero(destino, n);
         if (!std::filesystem::exists(candidato, error)) {
             break;
         }
@@ -54,7 +58,7 @@ std::filesystem::path moverDocumento(const std::filesystem::path& origen,
     // Looked up only when the move fails: on a share each look-up is a round trip to the server.
     try {
         for (int n = 1; n < kNombresPosibles; ++n) {
-            auto candidato = n == 1 ? destino : conNumero(destino, n);
+            auto candidato = conNumero(destino, n);
             if (fs::renameWithoutReplacing(origen, candidato)) {
                 return candidato;
             }
