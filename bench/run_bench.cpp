@@ -186,6 +186,16 @@ int bucleDesnudo(int puerto, const envio::test::ReceivedMessage& modelo, int vec
     return enviados;
 }
 
+// What one phase gave: documents per second, this process's CPU per document, and the server's
+// CPU per message with the share of the phase it was busy. A server busy all along is the limit;
+// one that waited was kept waiting by the client.
+struct Fase {
+    double porSegundo = 0;
+    double cpuMs = 0;
+    double servidorMs = 0;
+    double servidorOcupado = 0;
+};
+
 struct Ronda {
     double ejecucion = 0; // documents per second
     double capa = 0;
@@ -195,6 +205,8 @@ struct Ronda {
     double creacionUs = 0; // costeDeCrearUs, before the run
     long antesKb = 0;      // resident before the run: every month's list is loaded
     long picoKb = 0;
+    Fase servidorEjecucion; // the server's CPU per message and busy share, during the run
+    Fase servidorDesnudo;   // and during the bare loops
     [[nodiscard]] double ratio() const { return ejecucion / desnudo; }
     [[nodiscard]] double ratioCapa() const { return capa / desnudo; }
 };
@@ -205,20 +217,34 @@ void exigir(bool condicion, const std::string& que) {
     }
 }
 
+// The CPU the server's threads have had so far, in milliseconds, from the scheduler's own count.
+double cpuServidorMs(pid_t servidor) {
+    double ns = 0;
+    const auto tareas = std::filesystem::path("/proc") / std::to_string(servidor) / "task";
+    for (const auto& tarea : std::filesystem::directory_iterator(tareas)) {
+        double suyo = 0;
+        std::ifstream(tarea.path() / "schedstat") >> suyo;
+        ns += suyo;
+    }
+    return ns / 1e6;
+}
+
 double cpuMs() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
-// A phase's rate in documents per second and this process's CPU per document.
-template <typename Fase> std::pair<double, double> medirFase(int documentos, Fase fase) {
+template <typename Trabajo> Fase medirFase(pid_t servidor, int documentos, Trabajo trabajo) {
     const double cpu = cpuMs();
+    const double cpuServidor = cpuServidorMs(servidor);
     const auto inicio = std::chrono::steady_clock::now();
-    const int hechos = fase();
+    const int hechos = trabajo();
     const double segundos = segundosDesde(inicio);
     exigir(hechos == documentos, "a phase sent " + std::to_string(hechos));
-    return {hechos / segundos, (cpuMs() - cpu) / hechos};
+    const double servidorMs = cpuServidorMs(servidor) - cpuServidor;
+    return {hechos / segundos, (cpuMs() - cpu) / hechos, servidorMs / hechos,
+            servidorMs / (segundos * 1e3)};
 }
 
 int medir(const Opciones& o) {
@@ -264,28 +290,39 @@ int medir(const Opciones& o) {
         ronda.creacionUs = costeDeCrearUs(mes.carpeta.path());
         // The bare loop runs before and after the run, and the run is set beside both: the
         // machine's speed drifts over seconds.
-        const auto antes =
-            medirFase(o.documentos, [&] { return bucleDesnudo(puerto, modelo, o.documentos); });
+        const auto antes = medirFase(servidor.pid(), o.documentos,
+                                     [&] { return bucleDesnudo(puerto, modelo, o.documentos); });
         reiniciarPicoMemoria();
         ronda.antesKb = bench::memoriaKb("VmRSS:");
-        std::tie(ronda.ejecucion, ronda.cpuEjecucionMs) =
-            medirFase(o.documentos, [&] { return mes.enviar(); });
+        const auto ejecucion =
+            medirFase(servidor.pid(), o.documentos, [&] { return mes.enviar(); });
         ronda.picoKb = bench::memoriaKb("VmHWM:");
-        ronda.capa = medirFase(o.documentos, [&] { return mes.enviarSoloCapa(); }).first;
-        const auto despues =
-            medirFase(o.documentos, [&] { return bucleDesnudo(puerto, modelo, o.documentos); });
-        ronda.desnudo = 2 / (1 / antes.first + 1 / despues.first);
-        ronda.cpuDesnudoMs = (antes.second + despues.second) / 2;
+        ronda.capa = medirFase(servidor.pid(), o.documentos, [&] {
+                         return mes.enviarSoloCapa();
+                     }).porSegundo;
+        const auto despues = medirFase(servidor.pid(), o.documentos,
+                                       [&] { return bucleDesnudo(puerto, modelo, o.documentos); });
+        ronda.ejecucion = ejecucion.porSegundo;
+        ronda.cpuEjecucionMs = ejecucion.cpuMs;
+        ronda.desnudo = 2 / (1 / antes.porSegundo + 1 / despues.porSegundo);
+        ronda.cpuDesnudoMs = (antes.cpuMs + despues.cpuMs) / 2;
+        ronda.servidorEjecucion = ejecucion;
+        ronda.servidorDesnudo = {0, 0, (antes.servidorMs + despues.servidorMs) / 2,
+                                 (antes.servidorOcupado + despues.servidorOcupado) / 2};
         esperados += 4 * static_cast<std::size_t>(o.documentos);
         exigir(servidor.waitForMessages(esperados, std::chrono::seconds(60)),
                "the server did not save every message");
-        std::printf("round %d: run %6.1f docs/s, mail layer %6.1f, bare libcurl %6.1f (%.1f "
-                    "before, %.1f after); ratio run %.3f, mail layer %.3f; CPU per document: "
-                    "run %.2f ms, bare %.2f ms; RSS %ld KB before the run, peak %ld KB; an empty "
-                    "file created in %.0f us\n",
-                    r + 1, ronda.ejecucion, ronda.capa, ronda.desnudo, antes.first, despues.first,
-                    ronda.ratio(), ronda.ratioCapa(), ronda.cpuEjecucionMs, ronda.cpuDesnudoMs,
-                    ronda.antesKb, ronda.picoKb, ronda.creacionUs);
+        std::printf(
+            "round %d: run %6.1f docs/s, mail layer %6.1f, bare libcurl %6.1f (%.1f "
+            "before, %.1f after); ratio run %.3f, mail layer %.3f; CPU per document: "
+            "run %.2f ms, bare %.2f ms; RSS %ld KB before the run, peak %ld KB; an empty "
+            "file created in %.0f us; server CPU per message %.2f ms during the run, busy %.0f %%, "
+            "%.2f ms during the bare loops, busy %.0f %%\n",
+            r + 1, ronda.ejecucion, ronda.capa, ronda.desnudo, antes.porSegundo, despues.porSegundo,
+            ronda.ratio(), ronda.ratioCapa(), ronda.cpuEjecucionMs, ronda.cpuDesnudoMs,
+            ronda.antesKb, ronda.picoKb, ronda.creacionUs, ronda.servidorEjecucion.servidorMs,
+            100 * ronda.servidorEjecucion.servidorOcupado, ronda.servidorDesnudo.servidorMs,
+            100 * ronda.servidorDesnudo.servidorOcupado);
         std::fflush(stdout);
         rondas.push_back(ronda);
     }
