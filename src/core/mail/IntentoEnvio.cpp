@@ -162,14 +162,16 @@ std::optional<DesenlaceEnvio> IntentoEnvio::encadenar(std::size_t etiqueta, cons
     EnLinea& en = *nuevo;
     enLinea_.push_back(std::move(nuevo));
     limites().anotarIntento(reloj().ahora());
-    linea_->poner([&en] {
+    linea_->poner([&en](const std::function<void()>& entregado) {
+        clsCDOmail& correo = *en.preparado->correo;
+        correo.DatosEntregados = entregado;
         try {
-            en.vez = enviar(*en.preparado->correo, en.preparado->intento);
+            en.vez = enviar(correo, en.preparado->intento);
         } catch (...) {
             en.fallo = std::current_exception();
-            return false;
         }
-        return esDefinitiva(en.vez, 0);
+        correo.DatosEntregados = nullptr;
+        return !en.fallo && esDefinitiva(en.vez, 0);
     });
     return std::nullopt;
 }
@@ -189,11 +191,12 @@ void IntentoEnvio::terminar(const Concluida& concluida) {
 }
 
 // Waits until the line has taken the message waiting in it, settling every answer meanwhile.
+// Both wait until the message on the wire has all its data out (see LineaEnvio).
 void IntentoEnvio::esperarHueco(const Concluida& concluida) {
     while (!enLinea_.empty()) {
         asentarHechas(concluida);
         const auto estado = linea_->esperar([this](const LineaEnvio::Estado& s) {
-            return s.hechas > asentadas_ || !s.esperando || s.detenida;
+            return ((s.hechas > asentadas_ || !s.esperando) && s.libre) || s.detenida;
         });
         if (estado.hechas > asentadas_) {
             continue;

@@ -67,7 +67,8 @@ struct DesenlaceEnvio {
 //
 // A document run overlaps its attempts (`encadenar`): its messages go out one after another on a
 // thread of their own (LineaEnvio), the next one the moment the server has answered the one
-// before, while the run settles that answer and gets the one after ready. The order of each
+// before, while the run settles that answer and gets the one after ready, once the message on
+// the wire has all its data out and only its answer is left to come. The order of each
 // document's own steps is the one above. A prepared attempt that never goes out (Esc, a failure
 // elsewhere in the run) is undone: its "enviando" record leaves the ledger and its claim is
 // released. A run killed meanwhile leaves it, like any attempt past its record, possibly sent:

@@ -29,17 +29,39 @@ void LineaEnvio::poner(Tarea tarea) {
 
 LineaEnvio::Estado LineaEnvio::esperar(const std::function<bool(const Estado&)>& hasta) {
     std::unique_lock bloqueo(m_);
-    Estado e;
-    cambio_.wait(bloqueo, [&] {
-        e = {hechas_, esperando_.has_value(), detenida_};
-        return hasta(e);
-    });
-    return e;
+    for (;;) {
+        const Estado e = estadoBloqueado();
+        if (hasta(e)) {
+            return e;
+        }
+        // Two changes come untold: taking the message waiting, and kPlazoDatos passing. While
+        // either may come, the wait is bounded.
+        if (!e.libre) {
+            cambio_.wait_until(bloqueo, comienzo_ + kPlazoDatos);
+        } else if (e.esperando) {
+            cambio_.wait_for(bloqueo, kPlazoDatos);
+        } else {
+            cambio_.wait(bloqueo);
+        }
+    }
 }
 
 LineaEnvio::Estado LineaEnvio::estado() {
     const std::lock_guard bloqueo(m_);
-    return {hechas_, esperando_.has_value(), detenida_};
+    return estadoBloqueado();
+}
+
+LineaEnvio::Estado LineaEnvio::estadoBloqueado() const {
+    return {hechas_, esperando_.has_value(), detenida_,
+            !enCurso_ || entregado_ || std::chrono::steady_clock::now() >= comienzo_ + kPlazoDatos};
+}
+
+void LineaEnvio::marcarEntregado() {
+    {
+        const std::lock_guard bloqueo(m_);
+        entregado_ = true;
+    }
+    cambio_.notify_all();
 }
 
 void LineaEnvio::retomar() {
@@ -57,9 +79,10 @@ bool LineaEnvio::retirar() {
     return habia;
 }
 
-// The run is woken once per message: when the next message is taken at once, that one wake-up
-// tells it both the answer and the free place. Every notice goes out with the lock released, so
-// the run does not wake only to wait for it.
+// The run is woken once per message, when its data are out: by then the line has taken the
+// message waiting, so that one wake-up tells the run the answer before, the free place and that
+// it may work. Taking a message wakes nobody: the run has nothing to do until then. Every notice
+// goes out with the lock released, so the run does not wake only to wait for it.
 void LineaEnvio::correr() {
     std::unique_lock bloqueo(m_);
     const auto avisar = [this, &bloqueo] {
@@ -80,10 +103,13 @@ void LineaEnvio::correr() {
         }
         Tarea tarea = std::move(*esperando_);
         esperando_.reset();
+        enCurso_ = true;
+        entregado_ = false;
+        comienzo_ = std::chrono::steady_clock::now();
         bloqueo.unlock();
-        cambio_.notify_all();
-        const bool sigue = tarea();
+        const bool sigue = tarea([this] { marcarEntregado(); });
         bloqueo.lock();
+        enCurso_ = false;
         ++hechas_;
         detenida_ = detenida_ || !sigue;
         if (fin_ || !esperando_ || detenida_ || cancelar_) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -14,18 +15,33 @@ namespace envio {
 // the server has answered the one before, while the run settles that answer and gets the one
 // after ready. One message waits while one is on the wire.
 //
+// The run does that work once the message on the wire has handed the connection all its data
+// (`Estado::libre`). Before that, the conversation with the server is a run of short commands
+// and replies (MAIL, RCPT, DATA, the data itself), each waiting for this process to answer at
+// once; the run's file and ledger work on the same processor delays every one of those answers,
+// and the server waits. After it, the server takes milliseconds to read and store the message,
+// and nothing the run does holds it up. Over a slow link the data take long to go, and the run
+// does not wait for them beyond `kPlazoDatos`: the answer before is settled (its record written,
+// the progress shown) without waiting for a whole upload.
+//
 // The line takes nothing more after Esc, nor after a message whose answer the run must act on
 // before anything else goes (its task returns false) until the run calls `retomar`. A message
 // left waiting then is the run's to take back with `retirar`.
 class LineaEnvio {
 public:
+    static constexpr std::chrono::milliseconds kPlazoDatos{20};
+
     // Sends one message; false when the line must wait for the run before the next. Never throws.
-    using Tarea = std::function<bool()>;
+    // It calls `entregado` once its message's data are all with the connection.
+    using Tarea = std::function<bool(const std::function<void()>& entregado)>;
 
     struct Estado {
         std::size_t hechas = 0; // tasks finished since the line began
         bool esperando = false; // a task waits for its turn
         bool detenida = false;  // the line takes nothing now (Esc, or an answer to act on)
+        // Nothing is on the wire, or only its answer is left to come, or its data have taken
+        // longer than kPlazoDatos: the run may work now.
+        bool libre = true;
     };
 
     explicit LineaEnvio(const std::atomic<bool>& cancelar);
@@ -46,6 +62,8 @@ public:
 
 private:
     void correr();
+    void marcarEntregado();
+    [[nodiscard]] Estado estadoBloqueado() const;
 
     const std::atomic<bool>& cancelar_;
     std::mutex m_;
@@ -53,6 +71,9 @@ private:
     std::optional<Tarea> esperando_;
     std::size_t hechas_ = 0;
     bool detenida_ = false;
+    bool enCurso_ = false;                           // a task is running
+    bool entregado_ = false;                         // and its data are all out
+    std::chrono::steady_clock::time_point comienzo_; // when it began
     bool fin_ = false;
     std::thread hilo_; // last: it starts once everything above is in place
 };

@@ -216,6 +216,7 @@ MensajeSmtp clsCDOmail::componerMensaje(const Buzon& remitente,
         mensaje.adjunto =
             MensajeSmtp::Adjunto{Adjunto, cabecerasAdjunto(Adjunto), adjuntoCodificado()};
     }
+    mensaje.alEntregarDatos = DatosEntregados;
     return mensaje;
 }
 

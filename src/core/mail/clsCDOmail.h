@@ -42,6 +42,10 @@ public:
 
     std::function<void(const std::string& Descripcion, long Numero)> Error;
     std::function<void()> EnvioCompleto;
+    // Raised on the sending thread the moment the whole message is with the connection, before
+    // the server's answer (and never when the data did not all go). Not an outcome: the events
+    // above still follow.
+    std::function<void()> DatosEntregados;
 
     // True when the server took the message. A failure of the mail component before the send
     // step is thrown as ErrorComponenteCorreo and raises no event.

@@ -1,11 +1,14 @@
 #include "platform/CurlMailTransport.h"
 
+#include "platform/QuotedPrintable.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <curl/curl.h>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -482,13 +485,19 @@ bool conexionGuardadaCerrada(const Intento& i) {
            i.conexionesNuevas == 0 && !i.conversacion.datosEnviados;
 }
 
+// Encoded here, not by curl: every part of known size gives the message a known size.
 void agregarTexto(curl_mime* mime, const std::string& cuerpo) {
+    const std::string codificado = quotedPrintable(cuerpo);
+    Lista cabecerasParte;
+    cabecerasParte.agregar("Content-Type: text/plain; charset=UTF-8");
+    cabecerasParte.agregar("Content-Transfer-Encoding: quoted-printable");
     curl_mimepart* texto = curl_mime_addpart(mime);
-    if (texto == nullptr || curl_mime_data(texto, cuerpo.data(), cuerpo.size()) != CURLE_OK ||
-        curl_mime_type(texto, "text/plain; charset=UTF-8") != CURLE_OK ||
-        curl_mime_encoder(texto, "quoted-printable") != CURLE_OK) {
+    if (texto == nullptr ||
+        curl_mime_data(texto, codificado.data(), codificado.size()) != CURLE_OK ||
+        curl_mime_headers(texto, cabecerasParte.p, 1) != CURLE_OK) {
         throw ErrorComponenteCorreo(correo::ErrorEnvio, "No se pudo preparar el texto del mensaje");
     }
+    cabecerasParte.p = nullptr; // the part owns them now
 }
 
 // The attachment's text as curl reads it: straight from the message, which outlives the send,
@@ -538,6 +547,28 @@ void agregarAdjunto(curl_mime* mime, const MensajeSmtp::Adjunto& adjunto, Lectur
     cabecerasParte.p = nullptr; // the part owns them now
 }
 
+// Tells the owner once that curl has handed the connection the whole message: the upload counter
+// has reached the size of the MIME body (curl works it out before sending) and only the end of
+// the data and the server's answer are left.
+struct AvisoDatos {
+    const std::function<void()>* aviso = nullptr;
+    bool dado = false;
+};
+
+int avisarDatosEntregados(void* datos, curl_off_t, curl_off_t, curl_off_t total,
+                          curl_off_t enviados) {
+    auto& a = *static_cast<AvisoDatos*>(datos);
+    if (!a.dado && total > 0 && enviados >= total) {
+        a.dado = true;
+        try {
+            (*a.aviso)();
+        } catch (...) {
+            // The owner's bookkeeping is no reason to abandon a message on the wire.
+        }
+    }
+    return 0;
+}
+
 // The message as curl sends it: the MIME body (the text and the attachment), the message's
 // header lines and the envelope. The handle points at all of it while it sends, so it lives
 // as long as the send. Building it may fail without touching the network: those failures
@@ -559,14 +590,20 @@ public:
         for (const auto& d : mensaje.destinatarios) {
             destinatarios_.agregar("<" + d + ">");
         }
+        if (mensaje.alEntregarDatos) {
+            aviso_.aviso = &mensaje.alEntregarDatos;
+        }
     }
 
     [[nodiscard]] curl_mime* mime() const { return mime_.p; }
     [[nodiscard]] curl_slist* cabeceras() const { return cabeceras_.p; }
     [[nodiscard]] curl_slist* destinatarios() const { return destinatarios_.p; }
     [[nodiscard]] const std::string& remitente() const { return remitente_; }
+    // What curl's progress calls go to; null when the owner wants no notice.
+    [[nodiscard]] AvisoDatos* aviso() { return aviso_.aviso != nullptr ? &aviso_ : nullptr; }
 
 private:
+    AvisoDatos aviso_;
     LecturaAdjunto lectura_;
     Mime mime_;
     Lista cabeceras_;
@@ -576,7 +613,7 @@ private:
 
 // Every option of one attempt, from a handle just reset. The buffer and the conversation
 // receive what curl reports while it sends.
-void configurarManejador(CURL* curl, const Conexion& conexion, const PartesMensaje& partes,
+void configurarManejador(CURL* curl, const Conexion& conexion, PartesMensaje& partes,
                          char* textoError, Conversacion& conversacion) {
     bool ok = true;
     auto poner = [&ok](CURLcode rc) { ok = ok && rc == CURLE_OK; };
@@ -624,6 +661,11 @@ void configurarManejador(CURL* curl, const Conexion& conexion, const PartesMensa
     poner(curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, anotarConversacion));
     poner(curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &conversacion));
     poner(curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L));
+    if (AvisoDatos* aviso = partes.aviso()) {
+        poner(curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, avisarDatosEntregados));
+        poner(curl_easy_setopt(curl, CURLOPT_XFERINFODATA, aviso));
+        poner(curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L));
+    }
     if (!ok) {
         throw ErrorComponenteCorreo(correo::ErrorEnvio,
                                     "La biblioteca de correo no acepta la configuración");
@@ -640,11 +682,14 @@ void soltarPartes(CURL* curl) {
     curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, nullptr);
     curl_easy_setopt(curl, CURLOPT_DEBUGDATA, nullptr);
     curl_easy_setopt(curl, CURLOPT_VERBOSE, 0L);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 1L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, nullptr);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);
 }
 
 // One attempt, and one more on a fresh connection when the kept one turned out to be closed by
 // the server: the only failure that certainly left nothing with it.
-Intento enviarConReintento(CURL* curl, const Conexion& conexion, const PartesMensaje& partes) {
+Intento enviarConReintento(CURL* curl, const Conexion& conexion, PartesMensaje& partes) {
     char textoError[CURL_ERROR_SIZE];
     Intento intento;
     for (int vez = 0; vez < 2; ++vez) {
@@ -730,7 +775,7 @@ ResultadoEnvio CurlMailTransport::enviar(const ConfiguracionSmtp& cfg, const Men
                                 "El nombre del servidor o el número de puerto no son válidos");
     }
     CURL* curl = estado_->manejador(conexion->clave);
-    const PartesMensaje partes(curl, mensaje);
+    PartesMensaje partes(curl, mensaje);
     const Intento intento = enviarConReintento(curl, *conexion, partes);
     estado_->conexionDudosa = intento.rc != CURLE_OK;
     return clasificar(intento, mensaje, *conexion);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -57,6 +58,10 @@ struct MensajeSmtp {
         std::string base64;
     };
     std::optional<Adjunto> adjunto;
+    // Called on the sending thread, at most once, the moment every byte of the message is with
+    // the connection and only the server's answer is left to come: an owner with other work can
+    // do it then without holding up the conversation. Never called when the data did not all go.
+    std::function<void()> alEntregarDatos;
 };
 
 struct ResultadoEnvio {

@@ -28,8 +28,8 @@ namespace {
 
 using Estado = DesenlaceEnvio::Estado;
 
-// Answers each message from a script (accepted once the script has run out) and records, for
-// each, what the ledger said about it at the moment it went out.
+// Answers each message from a script (accepted once the script has run out), its data having
+// gone first, and records, for each, what the ledger said about it at the moment it went out.
 class ComponenteGuionizado : public MailTransport {
 public:
     std::deque<ResultadoEnvio> guion;
@@ -38,6 +38,9 @@ public:
 
     ResultadoEnvio enviar(const ConfiguracionSmtp&, const MensajeSmtp& m) override {
         destinatarios.push_back(m.destinatarios.at(0));
+        if (m.alEntregarDatos) {
+            m.alEntregarDatos();
+        }
         if (alEnviar) {
             alEnviar();
         }

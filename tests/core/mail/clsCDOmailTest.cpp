@@ -128,8 +128,11 @@ TEST(clsCDOmailTest, AMessageArrivesIntactOverStartTlsWithAuthentication) {
     clsCDOmail mail(componente, sonda);
     rellenar(mail, servidor.startTlsPort());
     mail.Asunto = "Nómina de enero — año 2026 (€)";
-    mail.Mensaje = "Estimado cliente:\nle enviamos su nómina.\r\n.Línea que empieza con punto\r\n\n"
-                   "Atentamente,\rla gestoría";
+    const std::string larga = "Una línea larga = " + std::string(30, 'x') + " «ñ» " +
+                              std::string(60, 'y') + " acaba en blanco ";
+    mail.Mensaje =
+        "Estimado cliente:\nle enviamos su nómina.\r\n.Línea que empieza con punto\r\n\n" + larga +
+        "\nAtentamente,\rla gestoría";
     mail.Adjunto = ruta.string();
     mail.Confirmacion = true;
     const Salida s = enviar(mail);
@@ -147,9 +150,11 @@ TEST(clsCDOmailTest, AMessageArrivesIntactOverStartTlsWithAuthentication) {
     EXPECT_EQ(leido.subject, "Nómina de enero — año 2026 (€)");
     EXPECT_EQ(leido.from, "Gestoría Núñez <oficina@gestoria.es>");
     EXPECT_EQ(leido.to, "cliente@ejemplo.es");
-    // Every kind of line break arrives as CRLF, and a leading dot survives.
+    // Every kind of line break arrives as CRLF, and a leading dot, a line longer than the wire's
+    // and the blank that ends it survive.
     EXPECT_EQ(leido.body, "Estimado cliente:\r\nle enviamos su nómina.\r\n.Línea que empieza "
-                          "con punto\r\n\r\nAtentamente,\r\nla gestoría");
+                          "con punto\r\n\r\n" +
+                              larga + "\r\nAtentamente,\r\nla gestoría");
     EXPECT_EQ(leido.readReceiptTo, "Gestoría Núñez <oficina@gestoria.es>");
     EXPECT_NE(leido.headerNames.find("Date"), std::string::npos);
     EXPECT_NE(leido.headerNames.find("Message-ID"), std::string::npos);
@@ -516,7 +521,9 @@ TEST(clsCDOmailTest, EveryRefusalIsOfItsKindAndCertainlyNotDelivered) {
 
 // A failure while the message goes out: whether the server may hold the message decides whether
 // the run may send it again, so the component must neither guess it away nor try again by
-// itself. Each case as the first message of a connection and as the second of a kept one.
+// itself. Each case as the first message of a connection and as the second of a kept one. The
+// notice that the data are all out comes when they are, while the answer is still awaited, and
+// never for data that did not all go.
 TEST(clsCDOmailTest, AFailureDuringTheDataSaysWhetherTheServerMayHoldTheMessage) {
     TemporaryFolder carpeta;
     const auto pequeno = carpeta.write("pequeño.pdf", bytesAlAzar(16 * 1024));
@@ -532,14 +539,15 @@ TEST(clsCDOmailTest, AFailureDuringTheDataSaysWhetherTheServerMayHoldTheMessage)
         long numero;
         bool puedeHaberseEntregado;
         std::size_t guardados; // what the server kept of the failed message
+        bool datosFuera;       // every byte of it left
     };
     const std::vector<Caso> casos{
         {"silencio tras el punto", ScriptedMessage::stall(Punto::AfterDot), pequeno,
-         correo::SinRespuesta, true, 1},
+         correo::SinRespuesta, true, 1, true},
         {"corte tras el punto", ScriptedMessage::drop(Punto::AfterDot), pequeno,
-         correo::ConexionPerdida, true, 1},
+         correo::ConexionPerdida, true, 1, true},
         {"corte antes del punto", ScriptedMessage::drop(Punto::BeforeDot), grande,
-         correo::ConexionPerdida, false, 0},
+         correo::ConexionPerdida, false, 0, false},
     };
     SondaFija sonda(true);
     for (const Caso& caso : casos) {
@@ -554,11 +562,17 @@ TEST(clsCDOmailTest, AFailureDuringTheDataSaysWhetherTheServerMayHoldTheMessage)
             OpcionesCurl impaciente = confiandoEn(servidor);
             impaciente.esperaRespuesta = 2s;
             CurlMailTransport componente(impaciente);
+            int avisos = 0;
+            std::chrono::steady_clock::time_point aviso;
             auto mandar = [&](const char* para, clsCDOmail::Constancia* constancia = nullptr) {
                 clsCDOmail mail(componente, sonda);
                 rellenar(mail, servidor.startTlsPort());
                 mail.para = para;
                 mail.Adjunto = (constancia != nullptr ? caso.adjunto : pequeno).string();
+                mail.DatosEntregados = [&] {
+                    ++avisos;
+                    aviso = std::chrono::steady_clock::now();
+                };
                 const Salida s = enviar(mail);
                 if (constancia != nullptr) {
                     *constancia = mail.UltimoEnvio();
@@ -569,7 +583,13 @@ TEST(clsCDOmailTest, AFailureDuringTheDataSaysWhetherTheServerMayHoldTheMessage)
                 ASSERT_TRUE(mandar("primero@ejemplo.es").resultado);
             }
             clsCDOmail::Constancia constancia;
+            avisos = 0;
             const Salida s = mandar("dudoso@ejemplo.es", &constancia);
+            const auto fin = std::chrono::steady_clock::now();
+            EXPECT_EQ(avisos, caso.datosFuera ? 1 : 0);
+            if (caso.datosFuera && ScriptedMessage::Action::Stall == caso.fallo.action) {
+                EXPECT_GT(fin - aviso, 1s) << "told only once the wait for the answer was over";
+            }
             EXPECT_FALSE(s.resultado);
             EXPECT_EQ(s.unico().numero, caso.numero) << s.unico().descripcion;
             EXPECT_EQ(constancia.puedeHaberseEntregado, caso.puedeHaberseEntregado);

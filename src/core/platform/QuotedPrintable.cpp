@@ -1,0 +1,54 @@
+#include "platform/QuotedPrintable.h"
+
+namespace envio {
+namespace {
+
+// A line of the result holds 75 characters and the "=" of a soft line break.
+constexpr std::size_t kAnchoLinea = 75;
+
+bool esSaltoCrLf(std::string_view texto, std::size_t i) {
+    return i + 1 < texto.size() && texto[i] == '\r' && texto[i + 1] == '\n';
+}
+
+bool vaTalCual(unsigned char c, bool acabaLinea) {
+    if (c == ' ' || c == '\t') {
+        return !acabaLinea;
+    }
+    return c >= 33 && c <= 126 && c != '=';
+}
+
+} // namespace
+
+std::string quotedPrintable(std::string_view texto) {
+    constexpr std::string_view hex = "0123456789ABCDEF";
+    std::string salida;
+    salida.reserve(texto.size() + texto.size() / 16);
+    std::size_t columna = 0;
+    const auto poner = [&](std::string_view trozo) {
+        if (columna + trozo.size() > kAnchoLinea) {
+            salida += "=\r\n";
+            columna = 0;
+        }
+        salida += trozo;
+        columna += trozo.size();
+    };
+    for (std::size_t i = 0; i < texto.size(); ++i) {
+        if (esSaltoCrLf(texto, i)) {
+            salida += "\r\n";
+            columna = 0;
+            ++i;
+            continue;
+        }
+        const auto c = static_cast<unsigned char>(texto[i]);
+        const bool acabaLinea = i + 1 == texto.size() || esSaltoCrLf(texto, i + 1);
+        if (vaTalCual(c, acabaLinea)) {
+            poner(texto.substr(i, 1));
+        } else {
+            const char escape[] = {'=', hex[c >> 4], hex[c & 0x0F]};
+            poner(std::string_view(escape, sizeof escape));
+        }
+    }
+    return salida;
+}
+
+} // namespace envio
