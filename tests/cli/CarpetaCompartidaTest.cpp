@@ -215,14 +215,10 @@ int enviadosSegunSalida(const std::string& salida) {
     return std::regex_search(salida, m, cuenta) ? std::stoi(m[1]) : 0;
 }
 
-std::unique_ptr<SambaShare> arrancarCompartida() {
-    return std::make_unique<SambaShare>();
-}
-
 #define COMPARTIDA_O_SALTAR(variable)                                                              \
     std::unique_ptr<SambaShare> variable;                                                          \
     try {                                                                                          \
-        variable = arrancarCompartida();                                                           \
+        variable = std::make_unique<SambaShare>();                                                 \
     } catch (const test::ShareUnavailable& e) {                                                    \
         GTEST_SKIP() << "no Samba share on this machine: " << e.what();                            \
     }
@@ -366,25 +362,13 @@ protected:
     static constexpr int kRondasInterrumpidas = 4;
     static constexpr int kEjecucionesPorRonda = 3;
 
-    static bool omiteDudosos() {
-        TemporaryFolder ayuda;
-        Ejecucion e(ayuda, "ayuda", {"--help"});
-        e.esperar();
-        return e.salida().find("--omitir-dudosos") != std::string::npos;
-    }
-
     void interrumpirYTerminar(const std::vector<std::filesystem::path>& programas,
                               const std::filesystem::path& documentos) {
-        const bool dudososAparte = omiteDudosos();
-        if (!dudososAparte) {
-            ADD_FAILURE() << "the program has no --omitir-dudosos: a later run cannot leave the "
-                             "possibly-sent documents for a person and send the rest";
-        }
-        const auto argumentos = [&](const std::filesystem::path& programa) {
+        // Unattended, as a scheduled run: the possibly-sent documents are left for a person and
+        // the rest are sent.
+        const auto argumentos = [](const std::filesystem::path& programa) {
             auto a = argumentosEnviar(programa);
-            if (dudososAparte) {
-                a.emplace_back("--omitir-dudosos");
-            }
+            a.emplace_back("--omitir-dudosos");
             return a;
         };
         const unsigned semilla = std::random_device{}();

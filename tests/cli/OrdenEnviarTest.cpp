@@ -251,12 +251,6 @@ TEST_F(OrdenEnviarTest, ALedgerThatCannotBeOpenedEndsWithTwoBeforeAnySend) {
     EXPECT_NE(errores.str().find("registro de envíos"), std::string::npos) << errores.str();
 }
 
-} // namespace
-} // namespace envio::cli
-
-namespace envio::cli {
-namespace {
-
 // A connection lost after the data of the second message, on the connection the first one
 // kept open: the server has it, the program cannot know. That document waits for a person; an
 // unattended run sends the others and names it; nobody gets a second copy unasked.

@@ -46,7 +46,6 @@ public:
 
     // The served folder on the server's own disk.
     [[nodiscard]] std::filesystem::path serverFolder() const;
-    [[nodiscard]] std::uint16_t port() const { return port_; }
 
 private:
     struct Client {

@@ -1,15 +1,13 @@
 #include "TestMailServer.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <poll.h>
 #include <spawn.h>
@@ -39,6 +37,7 @@ constexpr const char* python = "/usr/bin/python3";
 // The server stops at once on SIGTERM; this only bounds a server that is wedged.
 constexpr auto stopGracePeriod = std::chrono::seconds(5);
 constexpr auto pollInterval = milliseconds(10);
+constexpr auto startTimeout = milliseconds(20000);
 
 std::string systemError(const std::string& what, int error) {
     return what + ": " + std::strerror(error);
@@ -150,37 +149,19 @@ const char* pointName(ScriptedMessage::Point point) {
     return "after-dot";
 }
 
-std::string jsonString(std::string_view text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            quoted += escaped;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + '"';
-}
-
 std::string scriptJson(const std::vector<ScriptedMessage>& steps) {
-    std::string json = "[";
+    nlohmann::json script = nlohmann::json::array();
     for (const ScriptedMessage& step : steps) {
-        json += json.size() > 1 ? ",\n" : "\n";
-        json += std::string(R"({"action": ")") + actionName(step.action) + '"';
+        nlohmann::json entry = {{"action", actionName(step.action)}};
         if (step.action != ScriptedMessage::Action::Accept) {
-            json += std::string(R"(, "at": ")") + pointName(step.point) + '"';
+            entry["at"] = pointName(step.point);
         }
         if (step.action == ScriptedMessage::Action::Refuse) {
-            json += ", \"reply\": " + jsonString(step.reply);
+            entry["reply"] = step.reply;
         }
-        json += '}';
+        script.push_back(std::move(entry));
     }
-    return json + "\n]\n";
+    return script.dump() + "\n";
 }
 
 std::filesystem::path scriptPath(const std::filesystem::path& directory) {
@@ -284,10 +265,6 @@ void reap(pid_t pid) {
     }
 }
 
-bool isOneOf(char c, std::string_view set) {
-    return set.find(c) != std::string_view::npos;
-}
-
 std::uint16_t parsePort(std::string_view text) {
     const int port = std::atoi(std::string(text).c_str());
     if (port < 0 || port > 65535) {
@@ -296,200 +273,18 @@ std::uint16_t parsePort(std::string_view text) {
     return static_cast<std::uint16_t>(port);
 }
 
-// The server's .json records are one flat object whose values are strings, numbers, booleans,
-// null or arrays of those. Each value is kept as its text: an array as its elements, a scalar
-// as one element, null as none.
-using JsonFields = std::map<std::string, std::vector<std::string>, std::less<>>;
-
-class FlatJsonReader {
-public:
-    explicit FlatJsonReader(std::string_view text) : text_(text) {}
-
-    JsonFields readObject() {
-        JsonFields fields;
-        expect('{');
-        if (!consume('}')) {
-            do {
-                skipSpace();
-                std::string key = readString();
-                expect(':');
-                fields[key] = readValue();
-            } while (consume(','));
-            expect('}');
-        }
-        return fields;
-    }
-
-private:
-    std::vector<std::string> readValue() {
-        std::vector<std::string> values;
-        if (!consume('[')) {
-            appendScalar(values);
-            return values;
-        }
-        if (!consume(']')) {
-            do {
-                appendScalar(values);
-            } while (consume(','));
-            expect(']');
-        }
-        return values;
-    }
-
-    void appendScalar(std::vector<std::string>& values) {
-        skipSpace();
-        if (pos_ < text_.size() && text_[pos_] == '"') {
-            values.push_back(readString());
-            return;
-        }
-        const std::size_t start = pos_;
-        while (pos_ < text_.size() && isOneOf(text_[pos_], "0123456789+-.eEtrufalsn")) {
-            ++pos_;
-        }
-        const std::string_view word = text_.substr(start, pos_ - start);
-        if (word.empty()) {
-            fail("a value");
-        }
-        if (word != "null") {
-            values.emplace_back(word);
-        }
-    }
-
-    std::string readString() {
-        expect('"');
-        std::string text;
-        for (char c = next(); c != '"'; c = next()) {
-            if (c != '\\') {
-                text += c;
-                continue;
-            }
-            c = next();
-            switch (c) {
-            case 'b':
-                text += '\b';
-                break;
-            case 'f':
-                text += '\f';
-                break;
-            case 'n':
-                text += '\n';
-                break;
-            case 'r':
-                text += '\r';
-                break;
-            case 't':
-                text += '\t';
-                break;
-            case 'u':
-                appendUtf8(text, readCodePoint());
-                break;
-            default: // '"', '\\' and '/' stand for themselves
-                text += c;
-            }
-        }
-        return text;
-    }
-
-    char32_t readCodePoint() {
-        const char32_t first = readHex4();
-        const bool highSurrogate = first >= 0xD800 && first <= 0xDBFF;
-        if (!highSurrogate || text_.substr(pos_, 2) != "\\u") {
-            return first;
-        }
-        pos_ += 2;
-        const char32_t second = readHex4();
-        return 0x10000 + ((first - 0xD800) << 10) + (second - 0xDC00);
-    }
-
-    char32_t readHex4() {
-        char32_t value = 0;
-        for (int i = 0; i < 4; ++i) {
-            const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(next())));
-            const std::size_t digit = std::string_view("0123456789abcdef").find(c);
-            if (digit == std::string_view::npos) {
-                fail("a hexadecimal digit");
-            }
-            value = value * 16 + static_cast<char32_t>(digit);
-        }
-        return value;
-    }
-
-    static void appendUtf8(std::string& text, char32_t c) {
-        const auto byte = [](char32_t bits) { return static_cast<char>(bits); };
-        if (c < 0x80) {
-            text += byte(c);
-        } else if (c < 0x800) {
-            text += byte(0xC0 | (c >> 6));
-            text += byte(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            text += byte(0xE0 | (c >> 12));
-            text += byte(0x80 | ((c >> 6) & 0x3F));
-            text += byte(0x80 | (c & 0x3F));
-        } else {
-            text += byte(0xF0 | (c >> 18));
-            text += byte(0x80 | ((c >> 12) & 0x3F));
-            text += byte(0x80 | ((c >> 6) & 0x3F));
-            text += byte(0x80 | (c & 0x3F));
-        }
-    }
-
-    void skipSpace() {
-        while (pos_ < text_.size() && isOneOf(text_[pos_], " \t\r\n")) {
-            ++pos_;
-        }
-    }
-
-    bool consume(char c) {
-        skipSpace();
-        if (pos_ < text_.size() && text_[pos_] == c) {
-            ++pos_;
-            return true;
-        }
-        return false;
-    }
-
-    void expect(char c) {
-        if (!consume(c)) {
-            fail(std::string("'") + c + "'");
-        }
-    }
-
-    char next() {
-        if (pos_ >= text_.size()) {
-            fail("more text");
-        }
-        return text_[pos_++];
-    }
-
-    [[noreturn]] void fail(const std::string& expected) const {
-        throw std::runtime_error("malformed message record from the test mail server: expected " +
-                                 expected + " at offset " + std::to_string(pos_));
-    }
-
-    std::string_view text_;
-    std::size_t pos_ = 0;
-};
-
-std::string scalar(const JsonFields& fields, std::string_view key) {
-    const auto found = fields.find(key);
-    return found == fields.end() || found->second.empty() ? std::string() : found->second.front();
-}
-
-std::vector<std::string> list(const JsonFields& fields, std::string_view key) {
-    const auto found = fields.find(key);
-    return found == fields.end() ? std::vector<std::string>() : found->second;
-}
-
 ReceivedMessage readMessage(const std::filesystem::path& record) {
-    const JsonFields fields = FlatJsonReader(readFile(record)).readObject();
+    const auto fields = nlohmann::json::parse(readFile(record));
     ReceivedMessage message;
     message.raw = readFile(std::filesystem::path(record).replace_extension(".eml"));
-    message.sender = scalar(fields, "sender");
-    message.recipients = list(fields, "recipients");
-    message.connection = std::atoi(scalar(fields, "connection").c_str());
-    message.tls = scalar(fields, "tls") == "true";
-    message.authUser = scalar(fields, "auth_user");
-    message.acknowledged = scalar(fields, "acknowledged") != "false";
+    message.sender = fields.at("sender").get<std::string>();
+    message.recipients = fields.at("recipients").get<std::vector<std::string>>();
+    message.connection = fields.at("connection").get<int>();
+    message.tls = fields.at("tls").get<bool>();
+    // null when the client did not authenticate
+    const auto& user = fields.at("auth_user");
+    message.authUser = user.is_null() ? std::string() : user.get<std::string>();
+    message.acknowledged = fields.at("acknowledged").get<bool>();
     return message;
 }
 
@@ -567,14 +362,10 @@ TestMailServer::~TestMailServer() {
 void TestMailServer::start(const MailServerOptions& options) {
     writeScript(directory_, options.script);
     spawn(serverArguments(directory_, options));
-    parseReadyLine(readReadyLine(options.startTimeout));
+    parseReadyLine(readReadyLine(startTimeout));
     if (options.tls) {
         certificate_ = directory_ / (options.ownAuthority ? "authority.pem" : "cert.pem");
     }
-}
-
-void TestMailServer::setScript(const std::vector<ScriptedMessage>& steps) {
-    writeScript(directory_, steps);
 }
 
 void TestMailServer::spawn(const std::vector<std::string>& arguments) {

@@ -60,7 +60,6 @@ struct MailServerOptions {
     std::vector<ScriptedMessage> script;
     // An extra port that accepts TCP connections and never sends the greeting.
     bool noGreetingPort = false;
-    std::chrono::milliseconds startTimeout{20000};
     // Where the server's folder of received messages is made; empty: the temporary folder.
     std::filesystem::path parentFolder;
 };
@@ -95,12 +94,8 @@ public:
     std::uint16_t smtpsPort() const { return smtpsPort_; }
     std::uint16_t noGreetingPort() const { return noGreetingPort_; }
 
-    // Replaces what is left of the script: the next message takes the first step of `steps`.
-    void setScript(const std::vector<ScriptedMessage>& steps);
-
     // The certificate to trust (CURLOPT_CAINFO); empty without TLS.
     const std::filesystem::path& certificate() const { return certificate_; }
-    const std::filesystem::path& directory() const { return directory_; }
     // The server's process, for a benchmark that keeps it on a processor of its own.
     int pid() const { return pid_; }
 

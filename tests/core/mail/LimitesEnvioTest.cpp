@@ -194,17 +194,6 @@ TEST_F(LimitesEnvioTest, RefusalsForNowThatNeverEndGiveUpAfterTheLastTry) {
     EXPECT_EQ(run().enviados, 1) << "the next run sends it";
 }
 
-// Once the data went out without an answer nothing is tried again, whatever the pause.
-TEST_F(LimitesEnvioTest, AMessageThatMayHaveArrivedIsNeverOfferedAgain) {
-    build(2, {ScriptedMessage::drop(Punto::AfterDot)});
-    const ResultadoEnvios r = run();
-    EXPECT_EQ(r.enviados, 1);
-    ASSERT_TRUE(server->waitForMessages(2, 5s));
-    EXPECT_EQ(recibidos().at("cliente01@ejemplo.es"), 1);
-    EXPECT_EQ(salidas.size(), 2u);
-    EXPECT_EQ(reloj.esperado, 0s);
-}
-
 // Two a minute over five documents: never three in one minute, and no longer wait than that.
 TEST_F(LimitesEnvioTest, ThePaceHoldsOverARunAndTheWaitIsShown) {
     build(5);

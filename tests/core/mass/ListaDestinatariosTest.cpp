@@ -273,14 +273,6 @@ TEST(FuenteParaTipo, OnlyTheExactInvoiceTypeListsClients) {
     EXPECT_EQ(fuenteParaTipo("NOMINAS"), Fuente::Alternativa);
 }
 
-TEST(CoincideGrupo, NullGroupsAndEmptyFiltersNeverMatch) {
-    EXPECT_TRUE(coincideGrupo(std::string("3124"), "12"));
-    EXPECT_FALSE(coincideGrupo(std::string("21"), "12"));
-    EXPECT_FALSE(coincideGrupo(std::nullopt, "12"));
-    EXPECT_FALSE(coincideGrupo(std::string("12"), ""));
-    EXPECT_FALSE(coincideGrupo(std::string(" "), " "));
-}
-
 INSTANTIATE_TEST_SUITE_P(Formatos, ListaDestinatariosTest,
                          ::testing::Values(suitegen::Formato::Jet, suitegen::Formato::Sqlite),
                          [](const auto& info) {

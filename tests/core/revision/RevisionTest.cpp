@@ -23,7 +23,6 @@
 #include <gtest/gtest.h>
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-page.h>
-#include <sqlite3.h>
 #include <sstream>
 
 namespace envio {
@@ -82,38 +81,6 @@ TEST(SmtpSize, ReadsTheLimitFromTheEhloReply) {
     EXPECT_EQ(sizeFromEhlo("250-mail\r\n250-SIZE\r\n250 8BITMIME\r\n"), std::nullopt);
     EXPECT_EQ(sizeFromEhlo("250-mail\r\n250-SIZE 0\r\n"), std::nullopt);
     EXPECT_EQ(sizeFromEhlo("250-mail\r\n250-SIZES 5\r\n"), std::nullopt);
-}
-
-TEST(RegistroEnvios, AnOlderLedgerGainsTheColumnForWhatWentOut) {
-    TemporaryFolder folder;
-    const auto archivo = folder / "registro-envios.db";
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(archivo.c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "CREATE TABLE intentos (id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                           "ejecucion TEXT NOT NULL, documento TEXT NOT NULL, tamano INTEGER NOT "
-                           "NULL, sha256 TEXT NOT NULL, destinatario TEXT NOT NULL, hora TEXT NOT "
-                           "NULL, resultado TEXT NOT NULL, message_id TEXT NOT NULL DEFAULT '', "
-                           "respuesta TEXT NOT NULL DEFAULT '', hora_respuesta TEXT, renombrado_a "
-                           "TEXT, hora_renombrado TEXT);"
-                           "INSERT INTO intentos (ejecucion, documento, tamano, sha256, "
-                           "destinatario, hora, resultado) VALUES ('e', '/a.pdf', 1, 'aa', "
-                           "'a@b.es', 'h', 'aceptado');",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
-    RegistroEnvios registro(archivo);
-    RegistroEnvios::Intento i;
-    i.documento = "/b.pdf";
-    i.sha256 = "bb";
-    i.sha256Adjunto = "cc";
-    registro.antesDeEnviar(i);
-    const auto todos = registro.todos();
-    ASSERT_EQ(todos.size(), 2U);
-    EXPECT_EQ(todos[0].sha256Adjunto, "");
-    EXPECT_EQ(todos[1].sha256Adjunto, "cc");
-    RegistroEnvios otraVez(archivo); // a second opening finds the column there
-    EXPECT_EQ(otraVez.todos().size(), 2U);
 }
 
 // The text Poppler reads from `pdf` with `password`; nothing when it does not open.

@@ -24,6 +24,11 @@ protected:
     std::string read(std::string_view section, std::string_view key, std::string_view def = "#") {
         return LeerIni(ini, section, key, def);
     }
+    // No temporary or backup file may be left beside KRN.INI.
+    std::ptrdiff_t entries() const {
+        return std::distance(std::filesystem::directory_iterator(folder.path()),
+                             std::filesystem::directory_iterator());
+    }
 };
 
 TEST_F(IniFileTest, MissingFileSectionOrKeyGiveTheDefaultButAnEmptyValueDoesNot) {
@@ -137,9 +142,7 @@ TEST_F(IniFileTest, AFailedWriteLeavesTheFileAsItWasAndNoTemporaryFile) {
 
     EXPECT_FALSE(written);
     EXPECT_EQ(folder.read("KRN.INI"), "[s]\r\nk=v\r\n");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
-                            std::filesystem::directory_iterator()),
-              1);
+    EXPECT_EQ(entries(), 1);
 }
 
 TEST_F(IniFileTest, ASaveKeepsTheFileItsOwnerGroupAndModeAndLeavesNoBackup) {
@@ -158,10 +161,10 @@ TEST_F(IniFileTest, ASaveKeepsTheFileItsOwnerGroupAndModeAndLeavesNoBackup) {
     EXPECT_EQ(after.st_uid, before.st_uid);
     EXPECT_EQ(after.st_gid, before.st_gid);
     EXPECT_EQ(after.st_mode & 07777, 0640U);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
-                            std::filesystem::directory_iterator()),
-              1);
+    EXPECT_EQ(entries(), 1);
 }
+
+constexpr uid_t kNadie = 65534;
 
 // Runs `work` in a child process as a user other than root (root ignores permissions) and
 // returns its exit code; 99 when no other user could be taken. `prepare` runs first, as root.
@@ -169,7 +172,6 @@ int asAnotherUser(const std::function<void()>& prepare, const std::function<int(
     const pid_t hijo = ::fork();
     if (hijo == 0) {
         if (::getuid() == 0) {
-            constexpr uid_t kNadie = 65534;
             prepare();
             if (::setgid(kNadie) != 0 || ::setuid(kNadie) != 0) {
                 ::_exit(99);
@@ -194,7 +196,6 @@ TEST_F(IniFileTest, AWritableFileInAFolderThatRefusesNewFilesIsSaved) {
     ASSERT_EQ(::chmod((folder / "conf").c_str(), 0555), 0);
     const int code = asAnotherUser(
         [&] {
-            constexpr uid_t kNadie = 65534;
             if (::chmod(folder.path().c_str(), 0755) != 0 ||
                 ::chown(file.c_str(), kNadie, kNadie) != 0 ||
                 ::chown(state.c_str(), kNadie, kNadie) != 0) {
@@ -247,10 +248,6 @@ TEST_F(IniFileTest, AnInterruptedSaveIsUndoneOrCompletedBeforeTheNextRead) {
         ASSERT_TRUE(WIFEXITED(estado) && WEXITSTATUS(estado) == 0);
         ASSERT_TRUE(std::filesystem::exists(folder / ".KRN.INI.respaldo"));
     };
-    const auto entries = [&] {
-        return std::distance(std::filesystem::directory_iterator(folder.path()),
-                             std::filesystem::directory_iterator());
-    };
     killedAt(fs::WriteStage::BackupSaved);
     EXPECT_EQ(read("otra", "z"), "1");
     EXPECT_EQ(folder.read("KRN.INI"), antes);
@@ -294,28 +291,22 @@ TEST_F(IniFileTest, AFileThatCannotBeReadIsNotReplacedByOneKey) {
     const std::string antes = "[s]\r\nk=v\r\n[otra]\r\nz=1\r\n";
     folder.write("KRN.INI", antes);
     std::filesystem::permissions(ini, std::filesystem::perms::owner_write);
-    const pid_t hijo = ::fork();
-    ASSERT_GE(hijo, 0);
-    if (hijo == 0) {
-        if (::getuid() == 0) {
+    const int code = asAnotherUser(
+        [&] {
             // Root reads anything: the file and the folder go to another user, who writes as one.
-            constexpr uid_t kNadie = 65534;
             if (::chown(ini.c_str(), kNadie, kNadie) != 0 ||
-                ::chmod(folder.path().c_str(), 0777) != 0 || ::setgid(kNadie) != 0 ||
-                ::setuid(kNadie) != 0) {
-                ::_exit(3);
+                ::chmod(folder.path().c_str(), 0777) != 0) {
+                ::_exit(99);
             }
-        }
-        if (::access(folder.path().c_str(), W_OK | X_OK) != 0) {
-            ::_exit(4); // the folder is out of this user's reach: the write would fail anyway
-        }
-        ::_exit(EscribirIni(ini, "s", "k", "w") ? 1 : 0);
-    }
-    int estado = 0;
-    ASSERT_EQ(::waitpid(hijo, &estado, 0), hijo);
-    ASSERT_TRUE(WIFEXITED(estado));
-    EXPECT_EQ(WEXITSTATUS(estado), 0)
-        << "1: the write went through, 3: no other user, 4: the folder is out of reach";
+        },
+        [&] {
+            if (::access(folder.path().c_str(), W_OK | X_OK) != 0) {
+                return 4; // the folder is out of this user's reach: the write would fail anyway
+            }
+            return EscribirIni(ini, "s", "k", "w") ? 1 : 0;
+        });
+    EXPECT_EQ(code, 0) << "1: the write went through, 4: the folder is out of reach, 99: no "
+                          "other user, -1: the child died";
     std::filesystem::permissions(ini, std::filesystem::perms::owner_read,
                                  std::filesystem::perm_options::add);
     EXPECT_EQ(folder.read("KRN.INI"), antes);
