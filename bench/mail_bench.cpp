@@ -87,6 +87,8 @@ struct Entorno {
     std::string mensaje; // what the bare loop sends
 
     Entorno() : servidor(opciones()) {
+        // The server stands for another machine: a processor of its own, as in run_bench.
+        bench::apartarServidor(servidor.pid());
         std::mt19937 azar(7);
         std::string bytes = "%PDF-1.4\n";
         while (bytes.size() < TamanoAdjunto) {

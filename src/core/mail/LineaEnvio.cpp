@@ -34,14 +34,11 @@ LineaEnvio::Estado LineaEnvio::esperar(const std::function<bool(const Estado&)>&
         if (hasta(e)) {
             return e;
         }
-        // Two changes come untold: taking the message waiting, and kPlazoDatos passing. While
-        // either may come, the wait is bounded.
-        if (!e.libre) {
-            cambio_.wait_until(bloqueo, comienzo_ + kPlazoDatos);
-        } else if (e.esperando) {
-            cambio_.wait_for(bloqueo, kPlazoDatos);
-        } else {
+        // kPlazoDatos passing is the one change nobody tells.
+        if (e.libre) {
             cambio_.wait(bloqueo);
+        } else {
+            cambio_.wait_until(bloqueo, comienzo_ + kPlazoDatos);
         }
     }
 }
@@ -79,10 +76,10 @@ bool LineaEnvio::retirar() {
     return habia;
 }
 
-// The run is woken once per message, when its data are out: by then the line has taken the
-// message waiting, so that one wake-up tells the run the answer before, the free place and that
-// it may work. Taking a message wakes nobody: the run has nothing to do until then. Every notice
-// goes out with the lock released, so the run does not wake only to wait for it.
+// Every change is told, with the lock released so that the run does not wake only to wait for
+// it. Taking a message wakes the run only to start its wait for the data (nothing is free until
+// then); the wake-up that counts comes when the data are out, and tells it the answer before, the
+// free place and that it may work.
 void LineaEnvio::correr() {
     std::unique_lock bloqueo(m_);
     const auto avisar = [this, &bloqueo] {
@@ -107,6 +104,7 @@ void LineaEnvio::correr() {
         entregado_ = false;
         comienzo_ = std::chrono::steady_clock::now();
         bloqueo.unlock();
+        cambio_.notify_all();
         const bool sigue = tarea([this] { marcarEntregado(); });
         bloqueo.lock();
         enCurso_ = false;

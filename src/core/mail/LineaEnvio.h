@@ -20,9 +20,11 @@ namespace envio {
 // and replies (MAIL, RCPT, DATA, the data itself), each waiting for this process to answer at
 // once; the run's file and ledger work on the same processor delays every one of those answers,
 // and the server waits. After it, the server takes milliseconds to read and store the message,
-// and nothing the run does holds it up. Over a slow link the data take long to go, and the run
-// does not wait for them beyond `kPlazoDatos`: the answer before is settled (its record written,
-// the progress shown) without waiting for a whole upload.
+// and nothing the run does holds it up. That matters where replies come in microseconds (a
+// server on the local network); over the internet each reply takes milliseconds anyway, the data
+// take long to go, and the run does not wait beyond `kPlazoDatos` from the message's start: the
+// answer before is settled (its record written, the progress shown) without waiting for a whole
+// upload.
 //
 // The line takes nothing more after Esc, nor after a message whose answer the run must act on
 // before anything else goes (its task returns false) until the run calls `retomar`. A message

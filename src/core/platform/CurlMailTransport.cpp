@@ -441,6 +441,12 @@ ResultadoEnvio clasificarRespuesta(const Intento& i, const MensajeSmtp& mensaje,
                              direccionEntre(orden) + ": " + c.ultimaRespuesta,
                          c);
         }
+        // The message's size goes with MAIL (RFC 1870): a server refuses a message too big for
+        // it (552), or one it has no room for now (452), right there. The sender is not to blame.
+        if (orden.starts_with("MAIL") && (i.respuesta == 552 || i.respuesta == 452)) {
+            return fallo(correo::MensajeRechazado,
+                         "El servidor no aceptó el mensaje: " + c.ultimaRespuesta, c);
+        }
         if (orden.starts_with("MAIL")) {
             return fallo(correo::RemitenteRechazado,
                          "El servidor rechazó la dirección del remitente " + direccionEntre(orden) +

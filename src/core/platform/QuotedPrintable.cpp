@@ -10,11 +10,14 @@ bool esSaltoCrLf(std::string_view texto, std::size_t i) {
     return i + 1 < texto.size() && texto[i] == '\r' && texto[i + 1] == '\n';
 }
 
-bool vaTalCual(unsigned char c, bool acabaLinea) {
+// A dot that would start a line is encoded too: SMTP would double it on the wire (RFC 5321,
+// 4.5.2), and curl counts the doubled dot against the message's size, which would then no longer
+// tell when the data have all gone.
+bool vaTalCual(unsigned char c, bool acabaLinea, bool empiezaLinea) {
     if (c == ' ' || c == '\t') {
         return !acabaLinea;
     }
-    return c >= 33 && c <= 126 && c != '=';
+    return c >= 33 && c <= 126 && c != '=' && !(c == '.' && empiezaLinea);
 }
 
 } // namespace
@@ -41,7 +44,9 @@ std::string quotedPrintable(std::string_view texto) {
         }
         const auto c = static_cast<unsigned char>(texto[i]);
         const bool acabaLinea = i + 1 == texto.size() || esSaltoCrLf(texto, i + 1);
-        if (vaTalCual(c, acabaLinea)) {
+        // A literal character lands at the start of a line after a break, or after a soft one.
+        const bool empiezaLinea = columna == 0 || columna + 1 > kAnchoLinea;
+        if (vaTalCual(c, acabaLinea, empiezaLinea)) {
             poner(texto.substr(i, 1));
         } else {
             const char escape[] = {'=', hex[c >> 4], hex[c & 0x0F]};

@@ -500,6 +500,11 @@ TEST(clsCDOmailTest, EveryRefusalIsOfItsKindAndCertainlyNotDelivered) {
                 EXPECT_EQ(s.unico().descripcion,
                           "El servidor cerró la conexión porque no puede atender ahora: " +
                               respuesta);
+            } else if (lugar.punto == Punto::MailFrom && (codigo == 452 || codigo == 552)) {
+                // The message's size goes with MAIL: there the server refuses a message too big
+                // for it, or one it has no room for, and the sender is not to blame.
+                EXPECT_EQ(s.unico().numero, correo::MensajeRechazado);
+                EXPECT_EQ(s.unico().descripcion, "El servidor no aceptó el mensaje: " + respuesta);
             } else {
                 EXPECT_EQ(s.unico().numero, lugar.numero);
                 EXPECT_EQ(s.unico().descripcion, lugar.texto + respuesta);

@@ -40,10 +40,16 @@ TEST(QuotedPrintableTest, LongLinesBreakWithin76CharactersWithoutSplittingAnEsca
     EXPECT_EQ(decodificar(qp), texto);
 }
 
-TEST(QuotedPrintableTest, BlanksEndingALineAndBytesOutsidePrintableAsciiAreEncoded) {
+// Each of these would reach the reader changed: blanks that end a line are stripped on the way,
+// a dot that starts one is doubled by SMTP (and would upset the count of what went), the rest
+// are not text.
+TEST(QuotedPrintableTest, WhatTheWayWouldChangeIsEncoded) {
     EXPECT_EQ(quotedPrintable("hola \r\nadiós\t"), "hola=20\r\nadi=C3=B3s=09");
     EXPECT_EQ(quotedPrintable("a=b c\x7f"), "a=3Db c=7F");
     EXPECT_EQ(quotedPrintable("x\ny\r"), "x=0Ay=0D");
+    EXPECT_EQ(quotedPrintable(".\r\n.a.b"), "=2E\r\n=2Ea.b");
+    // The dot that a soft line break would leave at the start of a line.
+    EXPECT_EQ(quotedPrintable(std::string(75, 'x') + ".y"), std::string(75, 'x') + "=\r\n=2Ey");
 }
 
 } // namespace
