@@ -39,7 +39,6 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -196,19 +195,23 @@ struct Fase {
     double servidorOcupado = 0;
 };
 
+// The bare loops before and after the run as one: their rates together (as the time for the same
+// documents), the rest averaged.
+Fase juntas(const Fase& antes, const Fase& despues) {
+    return {2 / (1 / antes.porSegundo + 1 / despues.porSegundo), (antes.cpuMs + despues.cpuMs) / 2,
+            (antes.servidorMs + despues.servidorMs) / 2,
+            (antes.servidorOcupado + despues.servidorOcupado) / 2};
+}
+
 struct Ronda {
-    double ejecucion = 0; // documents per second
-    double capa = 0;
-    double desnudo = 0;        // the bare loop's rate, before and after the run together
-    double cpuEjecucionMs = 0; // this process's CPU per document
-    double cpuDesnudoMs = 0;
+    Fase ejecucion;
+    double capa = 0;       // the mail layer alone, documents per second
+    Fase desnudo;          // the bare loops before and after the run, juntas
     double creacionUs = 0; // costeDeCrearUs, before the run
     long antesKb = 0;      // resident before the run: every month's list is loaded
     long picoKb = 0;
-    Fase servidorEjecucion; // the server's CPU per message and busy share, during the run
-    Fase servidorDesnudo;   // and during the bare loops
-    [[nodiscard]] double ratio() const { return ejecucion / desnudo; }
-    [[nodiscard]] double ratioCapa() const { return capa / desnudo; }
+    [[nodiscard]] double ratio() const { return ejecucion.porSegundo / desnudo.porSegundo; }
+    [[nodiscard]] double ratioCapa() const { return capa / desnudo.porSegundo; }
 };
 
 void exigir(bool condicion, const std::string& que) {
@@ -294,21 +297,14 @@ int medir(const Opciones& o) {
                                      [&] { return bucleDesnudo(puerto, modelo, o.documentos); });
         reiniciarPicoMemoria();
         ronda.antesKb = bench::memoriaKb("VmRSS:");
-        const auto ejecucion =
-            medirFase(servidor.pid(), o.documentos, [&] { return mes.enviar(); });
+        ronda.ejecucion = medirFase(servidor.pid(), o.documentos, [&] { return mes.enviar(); });
         ronda.picoKb = bench::memoriaKb("VmHWM:");
         ronda.capa = medirFase(servidor.pid(), o.documentos, [&] {
                          return mes.enviarSoloCapa();
                      }).porSegundo;
         const auto despues = medirFase(servidor.pid(), o.documentos,
                                        [&] { return bucleDesnudo(puerto, modelo, o.documentos); });
-        ronda.ejecucion = ejecucion.porSegundo;
-        ronda.cpuEjecucionMs = ejecucion.cpuMs;
-        ronda.desnudo = 2 / (1 / antes.porSegundo + 1 / despues.porSegundo);
-        ronda.cpuDesnudoMs = (antes.cpuMs + despues.cpuMs) / 2;
-        ronda.servidorEjecucion = ejecucion;
-        ronda.servidorDesnudo = {0, 0, (antes.servidorMs + despues.servidorMs) / 2,
-                                 (antes.servidorOcupado + despues.servidorOcupado) / 2};
+        ronda.desnudo = juntas(antes, despues);
         esperados += 4 * static_cast<std::size_t>(o.documentos);
         exigir(servidor.waitForMessages(esperados, std::chrono::seconds(60)),
                "the server did not save every message");
@@ -318,11 +314,11 @@ int medir(const Opciones& o) {
             "run %.2f ms, bare %.2f ms; RSS %ld KB before the run, peak %ld KB; an empty "
             "file created in %.0f us; server CPU per message %.2f ms during the run, busy %.0f %%, "
             "%.2f ms during the bare loops, busy %.0f %%\n",
-            r + 1, ronda.ejecucion, ronda.capa, ronda.desnudo, antes.porSegundo, despues.porSegundo,
-            ronda.ratio(), ronda.ratioCapa(), ronda.cpuEjecucionMs, ronda.cpuDesnudoMs,
-            ronda.antesKb, ronda.picoKb, ronda.creacionUs, ronda.servidorEjecucion.servidorMs,
-            100 * ronda.servidorEjecucion.servidorOcupado, ronda.servidorDesnudo.servidorMs,
-            100 * ronda.servidorDesnudo.servidorOcupado);
+            r + 1, ronda.ejecucion.porSegundo, ronda.capa, ronda.desnudo.porSegundo,
+            antes.porSegundo, despues.porSegundo, ronda.ratio(), ronda.ratioCapa(),
+            ronda.ejecucion.cpuMs, ronda.desnudo.cpuMs, ronda.antesKb, ronda.picoKb,
+            ronda.creacionUs, ronda.ejecucion.servidorMs, 100 * ronda.ejecucion.servidorOcupado,
+            ronda.desnudo.servidorMs, 100 * ronda.desnudo.servidorOcupado);
         std::fflush(stdout);
         rondas.push_back(ronda);
     }

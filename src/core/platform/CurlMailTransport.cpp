@@ -13,6 +13,7 @@
 #include <optional>
 #include <string_view>
 #include <unistd.h>
+#include <vector>
 
 namespace envio {
 namespace {
@@ -491,19 +492,29 @@ bool conexionGuardadaCerrada(const Intento& i) {
            i.conexionesNuevas == 0 && !i.conversacion.datosEnviados;
 }
 
+// A part's own header lines, written as given: curl adds none of its own beside them.
+bool ponerCabeceras(curl_mimepart* parte, const std::vector<std::string>& lineas) {
+    Lista cabeceras;
+    for (const auto& linea : lineas) {
+        cabeceras.agregar(linea);
+    }
+    if (curl_mime_headers(parte, cabeceras.p, 1) != CURLE_OK) {
+        return false;
+    }
+    cabeceras.p = nullptr; // the part owns them now
+    return true;
+}
+
 // Encoded here, not by curl: every part of known size gives the message a known size.
 void agregarTexto(curl_mime* mime, const std::string& cuerpo) {
     const std::string codificado = quotedPrintable(cuerpo);
-    Lista cabecerasParte;
-    cabecerasParte.agregar("Content-Type: text/plain; charset=UTF-8");
-    cabecerasParte.agregar("Content-Transfer-Encoding: quoted-printable");
     curl_mimepart* texto = curl_mime_addpart(mime);
     if (texto == nullptr ||
         curl_mime_data(texto, codificado.data(), codificado.size()) != CURLE_OK ||
-        curl_mime_headers(texto, cabecerasParte.p, 1) != CURLE_OK) {
+        !ponerCabeceras(texto, {"Content-Type: text/plain; charset=UTF-8",
+                                "Content-Transfer-Encoding: quoted-printable"})) {
         throw ErrorComponenteCorreo(correo::ErrorEnvio, "No se pudo preparar el texto del mensaje");
     }
-    cabecerasParte.p = nullptr; // the part owns them now
 }
 
 // The attachment's text as curl reads it: straight from the message, which outlives the send,
@@ -537,20 +548,16 @@ int buscarEnAdjunto(void* datos, curl_off_t desde, int origen) {
 // copy of it fewer per message than curl_mime_data makes).
 void agregarAdjunto(curl_mime* mime, const MensajeSmtp::Adjunto& adjunto, LecturaAdjunto* lectura) {
     *lectura = {&adjunto.base64, 0};
-    Lista cabecerasParte;
-    for (const auto& linea : adjunto.cabeceras) {
-        cabecerasParte.agregar(linea);
-    }
-    cabecerasParte.agregar("Content-Transfer-Encoding: base64");
+    std::vector<std::string> cabeceras = adjunto.cabeceras;
+    cabeceras.emplace_back("Content-Transfer-Encoding: base64");
     curl_mimepart* parte = curl_mime_addpart(mime);
     if (parte == nullptr ||
         curl_mime_data_cb(parte, static_cast<curl_off_t>(adjunto.base64.size()), leerAdjunto,
                           buscarEnAdjunto, nullptr, lectura) != CURLE_OK ||
-        curl_mime_headers(parte, cabecerasParte.p, 1) != CURLE_OK) {
+        !ponerCabeceras(parte, cabeceras)) {
         throw ErrorComponenteCorreo(correo::ErrorEnvio, "No se pudo preparar el archivo adjunto " +
                                                             adjunto.ruta.string());
     }
-    cabecerasParte.p = nullptr; // the part owns them now
 }
 
 // Tells the owner once that curl has handed the connection the whole message: the upload counter

@@ -27,8 +27,9 @@ std::string quotedPrintable(std::string_view texto) {
     std::string salida;
     salida.reserve(texto.size() + texto.size() / 16);
     std::size_t columna = 0;
+    const auto cabe = [&columna](std::size_t largo) { return columna + largo <= kAnchoLinea; };
     const auto poner = [&](std::string_view trozo) {
-        if (columna + trozo.size() > kAnchoLinea) {
+        if (!cabe(trozo.size())) {
             salida += "=\r\n";
             columna = 0;
         }
@@ -45,7 +46,7 @@ std::string quotedPrintable(std::string_view texto) {
         const auto c = static_cast<unsigned char>(texto[i]);
         const bool acabaLinea = i + 1 == texto.size() || esSaltoCrLf(texto, i + 1);
         // A literal character lands at the start of a line after a break, or after a soft one.
-        const bool empiezaLinea = columna == 0 || columna + 1 > kAnchoLinea;
+        const bool empiezaLinea = columna == 0 || !cabe(1);
         if (vaTalCual(c, acabaLinea, empiezaLinea)) {
             poner(texto.substr(i, 1));
         } else {
